@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is missing, builds the optimised and the sanitizer trees, runs both.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/setup.sh
+
+./scripts/build.sh build
+(cd build && ctest --output-on-failure -j2 --timeout 900)
+
+# Unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+./scripts/build.sh build-asan -DVALMIRE_SANITIZE=ON -DVALMIRE_ASSETS=OFF -DCMAKE_BUILD_TYPE=Debug
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j2 -L unit --timeout 900)

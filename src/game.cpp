@@ -1,0 +1,144 @@
+// The spine: the global client state, screens, the frame clock, start-up and shutdown.
+#include <glad/gl.h>
+
+#include "client.hpp"
+#include "platform.hpp"
+#include "renderer.hpp"
+#include "screens.hpp"
+#include "ui.hpp"
+
+Game game;
+
+static const char* const screen_names[Screen_Num] = {
+    "Pre Loading", "Login", "Lobby", "Loading", "World", "World Menu", "Test",
+};
+
+const char* screen_name(Screen s) {
+  if ((u32)s >= (u32)Screen_Num) return "???";
+  return screen_names[s];
+}
+
+typedef void (*ScreenFunction)();
+
+static ScreenFunction screen_function(Screen s) {
+  switch (s) {
+    case Screen_PreLoading: return pre_loading_screen;
+    case Screen_Login: return login_screen;
+    default: return nullptr;
+  }
+}
+
+static ScreenFunction screen_enter_hook(Screen s) {
+  switch (s) {
+    case Screen_Login: return login_screen_enter;
+    default: return nullptr;
+  }
+}
+
+void set_screen(Screen s) {
+  if (s == game.screen) return;
+  printf("Switching from screen [%s] to screen [%s]\n", screen_name(game.screen), screen_name(s));
+  if (game.screen == Screen_WorldMenu) save_config();
+  game.screen = s;
+  if (ScreenFunction enter = screen_enter_hook(s)) enter();
+}
+
+void frame_clock_advance(Duration elapsed) {
+  if (game.paused) {
+    game.dt = 0;
+    return;
+  }
+  game.dt = to_sec(elapsed);
+  game.frame += 1;
+  game.time += elapsed;
+  renderer.time = to_sec(game.time);
+}
+
+void frame_stats_record(Duration cost) {
+  if (game.paused) return;
+  game.debug.frames_stats[game.debug.frames_stats_index] = {cost, game.frame};
+  game.debug.frames_stats_index = (game.debug.frames_stats_index + 1) % FRAME_STATS_MAX;
+}
+
+void request_gameplay_updates(int n) {
+  game.updates_requested = n;
+  game.frame += (u64)n;
+  game.time += (f32)n * (1.0f / SERVER_FPS) * Seconds;
+  game.dt = 1.0f / SERVER_FPS;
+  renderer.time = to_sec(game.time);
+  assert(n == 1);
+}
+
+void toggle_pause() { toggle(game.paused); }
+
+void debug_log(const char* fmt, ...) {
+  FILE* f = game.config.debug_log_file ? game.config.debug_log_file : stderr;
+  va_list args;
+  va_start(args, fmt);
+  vfprintf(f, fmt, args);
+  va_end(args);
+}
+
+void debugf(const char* fmt, ...) {
+  auto& log = game.debug.log;
+  if (log.nmessages >= DEBUG_LOG_MESSAGES_MAX) return;
+  va_list args;
+  va_start(args, fmt);
+  vsnprintf(log.messages[log.nmessages++], DEBUG_LOG_MESSAGE_LEN, fmt, args);
+  va_end(args);
+}
+
+void update_and_draw() {
+  update_window_size();
+  prepare_input();
+  if (ScreenFunction f = screen_function(game.screen)) f();
+}
+
+void pre_loading_screen() {
+  glClearColor(0.2f, 0.2f, 0.2f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    register_input_event(event);
+    if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) game.should_quit = true;
+  }
+  set_screen(Screen_Login);
+}
+
+bool game_start() {
+  Measure loading = measure_start("loading");
+  printf("Build %s\n", BUILD_STAMP);
+  if (!load_default_config()) return false;
+  init_window();
+  loading.report("init_window");
+  game.tmp_arena = malloc_arena(0x100000);
+
+  SDL_GLContext context = SDL_GL_CreateContext(game.window);
+  if (!context) panic("Couldn't create OpenGL context: %s", platform_error());
+  int version = gladLoadGL((GLADloadfunc)SDL_GL_GetProcAddress);
+  if (!version) panic("Couldn't load OpenGL functions\n");
+
+  init_hotkeys();
+  if (SDL_GL_SetSwapInterval(1) != 0) {
+    printf("Cannot set swap interval: %s\n", platform_error());
+    abort();
+  }
+  loading.end();
+  return true;
+}
+
+void game_run_frame(Time& last) {
+  Time now = time_now();
+  Duration elapsed = now - last;
+  last = now;
+  frame_clock_advance(elapsed);
+  update_and_draw();
+  arena_clear(game.tmp_arena);
+  SDL_GL_SwapWindow(game.window);
+  frame_stats_record(time_since(now));
+}
+
+void game_shutdown() {
+  if (game.config.debug_log_file && game.config.debug_log_file != stderr) fclose(game.config.debug_log_file);
+  platform_quit();
+}

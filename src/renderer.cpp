@@ -1,0 +1,3 @@
+#include "renderer.hpp"
+
+Renderer renderer;

@@ -1,0 +1,3 @@
+#include "ui.hpp"
+
+Ui ui;
