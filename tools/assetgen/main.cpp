@@ -2,8 +2,11 @@
 #include <errno.h>
 #include <sys/stat.h>
 
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
+#pragma GCC diagnostic pop
 
 #include "assetgen.hpp"
 
