@@ -2,6 +2,7 @@
 // The client's state record `game` and the spine of the program: screens, frame clock, hooks.
 #include <SDL2/SDL.h>
 
+#include "audio.hpp"
 #include "config.hpp"
 #include "config_file.hpp"
 #include "input.hpp"
@@ -84,6 +85,7 @@ struct Game {
   u32 hovered_id = 0;
 
   Config config;
+  Audio audio;
 
   Game() { debug.use_wasd = true; }
 };

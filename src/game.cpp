@@ -131,6 +131,7 @@ void game_run_frame(Time& last) {
   Duration elapsed = now - last;
   last = now;
   frame_clock_advance(elapsed);
+  update_audio();
   update_and_draw();
   arena_clear(game.tmp_arena);
   SDL_GL_SwapWindow(game.window);
