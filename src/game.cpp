@@ -38,6 +38,7 @@ static ScreenFunction screen_enter_hook(Screen s) {
 void set_screen(Screen s) {
   if (s == game.screen) return;
   printf("Switching from screen [%s] to screen [%s]\n", screen_name(game.screen), screen_name(s));
+  deactivate_text_input();
   if (game.screen == Screen_WorldMenu) save_config();
   game.screen = s;
   if (ScreenFunction enter = screen_enter_hook(s)) enter();
@@ -91,7 +92,10 @@ void debugf(const char* fmt, ...) {
 void update_and_draw() {
   update_window_size();
   prepare_input();
+  ui_begin();
   if (ScreenFunction f = screen_function(game.screen)) f();
+  ui_end();
+  ui_render();
 }
 
 void pre_loading_screen() {
@@ -112,6 +116,7 @@ bool game_start() {
   init_window();
   loading.report("init_window");
   game.tmp_arena = malloc_arena(0x100000);
+  ui_init();
 
   SDL_GLContext context = SDL_GL_CreateContext(game.window);
   if (!context) panic("Couldn't create OpenGL context: %s", platform_error());

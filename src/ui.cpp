@@ -163,7 +163,7 @@ void ui_end() {
     ui_dump(stdout, &ui.elements[0], 0);
     printf("----------------------------------------\n");
   }
-  if (ui.show_inspector || game.debug.show_inspector) ui_inspector();
+  if (ui.show_inspector) ui_inspector();
 }
 
 // --- building the tree

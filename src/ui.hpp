@@ -191,6 +191,8 @@ void ui_pop_scissor();
 void ui_tooltip();
 void ui_dump(FILE* out, UiElement* element, int depth);
 void ui_inspector();
+// Index of the topmost of the first `nelements` elements under `mouse`, or -1.
+int ui_inspector_pick(int nelements, v2 mouse);
 
 // --- widgets
 
