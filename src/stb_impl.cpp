@@ -1,10 +1,9 @@
-// The one translation unit that holds the implementations of the stb libraries the client uses.
+// The one translation unit that holds the stb implementations the client uses.
 #pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#pragma GCC diagnostic ignored "-Wunused-function"
 #pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
 #pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #define STB_IMAGE_IMPLEMENTATION
@@ -13,6 +12,5 @@
 #include <stb_rect_pack.h>
 #define STB_TRUETYPE_IMPLEMENTATION
 #include <stb_truetype.h>
-// Debian's stb_vorbis.h carries its implementation unless STB_VORBIS_HEADER_ONLY is defined.
 #include <stb_vorbis.h>
 #pragma GCC diagnostic pop
