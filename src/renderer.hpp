@@ -2,6 +2,8 @@
 // The renderer's global record: programs, transform stack, shared buffers, off-screen targets and lights,
 // with the immediate drawing operations built on them. The header stays free of GL so that code which only
 // computes (particles, lights, transforms) can be used and tested without a context.
+#include <stb_truetype.h>
+
 #include "camera.hpp"
 #include "math.hpp"
 #include "types.hpp"
@@ -146,6 +148,17 @@ struct Renderer {
   Texture tiles_texture;
   Texture gradient_texture;
   f32 tiles_texture_tile_size = 0;
+  // Font and text batch.
+  f32 font_pixel_height = 0;
+  f32 font_scale = 0;
+  f32 base_line = 0;
+  stbtt_fontinfo font_info = {};
+  int nfont_vbo = 0;
+  u32 font_vao = 0;
+  u32 font_vbo = 0;
+  stbtt_packedchar ascii_char_data[96] = {};
+  stbtt_packedchar cyrillic_char_data[96] = {};
+  stbtt_packedchar letterlike_symbols_char_data[64] = {};
   u32 sprite_vao = 0, sprite_vbo = 0;
   Vertex sprite_vertices[6] = {};
   u32 particles_vao = 0, particles_vbo = 0;
