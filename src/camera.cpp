@@ -2,6 +2,7 @@
 #include "camera.hpp"
 
 #include "client.hpp"
+#include "entity.hpp"
 #include "renderer.hpp"
 #include "ui.hpp"
 
@@ -59,27 +60,17 @@ v2 camera_unproject(const Camera& c, const m4& vp, v2 window_size, v2 screen) {
   return {hit.x, hit.y};
 }
 
-// The entity record lives on another branch until the two meet; the fallback keeps this one building.
-#if __has_include("entity.hpp")
-#include "entity.hpp"
-static v2 camera_player_pos(const Entity* player) { return player->pos; }
-static bool camera_player_is_admin(const Entity* player) { return is_admin(*player); }
-#else
-static v2 camera_player_pos(const Entity*) { return v2{renderer.camera.target.x, renderer.camera.target.y}; }
-static bool camera_player_is_admin(const Entity*) { return false; }
-#endif
 
 void update_camera() {
   Camera& c = renderer.camera;
   if (game.player && !game.debug.free_camera) {
-    v2 p = camera_player_pos(game.player);
-    c.target = {p.x, p.y, 0};
+    c.target = {game.player->pos.x, game.player->pos.y, 0};
   }
   renderer.vp = camera_update(c, game.window_size);
 }
 
 void zoom_camera(f32 delta) {
-  bool unlimited = game.player && camera_player_is_admin(game.player) && game.modifiers.shift && game.modifiers.ctrl;
+  bool unlimited = game.player && is_admin(*game.player) && game.modifiers.shift && game.modifiers.ctrl;
   camera_zoom(renderer.camera, delta, unlimited);
 }
 

@@ -3,6 +3,7 @@
 
 #include "camera.hpp"
 #include "client.hpp"
+#include "entity.hpp"
 #include "renderer.hpp"
 #include "ui.hpp"
 
@@ -37,20 +38,27 @@ TEST(CameraZoom, ClampsToThePlayerOrAdministratorRange) {
   EXPECT_FLOAT_EQ(cam.zoom, 5.5f);
 }
 
-TEST(CameraZoom, OnlyShiftAndCtrlTogetherLiftTheLimitAndOnlyForAdministrators) {
-  // Without a player entity there is no administrator, whatever is held.
-  game.player = nullptr;
+TEST(CameraZoom, OnlyAnAdministratorHoldingShiftAndCtrlLeavesThePlayerRange) {
+  static Entity player;
   struct Case {
-    bool shift, ctrl;
-  } cases[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+    bool admin, has_player, shift, ctrl;
+    f32 expected;
+  } cases[] = {
+      {true, true, true, true, 1.68f},  {true, true, true, false, 1.5f},  {true, true, false, true, 1.5f},
+      {true, true, false, false, 1.5f}, {false, true, true, true, 1.5f},  {false, false, true, true, 1.5f},
+  };
   for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.admin << c.has_player << c.shift << c.ctrl);
+    player.flags = c.admin ? (u32)EntityFlag_IsAdmin : 0u;
+    game.player = c.has_player ? &player : nullptr;
     game.modifiers.all = 0;
     game.modifiers.shift = c.shift;
     game.modifiers.ctrl = c.ctrl;
     renderer.camera.zoom = 1.4f;
     zoom_camera(1);
-    EXPECT_FLOAT_EQ(renderer.camera.zoom, 1.5f);
+    EXPECT_FLOAT_EQ(renderer.camera.zoom, c.expected);
   }
+  game.player = nullptr;
   game.modifiers.all = 0;
 }
 
@@ -184,6 +192,24 @@ TEST(CameraControls, ResetRestoresDefaultsAndRotateRequestsANewDirection) {
   rotate_camera(100);
   EXPECT_FLOAT_EQ(c.yaw, -0.15f);
   EXPECT_EQ(game.last_wasd, 255);
+}
+
+TEST(CameraControls, UpdateFollowsThePlayerUnlessTheCameraIsFree) {
+  static Entity player;
+  player.pos = {320.5f, -64};
+  game.player = &player;
+  game.window_size = {640, 480};
+  renderer.camera.target = {1, 2, 3};
+  game.debug.free_camera = true;
+  update_camera();
+  EXPECT_EQ(renderer.camera.target.x, 1);
+  EXPECT_EQ(renderer.camera.target.z, 3);
+  game.debug.free_camera = false;
+  update_camera();
+  EXPECT_EQ(renderer.camera.target.x, 320.5f);
+  EXPECT_EQ(renderer.camera.target.y, -64);
+  EXPECT_EQ(renderer.camera.target.z, 0);
+  game.player = nullptr;
 }
 
 TEST(CameraControls, UpdateFollowsNothingWithoutAPlayerAndWritesTheRendererVp) {
