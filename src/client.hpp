@@ -47,6 +47,7 @@ struct GameDebug {
   bool use_wasd = false;
   bool try_stuff = false;
   bool show_inspector = false;
+  bool free_camera = false;
 };
 
 struct Game {
@@ -76,6 +77,7 @@ struct Game {
   Wheel wheel;
   v2 mouse_world = {};
   v2 mouse_delta = {};
+  u8 last_wasd = 0;
   HotkeyHandler lmb_handler = nullptr;
   HotkeyHandler rmb_handler = nullptr;
 

@@ -1,6 +1,4 @@
 // The spine: the global client state, screens, the frame clock, start-up and shutdown.
-#include <glad/gl.h>
-
 #include "client.hpp"
 #include "platform.hpp"
 #include "renderer.hpp"
@@ -24,6 +22,7 @@ static ScreenFunction screen_function(Screen s) {
   switch (s) {
     case Screen_PreLoading: return pre_loading_screen;
     case Screen_Login: return login_screen;
+    case Screen_Test: return test_screen;
     default: return nullptr;
   }
 }
@@ -38,6 +37,7 @@ static ScreenFunction screen_enter_hook(Screen s) {
 void set_screen(Screen s) {
   if (s == game.screen) return;
   printf("Switching from screen [%s] to screen [%s]\n", screen_name(game.screen), screen_name(s));
+  deactivate_text_input();
   if (game.screen == Screen_WorldMenu) save_config();
   game.screen = s;
   if (ScreenFunction enter = screen_enter_hook(s)) enter();
@@ -91,12 +91,17 @@ void debugf(const char* fmt, ...) {
 void update_and_draw() {
   update_window_size();
   prepare_input();
+  push_transform(m4_ortho(0, (f32)renderer.window_width, (f32)renderer.window_height, 0, -1, 1));
+  ui_begin();
   if (ScreenFunction f = screen_function(game.screen)) f();
+  post_process();
+  ui_end();
+  ui_render();
+  pop_transform();
 }
 
 void pre_loading_screen() {
-  glClearColor(0.2f, 0.2f, 0.2f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  draw_clear(Color{{0.2f, 0.2f, 0.2f, 1.0f}});
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     register_input_event(event);
@@ -112,12 +117,8 @@ bool game_start() {
   init_window();
   loading.report("init_window");
   game.tmp_arena = malloc_arena(0x100000);
-
-  SDL_GLContext context = SDL_GL_CreateContext(game.window);
-  if (!context) panic("Couldn't create OpenGL context: %s", platform_error());
-  int version = gladLoadGL((GLADloadfunc)SDL_GL_GetProcAddress);
-  if (!version) panic("Couldn't load OpenGL functions\n");
-
+  ui_init();
+  init_opengl();
   init_hotkeys();
   // Without vertical sync (virtual displays have none) the loop paces itself instead of stopping here.
   game.vsync = SDL_GL_SetSwapInterval(1) == 0;
