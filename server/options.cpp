@@ -13,7 +13,8 @@ static const char* const help_text =
     "  --port N               UDP port (default 4242)\n"
     "  --db PATH              SQLite database file, created when missing (default valmire.db)\n"
     "  --seed N               world generation seed (default 1)\n"
-    "  --world-size N         world width and height in tiles, 32..1024 (default 128)\n"
+    "  --world-size N         world width and height in tiles, 32..180 (default 128): the tiles\n"
+    "                         travel in one datagram\n"
     "  --dev                  accept any login and password; a missing account is created on first login\n"
     "  --admin LOGIN          give the characters of this account admin rights (repeatable)\n"
     "  --hash-cost LEVEL      password hashing cost: interactive (default), moderate, or low;\n"
@@ -114,8 +115,8 @@ ParseResult server_parse_args(int argc, const char* const* argv, ServerOptions& 
       }
       o.seed = (u32)n;
     } else if (cstr_equal(flag, "--world-size")) {
-      if (!parse_int(value, 32, 1024, n)) {
-        error = tprintf("--world-size needs a number from 32 to 1024, got '%.64s'", value);
+      if (!parse_int(value, 32, SERVER_WORLD_SIZE_MAX, n)) {
+        error = tprintf("--world-size needs a number from 32 to 180, got '%.64s'", value);
         return ParseResult_Error;
       }
       o.world_size = (int)n;

@@ -6,6 +6,8 @@
 constexpr int SERVER_ADMINS_MAX = 16;
 constexpr int SERVER_DEFAULT_PORT = 4242;
 constexpr int SERVER_DEFAULT_WORLD_SIZE = 128;
+// The location packet carries every tile in one datagram of at most 32 768 payload bytes.
+constexpr int SERVER_WORLD_SIZE_MAX = 180;
 constexpr int SERVER_DEFAULT_SESSION_TIMEOUT_MS = 5000;
 
 // How much work one password hash costs. Interactive is the real default; Low exists for tests only.

@@ -6,12 +6,6 @@
 
 World world;
 
-// --- the hooks the shared model calls on its host
-
-Location* get_location(Entity&) { return location_has_grid(&world.location) ? &world.location : nullptr; }
-
-bool entity_on_collision(Entity& first, Entity& second, Contact&) { return first.id != 0 && second.id != 0; }
-
 // --- randomness (seeded, so a world seed gives the same world)
 
 u32 world_random() {
