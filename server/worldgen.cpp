@@ -50,8 +50,8 @@ void worldgen_tiles(u8* tiles, int width, int height, u32 seed) {
       if (e < 0.25f) t = TileType_DeepWater;
       else if (e < 0.33f) t = TileType_ShallowWater;
       else if (e < 0.37f) t = TileType_Sand;
-      else if (e > 0.74f) t = TileType_Rock;
-      else if (m > 0.60f) t = e > 0.58f ? TileType_PineForest : TileType_LeafForest;
+      else if (e > 0.80f) t = TileType_Rock;
+      else if (m > 0.56f) t = e > 0.58f ? TileType_PineForest : TileType_LeafForest;
       else if (m < 0.33f) t = TileType_Dirt;
       else if (m < 0.40f) t = TileType_Soil;
       else t = TileType_Grass;
