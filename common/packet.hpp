@@ -58,10 +58,12 @@ constexpr Id ADMIN_INGREDIENT_ID = 0xFFFFFFFFu;
 
 #pragma pack(push, 1)
 struct Request {
+  // Every byte a kind does not use stays zero.
+  Request() : seq(0), type(RequestType_None), payload{} {}
   u32 seq;
   RequestType type;
   union {
-    u8 payload[132] = {};  // every byte a kind does not use stays zero
+    u8 payload[132];
     struct {
       u32 client_version;
       char login[LOGIN_LEN];
@@ -268,6 +270,7 @@ static_assert(offsetof(PacketLocation, offset) == 12);
 static_assert(offsetof(PacketLocation, tiles) == LOCATION_HEADER_SIZE);
 
 struct Packet {
+  Packet() : seq_ack(0), type(PacketType_None), size(0), reserved_(0), time(), flags(0), data{} {}
   u32 seq_ack;
   PacketType type;
   u32 size;  // the whole datagram, header included
@@ -275,7 +278,7 @@ struct Packet {
   Time time;
   u64 flags;
   union {
-    u8 data[PACKET_PAYLOAD_MAX] = {};
+    u8 data[PACKET_PAYLOAD_MAX];
     SharedError error;
     Lobby lobby;
     PacketStateHeader state;

@@ -14,8 +14,9 @@
 #include "chat_intake.hpp"
 #include "client.hpp"
 #include "entity.hpp"
-#include "entity_storage.hpp"
+#include "items.hpp"
 #include "location.hpp"
+#include "registry.hpp"
 #include "state_body.hpp"
 #include "world_map_intake.hpp"
 
@@ -114,7 +115,11 @@ void net_disconnect() {
   net_clear_error();
 }
 
-void net_quit() { net_disconnect(); }
+void net_quit() {
+  net_disconnect();
+  // Nothing may open the link again on the way out.
+  net.host[0] = 0;
+}
 
 void net_clear_error() { net.last_error.code = ErrorCode_Ok; }
 
@@ -203,7 +208,8 @@ static NetResult net_take_location(Packet& packet, int n, Location& location) {
     return NetResult_None;
   }
   printf("Got location [%dx%d at %f, %f]\n", p.width, p.height, p.offset.x, p.offset.y);
-  location_take_tiles(location, p.type, p.index, p.width, p.height, p.offset, p.tiles);
+  LocationRef ref = {p.type, p.index};
+  location_init(location, ref, nullptr, 0, p.width, p.height, p.offset, p.tiles, ntiles);
   return NetResult_Location;
 }
 
@@ -284,4 +290,68 @@ NetResult net_handle_datagram(Packet& packet, int n, Location& location) {
     }
     default: return NetResult_None;
   }
+}
+
+// Bytes of the storage, from its start, that may hold something other than zero beyond the records
+// in use: a rejected body may have been partly inflated there. Zeroed by the next good snapshot.
+static s64 storage_dirty_bytes = 0;
+
+static void net_drop_snapshot(Location& location) {
+  entity_storage.nentities = 0;
+  entity_storage.nplayers = 0;
+  entity_storage.nmobs = 0;
+  entity_storage.nobjects = 0;
+  location_clear_grid(location);
+}
+
+NetResult net_parse_state(Packet& packet, int n, Location& location) {
+  game.player = nullptr;
+  if (game.screen < Screen_Loading) {
+    debugf("Ensure server doesn't send state packets anymore!");
+    return NetResult_None;
+  }
+  if (!location_has_grid(&location)) {
+    printf("net: state packet before its location, dropped\n");
+    return NetResult_None;
+  }
+  s64 used = (s64)entity_storage.nentities * (s64)sizeof(Entity);
+  if (used > storage_dirty_bytes) storage_dirty_bytes = used;
+  net_drop_snapshot(location);
+
+  PacketStateHeader header = packet.state;
+  AdminBlock admin;
+  StateBodyResult r = state_body_decode(packet.data + sizeof(PacketStateHeader), n - STATE_BODY_OFFSET,
+                                        header.nentities, entity_storage.entities, ENTITIES_MAX, game.player_name, &admin);
+  if (r.dirty_bytes > storage_dirty_bytes) storage_dirty_bytes = r.dirty_bytes;
+  if (!r.ok) {
+    printf("net: Broken state packet (%d entities): %s\n", (int)header.nentities, r.error);
+    return NetResult_None;
+  }
+  s64 valid = (s64)header.nentities * (s64)sizeof(Entity);
+  if (storage_dirty_bytes > valid) memset((u8*)entity_storage.entities + valid, 0, (size_t)(storage_dirty_bytes - valid));
+  storage_dirty_bytes = valid;
+
+  entity_storage.nentities = header.nentities;
+  game.game_time = header.game_time;
+  for (int i = 0; i < header.nentities; i++) {
+    Entity& e = entity_storage.entities[i];
+    if (is_person(e)) {
+      entity_storage.nplayers += 1;
+    } else if (has_component(e, Component_Thinker)) {
+      entity_storage.nmobs += 1;
+    } else {
+      entity_storage.nobjects += 1;
+    }
+  }
+  // A pulled burden is placed by its puller and may already be listed when its own turn comes, so each
+  // record is linked with removal: no record can then be listed twice, whatever order the server chose.
+  for (int i = 0; i < header.nentities; i++) {
+    Entity& e = entity_storage.entities[i];
+    set_pos(e, e.pos, false);
+  }
+  if (r.player_index >= 0) {
+    game.player = &entity_storage.entities[r.player_index];
+    if (is_admin(*game.player)) game.admin = admin;
+  }
+  return NetResult_Ok;
 }
