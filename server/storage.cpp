@@ -173,8 +173,9 @@ bool storage_save_character_state(Storage& s, s64 character_id, const u8* data, 
   if (!stmt) return false;
   sqlite3_bind_int64(stmt, 1, character_id);
   sqlite3_bind_blob(stmt, 2, data, size, SQLITE_STATIC);
-  bool ok = sqlite3_step(stmt) == SQLITE_DONE && sqlite3_changes(s.db) == 1;
-  if (!ok) report(s, "save character");
+  bool stepped = sqlite3_step(stmt) == SQLITE_DONE;
+  if (!stepped) report(s, "save character");
+  bool ok = stepped && sqlite3_changes(s.db) == 1;
   sqlite3_finalize(stmt);
   return ok;
 }

@@ -218,6 +218,18 @@ Entity* world_enter_character(const char* name, bool admin, const u8* saved, int
         }
         if (i > 0) e->item.container = map_id(records[i].item.container);
       }
+      // A slot may only name an item that names this holder back; anything else is emptied.
+      for (u32 i = 0; i < count; i++) {
+        Entity* e = world_find(new_ids[i]);
+        Container* c = e ? find_container(*e) : nullptr;
+        if (!c) continue;
+        for (int s = 0; s < c->nslots; s++) {
+          Entity* item = world_find(c->slots[s]);
+          if (!item || item == e || !in_container(*item) || item->item.container != e->id) c->slots[s] = 0;
+          for (int k = 0; k < s; k++)
+            if (c->slots[k] == c->slots[s]) c->slots[s] = 0;
+        }
+      }
       // An item whose holder did not come back, or that its holder does not list, would float nowhere.
       for (u32 i = 1; i < count; i++) {
         Entity* e = world_find(new_ids[i]);

@@ -55,6 +55,8 @@ void worldgen_tiles(u8* tiles, int width, int height, u32 seed) {
       else if (m < 0.33f) t = TileType_Dirt;
       else if (m < 0.40f) t = TileType_Soil;
       else t = TileType_Grass;
+      // The outer ring is always open sea, whatever the noise made of it.
+      if (x < 2 || y < 2 || x >= width - 2 || y >= height - 2) t = TileType_DeepWater;
       tiles[x + width * y] = t;
     }
   }
