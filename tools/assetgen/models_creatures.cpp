@@ -144,8 +144,8 @@ void build_character(GenModel& g) {
   st.skin = rgb(0xe0b48c), st.shirt = rgb(0x3566a8), st.pants = rgb(0x5a4632), st.head = rgb(0xe0b48c);
   Humanoid b = humanoid_skeleton(g, st.height);
   humanoid_body(g, b, st);
-  // Hair over the head so the back reads differently from the face.
-  gen_mesh(g, "0_body_hair", true);
+  // Hair over the head so the back reads differently from the face; part of the body mesh, which must
+  // stay mesh 0 with the held items after it.
   g.joint = b.head;
   box(g, {0, 0.03f, 1.42f}, {0.28f, 0.24f, 0.08f}, rgb(0x4a2c12));
   g.joint = -1;
