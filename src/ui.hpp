@@ -5,6 +5,8 @@
 
 struct Ui {
   v2 mouse = {};
+  f32 scale = 1;
+  f32 line_height = 0;
 };
 
 extern Ui ui;

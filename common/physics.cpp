@@ -1,0 +1,227 @@
+// Steering, integration and the collision pass over the entity storage.
+#include "physics.hpp"
+
+#include "registry.hpp"
+
+Physics physics;
+
+void mover_set_dst(Mover& mover, v2 dst) {
+  mover.dst = dst;
+  mover.desired_dir = {};
+  mover.is_sliding = false;
+  mover.slide = {};
+}
+
+void mover_set_dir(Mover& mover, v2 dir) {
+  mover.dst = {};
+  mover.desired_dir = dir;
+  mover.is_sliding = false;
+  mover.slide = {};
+}
+
+bool is_moving(const Entity& e) {
+  const Mover* m = find_mover(e);
+  return m && !is_zero(m->vel);
+}
+
+bool has_dst(const Entity& e) {
+  const Mover* m = find_mover(e);
+  return m && !is_zero(m->dst);
+}
+
+void rotate_towards_angle(Mover& mover, f32 target, f32 dt) {
+  f32 diff = normalize_radians(target - mover.angle);
+  f32 step = physics_turn_speed * dt;
+  if (fabsf(diff) > step) {
+    mover.angle = normalize_radians(mover.angle + signof(diff) * step);
+  } else {
+    mover.angle = target;
+  }
+}
+
+void rotate_in_direction(Mover& mover, v2 dir, f32 dt) {
+  mover.gaze = atan2f(dir.y, dir.x);
+  rotate_towards_angle(mover, mover.gaze, dt);
+}
+
+void set_gaze_and_angle(Mover& mover, v2 dir) { mover.gaze = mover.angle = atan2f(dir.y, dir.x); }
+
+Bbox entity_bbox(const Entity& e) {
+  if (!is_rectangular(e)) {
+    f32 r = e.radius;
+    return {{{e.pos.x - r, e.pos.y - r, -r}}, {{e.pos.x + r, e.pos.y + r, r}}};
+  }
+  f32 w = e.dim.x, h = e.dim.y;
+  // Quarter turns of 90 and 270 degrees lay the box the other way.
+  if (e.flags & EntityFlag_Rotate90) Swap(w, h);
+  return {{{e.pos.x - w / 2, e.pos.y - h / 2, 0}}, {{e.pos.x + w / 2, e.pos.y + h / 2, e.dim.z}}};
+}
+
+// --- movers
+
+void update_mover(Entity& e, Mover& mover, f32 dt) {
+  (void)dt;
+  if (is_zero(mover.desired_dir)) {
+    if (!is_zero(mover.dst)) {
+      mover.acc += v2_with_len(mover.dst - e.pos, physics_acceleration);
+    } else {
+      mover.vel = {};
+    }
+  } else {
+    mover.dst = {};
+    mover.acc = v2_with_len(mover.desired_dir, physics_acceleration);
+  }
+}
+
+static bool is_carried(const Entity& e) { return !is_item(e) && e.carrier != 0; }
+
+void simulate_mover(Entity& e, Mover& mover, f32 dt) {
+  if (is_carried(e)) {
+    rotate_towards_angle(mover, mover.gaze, dt);
+    return;
+  }
+  if (!is_zero(mover.dst) && v2_distance_le(e.pos, mover.dst, mover.speed * dt)) {
+    set_pos(e, mover.dst);
+    mover.vel = {};
+    mover.dst = {};
+    return;
+  }
+  if (!mover.is_sliding) {
+    mover.vel += mover.acc * dt;
+    v2_limit(&mover.vel, mover.speed);
+  }
+  if (!is_zero(mover.vel)) {
+    rotate_in_direction(mover, mover.vel, dt);
+    set_pos(e, e.pos + mover.vel * dt);
+  }
+}
+
+// The storage count arrives with snapshots; never walk past the records.
+static int storage_count() { return min((int)entity_storage.nentities, ENTITIES_MAX); }
+
+void update_movers(f32 dt) {
+  int n = storage_count();
+  for (int i = 0; i < n; i++) {
+    Entity& e = entity_storage.entities[i];
+    Mover* mover = find_mover(e);
+    if (e.id == 0 || !mover) continue;
+    reset_mover(*mover);
+    update_mover(e, *mover, dt);
+    simulate_mover(e, *mover, dt);
+    mover->is_sliding = false;
+  }
+}
+
+// --- collisions
+
+static bool push_contact(const Contact& c) {
+  if (physics.ncontacts >= CONTACTS_MAX) {
+    physics.nskipped++;
+    return false;
+  }
+  physics.contacts[physics.ncontacts++] = c;
+  return true;
+}
+
+static bool detect_circle_box(Entity& circle, Entity& box) {
+  Bbox bb = entity_bbox(box);
+  f32 hx = (bb.max.x - bb.min.x) / 2, hy = (bb.max.y - bb.min.y) / 2;
+  v2 d = circle.pos - box.pos;
+  v2 c = {clamp(d.x, -hx, hx), clamp(d.y, -hy, hy)};
+  f32 r = circle.radius;
+  if (v2_len_sqr(c - d) > r * r) return false;
+  v2 q = box.pos + c;
+  Contact contact;
+  contact.normal = v2_normalized(q - circle.pos);
+  contact.point = q;
+  contact.penetration = r - v2_len(c - d);
+  contact.first = &circle;
+  contact.second = &box;
+  return push_contact(contact);
+}
+
+bool game_detect_collision_between(Entity& first, Entity& second) {
+  assert(first.id != 0);
+  if (second.id == 0) return false;
+  bool box1 = is_rectangular(first), box2 = is_rectangular(second);
+  if (box1 && box2) return false;
+  if (box1) return detect_circle_box(second, first);
+  if (box2) return detect_circle_box(first, second);
+
+  v2 d = second.pos - first.pos;
+  f32 rr = first.radius + second.radius;
+  if (v2_len_sqr(d) > rr * rr) return false;
+  assert(has_component(first, Component_Mover) || has_component(second, Component_Mover));
+  f32 dist = v2_len(d);
+  Contact contact;
+  contact.normal = v2_normalized(d);
+  contact.point = first.pos + contact.normal * dist * 0.5f;
+  contact.penetration = rr - dist;
+  contact.first = &first;
+  contact.second = &second;
+  return push_contact(contact);
+}
+
+void game_resolve_collision(Contact& contact, f32 dt) {
+  (void)dt;
+  Entity& a = *contact.first;
+  Entity& b = *contact.second;
+  if (!entity_on_collision(a, b, contact)) return;
+  v2 n = contact.normal;
+  f32 pen = contact.penetration;
+  Mover* ma = find_mover(a);
+  Mover* mb = find_mover(b);
+
+  if (is_rectangular(b)) {
+    v2 pos = a.pos - n * pen;
+    if (ma) {
+      f32 vn = v2_dot(n, ma->vel);
+      ma->vel += physics_wall_bounce * (-2.0f * vn * n);
+    }
+    set_pos(a, pos);
+    return;
+  }
+  if (!ma || !mb) {
+    set_pos(a, a.pos - n * pen);
+    return;
+  }
+
+  // Weights from speed: the slower body weighs more and yields less.
+  constexpr f32 eps = 1.1920929e-07f;
+  f32 w1 = 1.0f / (eps + v2_len_sqr(ma->vel));
+  f32 w2 = 1.0f / (eps + v2_len_sqr(mb->vel));
+  // Two absurd speeds from a snapshot would make both weights 0 and the shares 0/0.
+  if (!(w1 + w2 > 0)) w1 = w2 = 1.0f;
+  f32 sum = w1 + w2;
+  v2 v1 = ma->vel, v2_ = mb->vel;
+  ma->vel = ((w1 - w2) * v1 + 2.0f * w2 * v2_) / sum * physics_exchange_damping;
+  mb->vel = ((w2 - w1) * v2_ + 2.0f * w1 * v1) / sum * physics_exchange_damping;
+  set_pos(a, a.pos - n * pen * (w2 / sum));
+  set_pos(b, b.pos + n * pen * (w1 / sum));
+}
+
+void update_collisions(f32 dt) {
+  physics.ncontacts = 0;
+  physics.nskipped = 0;
+  int n = storage_count();
+  for (int i = 0; i < n; i++) {
+    Entity& first = entity_storage.entities[i];
+    if (first.id == 0 || !has_component(first, Component_Mover)) continue;
+    for (EntityIter it = locate_entities(in_radius(&first, physics_collision_radius, {0, 0})); it.entity; next(it)) {
+      Entity& other = *it.entity;
+      if (&other == &first || is_item(other) || (other.flags & EntityFlag_NoCollisions)) continue;
+      game_detect_collision_between(first, other);
+    }
+  }
+  for (u32 i = 0; i < physics.ncontacts; i++) game_resolve_collision(physics.contacts[i], dt);
+  for (int i = 0; i < n; i++) {
+    Entity& e = entity_storage.entities[i];
+    Mover* mover = find_mover(e);
+    if (e.id != 0 && mover && !mover->is_sliding) mover->slide = {};
+  }
+}
+
+void update_physics(f32 dt) {
+  update_movers(dt);
+  update_collisions(dt);
+}
