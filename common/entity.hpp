@@ -8,6 +8,8 @@ struct EntityMarker {
   u8 _unused;
 };
 
+// Time starts at zero, which gives Thinker, Crop and Events a constructor; each anonymous union
+// below therefore starts as its one member that has a Time.
 struct Entity {
   Id id;
   LocationRef location;
@@ -32,7 +34,7 @@ struct Entity {
   Actor actor;
   union {
     Person person;
-    Thinker thinker;
+    Thinker thinker = {};
     Blank blank;
   };
   Container container;
@@ -51,7 +53,7 @@ struct Entity {
   union {
     Food food;
     Potion potion;
-    Crop crop;
+    Crop crop = {};
     Tree tree;
     Bush bush;
     Vein vein;
@@ -62,7 +64,7 @@ struct Entity {
   Weapon weapon;
   union {
     Blueprint blueprint;
-    Events events;
+    Events events = {};
   };
 
   EntityMarker _shared_marker;
