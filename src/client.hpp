@@ -9,6 +9,7 @@
 #include "math.hpp"
 #include "packet.hpp"
 #include "types.hpp"
+#include "ui.hpp"
 #include "world_map_intake.hpp"
 
 struct Location;
@@ -52,9 +53,20 @@ struct GameDebug {
   bool free_camera = false;
 };
 
+// The login screen's fields and the request waiting for its answer.
+struct LoginScreen {
+  TextInput login;
+  TextInput password;
+  RequestType request_type_in_progress = RequestType_None;
+};
+
 // The lobby screen's state; the network fills `lobby`.
 struct LobbyScreen {
   Lobby lobby = {};
+  bool creating_mode = false;
+  TextInput new_name;
+  bool creation_in_progress = false;
+  bool enter_in_progress = false;
 };
 
 struct Game {
@@ -84,7 +96,9 @@ struct Game {
   Wheel wheel;
   v2 mouse_world = {};
   v2 mouse_delta = {};
+  u8 wasd = 0;  // held movement keys: W 1, A 2, S 4, D 8
   u8 last_wasd = 0;
+  bool skip_lmb_up = false;  // the next left release ends a press already used
   HotkeyHandler lmb_handler = nullptr;
   HotkeyHandler rmb_handler = nullptr;
 
@@ -92,6 +106,7 @@ struct Game {
   Location* location = nullptr;
   Entity* player = nullptr;
   u32 hovered_id = 0;
+  LoginScreen login_screen;
   LobbyScreen lobby_screen;
   WorldMap world_map;
   AdminBlock admin;

@@ -23,6 +23,10 @@ static ScreenFunction screen_function(Screen s) {
   switch (s) {
     case Screen_PreLoading: return pre_loading_screen;
     case Screen_Login: return login_screen;
+    case Screen_Lobby: return lobby_screen;
+    case Screen_Loading: return loading_screen;
+    case Screen_World: return world_screen;
+    case Screen_WorldMenu: return world_menu_screen;
     case Screen_Test: return test_screen;
     default: return nullptr;
   }
@@ -31,6 +35,8 @@ static ScreenFunction screen_function(Screen s) {
 static ScreenFunction screen_enter_hook(Screen s) {
   switch (s) {
     case Screen_Login: return login_screen_enter;
+    case Screen_Lobby: return lobby_screen_enter;
+    case Screen_Loading: return loading_screen_enter;
     default: return nullptr;
   }
 }

@@ -1,0 +1,391 @@
+// The login, lobby, loading and world screens' rules, driven against a scripted server on loopback.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "location.hpp"
+#include "net_peer.hpp"
+#include "screens.hpp"
+#include "ui.hpp"
+
+namespace {
+
+struct ScreensTest : ::testing::Test {
+  ScriptedPeer peer;
+  char saved_cwd[512] = {};
+  char workdir[256] = {};
+
+  void SetUp() override {
+    net_test_reset();
+    memset((void*)&ui, 0, sizeof(ui));
+    ui_begin();
+    game.login_screen = LoginScreen{};
+    game.lobby_screen = LobbyScreen{};
+    game.config.auto_login = 0;
+    game.config.login[0] = 0;
+    game.config.path = nullptr;
+    game.wasd = game.last_wasd = 0;
+    renderer.camera.yaw = 0;
+    // Each test on its own loopback address, so the suite can run in parallel with others.
+    const char* ip = "127.0.9.1";
+    ASSERT_TRUE(peer.start(ip));
+    ASSERT_TRUE(getcwd(saved_cwd, sizeof(saved_cwd)));
+  }
+
+  void TearDown() override {
+    if (workdir[0]) {
+      ASSERT_EQ(chdir(saved_cwd), 0);
+      unlink((std::string(workdir) + "/config.ini").c_str());
+      rmdir(workdir);
+    }
+    game.config.path = nullptr;
+    deactivate_text_input();
+    net_test_reset();
+  }
+
+  // Runs the test inside a fresh folder whose "config.ini" is the loaded configuration, so saving writes it.
+  void use_config_file() {
+    snprintf(workdir, sizeof(workdir), "/tmp/valmire_screens_XXXXXX");
+    ASSERT_TRUE(mkdtemp(workdir));
+    ASSERT_EQ(chdir(workdir), 0);
+    game.config.path = "config.ini";
+  }
+
+  static bool config_file_exists() {
+    struct stat st;
+    return stat("config.ini", &st) == 0;
+  }
+
+  // Every request that arrives within the wait, oldest first.
+  std::vector<Request> drain(int wait_ms = 100) {
+    std::vector<Request> out;
+    Request r;
+    while (peer.receive(r, wait_ms)) out.push_back(r);
+    return out;
+  }
+
+  static void set_lobby(std::initializer_list<const char*> names) {
+    game.lobby_screen.lobby = Lobby{};
+    int i = 0;
+    for (const char* n : names) memcpy(game.lobby_screen.lobby.players[i++].name, n, strnlen(n, PLAYER_NAME_LEN));
+  }
+};
+
+// --- login
+
+TEST_F(ScreensTest, LoginEnterSendsOnlyWithAutoLoginAndAStoredLogin) {
+  struct Case {
+    int auto_login;
+    const char* login;
+    bool sends;
+  } cases[] = {
+      {0, "ann@example.org", false},
+      {1, "ann@example.org", true},
+      {2, "ann@example.org", true},
+      {1, "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "auto_login " << c.auto_login << " login '" << c.login << "'");
+    game.login_screen = LoginScreen{};
+    game.config.auto_login = c.auto_login;
+    cstr_copy(game.config.login, c.login, sizeof(game.config.login));
+    login_screen_enter();
+    EXPECT_STREQ(game.login_screen.login.text.cstr(), c.login);
+    EXPECT_EQ(game.login_screen.password.mask_char, '*');
+    std::vector<Request> sent = drain();
+    if (c.sends) {
+      ASSERT_EQ(sent.size(), 1u);
+      EXPECT_EQ(sent[0].type, RequestType_Login);
+      EXPECT_STREQ(sent[0].auth.login, c.login);
+      EXPECT_EQ(game.login_screen.request_type_in_progress, RequestType_Login);
+      EXPECT_EQ(ui.active_element.text, nullptr);
+    } else {
+      EXPECT_TRUE(sent.empty());
+      EXPECT_EQ(game.login_screen.request_type_in_progress, RequestType_None);
+      EXPECT_TRUE(text_input_is_active(game.login_screen.login));
+    }
+  }
+}
+
+TEST_F(ScreensTest, SecondLoginWhilePendingSendsNothing) {
+  login_screen_enter();
+  text_set(game.login_screen.login.text, Str("bob"));
+  text_set(game.login_screen.password.text, Str("secret"));
+  try_auth(RequestType_Login);
+  try_auth(RequestType_Login);
+  try_auth(RequestType_Register);
+  std::vector<Request> sent = drain();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].type, RequestType_Login);
+  EXPECT_STREQ(sent[0].auth.password, "secret");
+}
+
+TEST_F(ScreensTest, ChangedLoginIsSavedOnceAndTheSameLoginNotAgain) {
+  use_config_file();
+  login_screen_enter();
+  text_set(game.login_screen.login.text, Str("carol"));
+  try_auth(RequestType_Login);
+  EXPECT_STREQ(game.config.login, "carol");
+  EXPECT_TRUE(config_file_exists());
+
+  // The answer was an error: the next attempt with the same login must not write the file again.
+  ASSERT_EQ(unlink("config.ini"), 0);
+  net.last_error.code = ErrorCode_LoginNotFound;
+  login_screen_error();
+  EXPECT_EQ(game.login_screen.request_type_in_progress, RequestType_None);
+  try_auth(RequestType_Login);
+  EXPECT_FALSE(config_file_exists());
+  EXPECT_EQ(drain().size(), 2u);
+}
+
+TEST_F(ScreensTest, AnErrorEndsTheRequestAndRefocusesTheLoginField) {
+  login_screen_enter();
+  text_set(game.login_screen.login.text, Str("dan"));
+  try_auth(RequestType_Register);
+  EXPECT_EQ(ui.active_element.text, nullptr);
+
+  // No error yet: still waiting.
+  login_screen_error();
+  EXPECT_EQ(game.login_screen.request_type_in_progress, RequestType_Register);
+
+  net.last_error.code = ErrorCode_LoginAlreadyExists;
+  login_screen_error();
+  EXPECT_EQ(game.login_screen.request_type_in_progress, RequestType_None);
+  EXPECT_TRUE(text_input_is_active(game.login_screen.login));
+  // The error box carries the error's own text.
+  bool shown = false;
+  for (int i = 0; i < ui.nelements; i++) {
+    if (strcmp(ui.elements[i].text.cstr(), error_code_msg(ErrorCode_LoginAlreadyExists)) == 0) shown = true;
+  }
+  EXPECT_TRUE(shown);
+
+  // The player had moved on to the password field: the focus stays there.
+  try_auth(RequestType_Login);
+  activate_text_input(game.login_screen.password);
+  net.last_error.code = ErrorCode_LoginNotFound;
+  login_screen_error();
+  EXPECT_TRUE(text_input_is_active(game.login_screen.password));
+}
+
+// --- lobby
+
+TEST_F(ScreensTest, LobbyEnterByAccountAndAutoLogin) {
+  struct Case {
+    const char* first;  // "" = the account has no character
+    int auto_login;
+    bool creating;
+    bool enters;
+  } cases[] = {
+      {"", 0, true, false},
+      {"", 2, true, false},
+      {"Rowan", 0, false, false},
+      {"Rowan", 1, false, false},
+      {"Rowan", 2, false, true},
+      {"Rowan", 3, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "first '" << c.first << "' auto_login " << c.auto_login);
+    game.lobby_screen = LobbyScreen{};
+    set_lobby({c.first, "Second"});
+    game.config.auto_login = c.auto_login;
+    deactivate_text_input();
+    lobby_screen_enter();
+    EXPECT_EQ(game.lobby_screen.creating_mode, c.creating);
+    EXPECT_EQ(text_input_is_active(game.lobby_screen.new_name), c.creating);
+    EXPECT_EQ(game.config.auto_login, 0);
+    std::vector<Request> sent = drain();
+    if (c.enters) {
+      ASSERT_EQ(sent.size(), 1u);
+      EXPECT_EQ(sent[0].type, RequestType_Enter);
+      EXPECT_STREQ(sent[0].enter.name, c.first);
+      EXPECT_STREQ(game.player_name, c.first);
+    } else {
+      EXPECT_TRUE(sent.empty());
+    }
+  }
+}
+
+TEST_F(ScreensTest, EnterAndCreateSendOneRequestWhilePending) {
+  set_lobby({"Rowan"});
+  lobby_screen_enter();
+  enter_world("Rowan");
+  enter_world("Rowan");
+  game.lobby_screen.new_name.max_len = PLAYER_NAME_LEN;
+  text_set(game.lobby_screen.new_name.text, Str("Ivy"));
+  create_new_player();
+  create_new_player();
+  std::vector<Request> sent = drain();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].type, RequestType_Enter);
+  EXPECT_EQ(sent[1].type, RequestType_CreatePlayer);
+  EXPECT_STREQ(sent[1].create_player.name, "Ivy");
+  EXPECT_STREQ(game.player_name, "Ivy");
+}
+
+TEST_F(ScreensTest, AFullLengthLobbyNameIsEnteredTerminated) {
+  // The wire gives 32 bytes with no room for a terminator; the name must not run into the next slot.
+  char full[PLAYER_NAME_LEN];
+  memset(full, 'k', sizeof(full));
+  game.lobby_screen.lobby = Lobby{};
+  memcpy(game.lobby_screen.lobby.players[0].name, full, sizeof(full));
+  memcpy(&game.lobby_screen.lobby.players[0].last_login, "XXXXXXXX", 8);
+  game.config.auto_login = 2;
+  lobby_screen_enter();
+  ASSERT_NE(game.player_name, nullptr);
+  EXPECT_EQ(strlen(game.player_name), (size_t)PLAYER_NAME_LEN);
+  std::vector<Request> sent = drain();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(strnlen(sent[0].enter.name, sizeof(sent[0].enter.name)), (size_t)PLAYER_NAME_LEN - 1);
+}
+
+TEST_F(ScreensTest, LobbyOutcomeOfNameErrorsAndAcknowledgedCreation) {
+  struct Case {
+    ErrorCode error;
+    bool creating;
+    bool acked;
+    const char* shown;
+    bool created;
+  } cases[] = {
+      {ErrorCode_NameAlreadyExists, true, true, "Name already exists", false},
+      {ErrorCode_CannotBeEmpty, true, true, "Name must not be empty", false},
+      {ErrorCode_Ok, true, true, nullptr, true},
+      {ErrorCode_Ok, true, false, nullptr, false},
+      {ErrorCode_Ok, false, true, nullptr, false},
+      // Other errors are not the lobby's to show.
+      {ErrorCode_LoginNotFound, false, true, nullptr, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "error " << c.error << " creating " << c.creating << " acked " << c.acked);
+    deactivate_text_input();
+    game.lobby_screen.creation_in_progress = c.creating;
+    net.last_error.code = c.error;
+    net.last_seq = 7;
+    net.last_ack = c.acked ? 7 : 6;
+    LobbyOutcome out = lobby_screen_outcome();
+    if (c.shown) {
+      ASSERT_NE(out.error, nullptr);
+      EXPECT_STREQ(out.error, c.shown);
+      EXPECT_FALSE(game.lobby_screen.creation_in_progress);
+      EXPECT_TRUE(text_input_is_active(game.lobby_screen.new_name));
+    } else {
+      EXPECT_EQ(out.error, nullptr);
+    }
+    EXPECT_EQ(out.created, c.created);
+  }
+}
+
+// --- loading and menu
+
+TEST_F(ScreensTest, LoadingCompletesWithALocationAndThePlayer) {
+  Location& location = net_location();
+  Entity player;
+  player.id = 5;
+  struct Case {
+    u8 location_type;
+    Entity* player;
+    bool complete;
+  } cases[] = {{0, nullptr, false}, {1, nullptr, false}, {0, &player, false}, {1, &player, true}};
+  for (const Case& c : cases) {
+    location.type = (LocationType)c.location_type;
+    game.player = c.player;
+    EXPECT_EQ(loading_is_complete(), c.complete) << (int)c.location_type << " " << (c.player != nullptr);
+  }
+  location.type = (LocationType)0;
+  game.player = nullptr;
+}
+
+TEST(ScreensMenu, GainLabelIsATruncatedPercentage) {
+  struct Case {
+    f32 gain;
+    const char* label;
+  } cases[] = {{0, "  0%"}, {0.5f, " 50%"}, {0.999f, " 99%"}, {0.075f, "  7%"}, {1, "100%"}};
+  for (const Case& c : cases) EXPECT_STREQ(gain_percent_label(c.gain).cstr(), c.label) << c.gain;
+}
+
+// --- world
+
+TEST(ScreensWorld, WalkingDirectionFollowsKeysAndCameraYaw) {
+  struct Case {
+    u8 wasd;
+    f32 yaw;
+    v2 dir;
+  } cases[] = {
+      {1, 0, {0, 1}},          {4, 0, {0, -1}},          {2, 0, {-1, 0}},         {8, 0, {1, 0}},
+      {1 | 8, 0, {1, 1}},      {1 | 4, 0, {0, 0}},       {15, 0, {0, 0}},         {0, 0, {0, 0}},
+      {1, pi / 2, {-1, 0}},    {8, pi / 2, {0, 1}},      {1, pi, {0, -1}},
+  };
+  for (const Case& c : cases) {
+    v2 d = wasd_direction(c.wasd, c.yaw);
+    EXPECT_NEAR(d.x, c.dir.x, 1e-5f) << (int)c.wasd << " yaw " << c.yaw;
+    EXPECT_NEAR(d.y, c.dir.y, 1e-5f) << (int)c.wasd << " yaw " << c.yaw;
+  }
+  EXPECT_EQ(wasd_bit(SDLK_w), 1);
+  EXPECT_EQ(wasd_bit(SDLK_a), 2);
+  EXPECT_EQ(wasd_bit(SDLK_s), 4);
+  EXPECT_EQ(wasd_bit(SDLK_d), 8);
+  EXPECT_EQ(wasd_bit(SDLK_q), 0);
+}
+
+TEST_F(ScreensTest, WalkingSendsOnlyChangesAndOneStopWhenAllKeysAreUp) {
+  Entity player;
+  player.id = 3;
+  game.player = &player;
+  game.screen = Screen_World;
+  game.debug.use_wasd = true;
+
+  world_handle_keydown(SDLK_w);
+  world_walk_with_keys(false);
+  world_walk_with_keys(false);  // held, unchanged: nothing more
+  world_handle_keydown(SDLK_d);
+  world_walk_with_keys(false);
+  game.wasd = 0;  // both released in one frame
+  world_walk_with_keys(true);
+  world_walk_with_keys(true);  // a release of a key already up changes nothing
+  world_walk_with_keys(false);
+
+  std::vector<Request> sent = drain();
+  ASSERT_EQ(sent.size(), 3u);
+  for (const Request& r : sent) EXPECT_EQ(r.type, RequestType_SetDir);
+  EXPECT_EQ(sent[0].dst.x, 0);
+  EXPECT_EQ(sent[0].dst.y, 1);
+  EXPECT_EQ(sent[1].dst.x, 1);
+  EXPECT_EQ(sent[1].dst.y, 1);
+  EXPECT_EQ(sent[2].dst.x, 0);
+  EXPECT_EQ(sent[2].dst.y, 0);
+  game.player = nullptr;
+}
+
+TEST_F(ScreensTest, WorldKeysNeedAPlayerAndLeaveFocusedFieldsAlone) {
+  Entity player;
+  player.id = 3;
+  game.screen = Screen_World;
+  game.debug.use_wasd = true;
+
+  world_handle_keydown(SDLK_w);  // no player yet
+  EXPECT_EQ(game.wasd, 0);
+  game.player = &player;
+  activate_text_input(game.lobby_screen.new_name);
+  world_handle_keydown(SDLK_a);
+  world_handle_keydown(SDLK_F10);
+  EXPECT_EQ(game.wasd, 0);
+  EXPECT_EQ(game.screen, Screen_World);
+  deactivate_text_input();
+  world_handle_keydown(SDLK_a);
+  EXPECT_EQ(game.wasd, 2);
+  world_handle_keydown(SDLK_F10);
+  EXPECT_EQ(game.screen, Screen_WorldMenu);
+  game.player = nullptr;
+}
+
+TEST(ScreensWorld, PlaceholderColourByGroup) {
+  Entity mob;
+  enable_component(mob, Component_Mortal);
+  mob.mortal.group = 1;
+  EXPECT_FLOAT_EQ(placeholder_color(mob).g, 0.7f);
+  mob.mortal.group = 2;
+  EXPECT_FLOAT_EQ(placeholder_color(mob).g, 0);
+  Entity rock;
+  rock.mortal.group = 1;  // no Mortal component: the group means nothing
+  EXPECT_FLOAT_EQ(placeholder_color(rock).b, 0.7f);
+}
+
+}  // namespace
