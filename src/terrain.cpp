@@ -3,13 +3,6 @@
 
 #include <stb_image.h>
 
-// Cells of the edge pieces inside a kind's block, by corner mask.
-static const TileCell mask_cells[16] = {
-    {-1, -1}, {1, 2}, {2, 2}, {0, 2}, {1, 3}, {1, 1}, {3, 3}, {1, 0},
-    {2, 3},   {3, 2}, {2, 1}, {2, 0}, {0, 3}, {1, 4}, {2, 4}, {-1, -1},
-};
-static const TileCell variant_cells[TILE_VARIANTS] = {{0, 0}, {0, 1}, {0, 4}, {3, 0}, {3, 1}, {3, 4}};
-
 // Values outside the tile table read as None: they draw nothing rather than index past the atlas.
 static inline u8 tile_value(const TileType* tiles, int width, int height, int x, int y) {
   x = clamp(x, 0, width - 1);
@@ -40,7 +33,7 @@ TileCorner terrain_corner(const TileType* tiles, int width, int height, int x, i
 
 bool terrain_mask_cell(int mask, TileCell* cell) {
   if (mask <= 0 || mask >= 15) return false;
-  *cell = mask_cells[mask];
+  *cell = tile_mask_cells[mask];
   return true;
 }
 
@@ -53,7 +46,7 @@ int terrain_variant(f32 px, f32 py) {
 bool terrain_atlas_cell(TileType kind, TileCell in_block, int atlas_width_px, TileCell* cell) {
   int index = get_tile_index(kind);
   if (index < 0) return false;
-  int blocks_per_row = max(1, atlas_width_px / TILE_ATLAS_CELL / TILE_BLOCK_COLS);
+  int blocks_per_row = tile_atlas_blocks_per_row(atlas_width_px);
   cell->col = TILE_BLOCK_COLS * (index % blocks_per_row) + in_block.col;
   cell->row = TILE_BLOCK_ROWS * (index / blocks_per_row) + in_block.row;
   return true;
@@ -79,7 +72,7 @@ void terrain_build_mesh(const Location& location, v2 atlas_size, TileVertex* out
       TileCorner corner = terrain_corner(location.tiles, width, height, x, y);
       TileCell in_block;
       if (corner.mask == 0) {
-        in_block = variant_cells[terrain_variant((f32)x + offset_tiles_x, (f32)y + offset_tiles_y)];
+        in_block = tile_variant_cells[terrain_variant((f32)x + offset_tiles_x, (f32)y + offset_tiles_y)];
       } else if (!terrain_mask_cell(corner.mask, &in_block)) {
         in_block = {0, 0};
       }

@@ -2,6 +2,7 @@
 // The ground: a mesh of corner quads over the tile grid, autotiled from the tile atlas, and the world map.
 #include "location.hpp"
 #include "math.hpp"
+#include "tile_atlas.hpp"
 #include "types.hpp"
 
 struct TileVertex {
@@ -11,16 +12,8 @@ struct TileVertex {
 };
 static_assert(sizeof(TileVertex) == 24);
 
-constexpr int TILE_ATLAS_CELL = 64;       // pixels per atlas cell
-constexpr int TILE_BLOCK_COLS = 4;        // cells per kind, across
-constexpr int TILE_BLOCK_ROWS = 5;        // and down
-constexpr int TILE_VARIANTS = 6;          // full-tile variants per kind
 constexpr f32 TILE_QUAD_OVERLAP = 0.2f;   // world units each quad reaches over its neighbours, against seams
 constexpr f32 TILE_UV_INSET = 0.0001f;
-
-struct TileCell {
-  int col, row;
-};
 
 // The four tiles meeting at the corner (x, y), reduced to what the quad there draws.
 struct TileCorner {
