@@ -1,6 +1,4 @@
 // The spine: the global client state, screens, the frame clock, start-up and shutdown.
-#include <glad/gl.h>
-
 #include "client.hpp"
 #include "platform.hpp"
 #include "renderer.hpp"
@@ -24,6 +22,7 @@ static ScreenFunction screen_function(Screen s) {
   switch (s) {
     case Screen_PreLoading: return pre_loading_screen;
     case Screen_Login: return login_screen;
+    case Screen_Test: return test_screen;
     default: return nullptr;
   }
 }
@@ -91,12 +90,14 @@ void debugf(const char* fmt, ...) {
 void update_and_draw() {
   update_window_size();
   prepare_input();
+  push_transform(m4_ortho(0, (f32)renderer.window_width, (f32)renderer.window_height, 0, -1, 1));
   if (ScreenFunction f = screen_function(game.screen)) f();
+  post_process();
+  pop_transform();
 }
 
 void pre_loading_screen() {
-  glClearColor(0.2f, 0.2f, 0.2f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  draw_clear(Color{{0.2f, 0.2f, 0.2f, 1.0f}});
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     register_input_event(event);
@@ -112,17 +113,11 @@ bool game_start() {
   init_window();
   loading.report("init_window");
   game.tmp_arena = malloc_arena(0x100000);
-
-  SDL_GLContext context = SDL_GL_CreateContext(game.window);
-  if (!context) panic("Couldn't create OpenGL context: %s", platform_error());
-  int version = gladLoadGL((GLADloadfunc)SDL_GL_GetProcAddress);
-  if (!version) panic("Couldn't load OpenGL functions\n");
-
+  init_opengl();
   init_hotkeys();
-  if (SDL_GL_SetSwapInterval(1) != 0) {
-    printf("Cannot set swap interval: %s\n", platform_error());
-    abort();
-  }
+  // Without vertical sync (virtual displays have none) the loop paces itself instead of stopping here.
+  game.vsync = SDL_GL_SetSwapInterval(1) == 0;
+  if (!game.vsync) printf("Cannot set swap interval: %s\n", platform_error());
   loading.end();
   return true;
 }
@@ -132,10 +127,13 @@ void game_run_frame(Time& last) {
   Duration elapsed = now - last;
   last = now;
   frame_clock_advance(elapsed);
+  update_audio();
   update_and_draw();
   arena_clear(game.tmp_arena);
   SDL_GL_SwapWindow(game.window);
-  frame_stats_record(time_since(now));
+  Duration cost = time_since(now);
+  frame_stats_record(cost);
+  if (!game.vsync && cost < FRAME_PACE) SDL_Delay((u32)((FRAME_PACE - cost).ns / Milliseconds.ns));
 }
 
 void game_shutdown() {

@@ -1,0 +1,97 @@
+// The developer test screen: one scene that uses every primitive and effect, so a screenshot shows the
+// renderer at work. Escape goes back to the world.
+#include <glad/gl.h>
+
+#include "client.hpp"
+#include "renderer.hpp"
+#include "screens.hpp"
+
+static ParticleSystem test_flames, test_smoke;
+static Texture test_texture;
+
+// A fixed orbiting view of a small stage around the origin, independent of the player's camera.
+static void test_screen_camera() {
+  Camera& cam = renderer.camera;
+  f32 aspect = renderer.window_height > 0 ? (f32)renderer.window_width / (f32)renderer.window_height : 1;
+  cam.target = {{40, 0, 0}};
+  cam.pitch = pi / 4;
+  cam.yaw = 0.25f * sinf(renderer.time * 0.3f);
+  v3 offset = m3_rotate_z(cam.yaw) * (m3_rotate_x(cam.pitch) * v3{{0, 0, 300}});
+  cam.pos = cam.target + offset;
+  cam.projection = m4_frustum(pi / 4, aspect, 1.0f, 5000.0f);
+  cam.view = m4_inverse(m4_look_at(cam.pos, cam.target, v3{{0, 0, 1}}));
+  renderer.vp = cam.projection * cam.view;
+}
+
+static void test_screen_world() {
+  test_screen_camera();
+  f32 t = renderer.time;
+  push_transform(renderer.vp);
+
+  // Ground: a grid of lines, a filled circle, a box and the axes.
+  glEnable(GL_DEPTH_TEST);
+  for (int i = -4; i <= 4; i++) {
+    Color c = {{0.25f, 0.3f, 0.4f, 1}};
+    draw_line(v2{(f32)i * 32, -128}, v2{(f32)i * 32, 128}, c);
+    draw_line(v2{-128, (f32)i * 32}, v2{128, (f32)i * 32}, c);
+  }
+  draw_circle(v2{-64, -64}, 24, Color{{0.2f, 0.5f, 0.3f, 1}});
+  draw_bbox(Bbox{{{48, -96, 0}}, {{96, -48, 40}}}, Color{{1, 0.8f, 0.2f, 1}});
+  draw_axis(m4_translate(-96, 64, 0) * m4_scale_uniform(40));
+  draw_triangle(v3{{-112, 96, 1}}, v3{{-64, 96, 1}}, v3{{-88, 120, 1}}, Color{{0.9f, 0.3f, 0.6f, 1}});
+  draw_point(v3{{0, -100, 10}}, Color{{1, 1, 1, 1}}, 6);
+  draw_line_ex(v3{{-120, -120, 2}}, v3{{120, -120, 2}}, Color{{0.6f, 0.8f, 1, 1}}, 3);
+
+  // Things standing on the stage.
+  draw_sphere(v3{{-40, 40, 16}}, v3{{16, 16, 16}}, Color{{0.3f, 0.6f, 1, 1}});
+  draw_rect_billboard(v3{{-40, 40, 36}}, v2{40, 6}, Color{{0.8f, 0.1f, 0.1f, 1}}, v2{0, 4});
+
+  // Effects over the scene.
+  glDisable(GL_DEPTH_TEST);
+  draw_quad(v2{0, 0}, v2{28, 28}, renderer.shaders.sprint_aura);
+  f32 cycle = fract(t * 0.7f);
+  draw_slash(v3{{0, 0, 12}}, v3{{40, 40, 4}}, Color{{1, 1, 0, 0}}, t * 0.5f, pi, cycle);
+  draw_hit(v3{{64, 48, 32}}, v3{{20, 20, 20}}, Color{{0.87f, 0.2f, 0, 1}}, ease_in_cubic(1 - fract(t)), 1.7f);
+  draw_fire(v3{{100, 0, 0}}, v2{16, 32}, game.dt, test_flames, test_smoke);
+  draw_instances(v2{-100, 0}, Color{{1.5f, 1.0f, 0.5f, 1}});
+  m4 portal = m4_translate(140, 80, 56) * m4_rotate_z(0.3f * sinf(0.5f * t)) * m4_rotate_x(pi / 2) * m4_scale(5, 8, 1);
+  draw_stars(portal);
+  draw_cubemap();
+  pop_transform();
+}
+
+static void test_screen_overlay() {
+  if (!test_texture.id) test_texture = load_test_texture();
+  glDisable(GL_DEPTH_TEST);
+  f32 x = 12, y = 12;
+  draw_rect(Rect{x, y, 60, 24}, Color{{0.8f, 0.2f, 0.2f, 1}});
+  draw_rect_outline(Rect{x - 3, y - 3, 66, 30}, Color{{1, 1, 1, 1}});
+  draw_circle(v2{x + 90, y + 12}, 12, Color{{0.2f, 0.8f, 0.3f, 1}});
+  draw_texture(test_texture, Rect{0, 0, 2, 2}, Rect{x + 114, y, 24, 24}, Color{{1, 1, 1, 1}});
+  Texture& icons = renderer.icons_texture;
+  for (int i = 0; i < 9 && icons.width; i++) {
+    Rect src = {(f32)(i % 8) * 128, (f32)(i / 8) * 128, 128, 128};
+    draw_texture(icons, src, Rect{x + (f32)i * 34, y + 34, 32, 32}, Color{{1, 1, 1, 1}});
+  }
+  draw_texture(renderer.fire_texture, Rect{0, 0, (f32)renderer.fire_texture.width, (f32)renderer.fire_texture.height},
+               Rect{x + 150, y - 4, 16, 28}, Color{{1, 1, 1, 1}});
+  draw_texture(renderer.gradient_texture, Rect{0, 0, 512, 512}, Rect{x + 172, y, 24, 24}, Color{{1, 0.9f, 0.5f, 1}});
+  push_transform(current_transform() * m4_translate(x + 210, y, 0) * m4_scale(24, 24, 1));
+  draw_tests();
+  pop_transform();
+}
+
+void test_screen() {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    register_input_event(event);
+    if (event.type == SDL_QUIT) game.should_quit = true;
+    if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) set_screen(Screen_World);
+  }
+  draw_clear(Color{{0.04f, 0.05f, 0.09f, 1}});
+  clear_lights();
+  add_light(v3{{100, 0, 20}}, Color{{1, 0.6f, 0.2f, 1}}, 200);
+  update_lights(false);
+  test_screen_world();
+  test_screen_overlay();
+}
