@@ -7,7 +7,9 @@
 #include "config_file.hpp"
 #include "input.hpp"
 #include "math.hpp"
+#include "packet.hpp"
 #include "types.hpp"
+#include "world_map_intake.hpp"
 
 struct Location;
 struct Entity;
@@ -50,6 +52,11 @@ struct GameDebug {
   bool free_camera = false;
 };
 
+// The lobby screen's state; the network fills `lobby`.
+struct LobbyScreen {
+  Lobby lobby = {};
+};
+
 struct Game {
   // Frame clock and screens.
   f32 dt = 0;
@@ -85,6 +92,9 @@ struct Game {
   Location* location = nullptr;
   Entity* player = nullptr;
   u32 hovered_id = 0;
+  LobbyScreen lobby_screen;
+  WorldMap world_map;
+  AdminBlock admin;
 
   Config config;
   Audio audio;
