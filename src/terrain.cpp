@@ -143,3 +143,21 @@ u8* world_map_decode(const u8* data, int size, int* width, int* height) {
   *height = h;
   return pixels;
 }
+
+bool terrain_wide_indices(s64 ntiles) { return ntiles * 4 > 65536; }
+
+void terrain_build_indices(s64 ntiles, void* out, bool wide) {
+  u16* narrow_out = (u16*)out;
+  u32* wide_out = (u32*)out;
+  for (s64 t = 0; t < ntiles; t++) {
+    u32 base = (u32)(4 * t);
+    u32 corners[6] = {base, base + 1, base + 2, base, base + 2, base + 3};
+    for (int i = 0; i < 6; i++) {
+      if (wide) {
+        wide_out[6 * t + i] = corners[i];
+      } else {
+        narrow_out[6 * t + i] = (u16)corners[i];
+      }
+    }
+  }
+}
