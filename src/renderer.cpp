@@ -2,6 +2,7 @@
 #include <glad/gl.h>
 
 #include "client.hpp"
+#include "location.hpp"
 #include "platform.hpp"
 #include "renderer.hpp"
 
@@ -440,7 +441,7 @@ v3 ambient_light_at(bool dungeon, int hour) {
   return {{0.5f, 0.5f, 0.5f}};
 }
 
-void update_lights(bool dungeon) {
+void update_lights() {
   renderer.light_pos = {{-0.3f, -0.3f, 1.0f}};
   Shader* programs[2] = {&renderer.shaders.model, &renderer.shaders.tile};
   for (Shader* s : programs) {
@@ -454,6 +455,7 @@ void update_lights(bool dungeon) {
       loc += 4;
     }
   }
+  bool dungeon = game.location && game.location->type == LocationType_Dungeon;
   renderer.ambient_light = ambient_light_at(dungeon, game.game_time.hour);
 }
 

@@ -229,9 +229,9 @@ void post_process();
 // --- lights
 void clear_lights();
 bool add_light(v3 pos, Color color, f32 radius);
+// Dungeons keep one dim light; elsewhere it follows the in-game hour.
 v3 ambient_light_at(bool dungeon, int hour);
-// `dungeon`: the current location is a dungeon (its ambient light ignores the hour).
-void update_lights(bool dungeon);
+void update_lights();
 
 // --- meshes built on the CPU (no GL)
 void build_unit_sphere(v3* positions_normals, u16* indices);
@@ -301,6 +301,9 @@ m4 shadow_light_vp(v2 centre, v3 light_pos);
 // The shadow pass around `centre`: begin, draw every caster with the shadowmap program, end.
 void shadowmap_begin(v2 centre);
 void shadowmap_end();
+struct Entity;
+// The whole pass around the player: every stored entity with an id goes through `draw_caster`.
+void draw_shadowmap(void (*draw_caster)(Entity& entity));
 void draw_cubemap();
 
 // --- developer views

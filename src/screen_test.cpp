@@ -91,7 +91,7 @@ void test_screen() {
   draw_clear(Color{{0.04f, 0.05f, 0.09f, 1}});
   clear_lights();
   add_light(v3{{100, 0, 20}}, Color{{1, 0.6f, 0.2f, 1}}, 200);
-  update_lights(false);
+  update_lights();
   test_screen_world();
   test_screen_overlay();
 }
