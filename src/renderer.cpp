@@ -55,8 +55,8 @@ static const char* gl_debug_severity_name(GLenum severity) {
   }
 }
 
-void GLAD_API_PTR gl_debug_message_callback(GLenum source, GLenum type, GLuint id, GLenum severity, GLsizei length,
-                                            const GLchar* message, const void* user) {
+void gl_debug_message_callback(u32 source, u32 type, u32 id, u32 severity, int length, const char* message,
+                               const void* user) {
   (void)length;
   (void)user;
   if (severity != GL_DEBUG_SEVERITY_HIGH && severity != GL_DEBUG_SEVERITY_MEDIUM) return;

@@ -199,6 +199,10 @@ extern Renderer renderer;
 // --- start-up and programs
 void init_opengl();
 void gl_assert();
+// Debug output: high severity ends the program (except the compiler's, which reload_shader judges),
+// medium is printed, the rest ignored. Plain types so the header needs no GL.
+void gl_debug_message_callback(u32 source, u32 type, u32 id, u32 severity, int length, const char* message,
+                               const void* user);
 void load_shaders();
 void load_shader(Shader& shader, const char* name, const char* vs, const char* fs);
 Shader load_shader(const char* vs, const char* fs);
