@@ -1,11 +1,6 @@
 // The model toolkit of the generator and its glTF writer (the generator's one tinygltf translation unit).
-#include "model_builder.hpp"
-
-#include <string>
-
-#include "assetgen.hpp"
-
-// Images are encoded and written by the generator itself; the PNG writer already lives in main.cpp.
+// tinygltf comes first: its <cassert> would otherwise replace our always-on assert. Images are encoded
+// and written by the generator itself; the PNG writer already lives in main.cpp.
 #define TINYGLTF_IMPLEMENTATION
 #define TINYGLTF_NO_STB_IMAGE
 #define TINYGLTF_NO_STB_IMAGE_WRITE
@@ -15,6 +10,11 @@
 #pragma GCC diagnostic ignored "-Wunused-parameter"
 #include <tiny_gltf.h>
 #pragma GCC diagnostic pop
+
+#include <string>
+
+#include "assetgen.hpp"
+#include "model_builder.hpp"
 
 // --- randomness: a small LCG so that output never depends on the platform's rand()
 
