@@ -67,6 +67,7 @@ struct LobbyScreen {
   bool creating_mode = false;
   TextInput new_name;
   bool creation_in_progress = false;
+  u32 creation_seq = 0;  // the create request's sequence number: later heartbeats must not hide its answer
   bool enter_in_progress = false;
 };
 

@@ -1,5 +1,7 @@
 // The spine: the global client state, screens, the frame clock, start-up and shutdown.
 #include "client.hpp"
+#include "font.hpp"
+#include "registry.hpp"
 #include "net.hpp"
 #include "platform.hpp"
 #include "renderer.hpp"
@@ -136,9 +138,12 @@ bool game_start() {
   if (!load_default_config()) return false;
   init_window();
   loading.report("init_window");
+  reset_camera();
   game.tmp_arena = malloc_arena(0x100000);
   ui_init();
+  load_entity_registry();
   init_opengl();
+  init_fonts();
   init_hotkeys();
   // Without vertical sync (virtual displays have none) the loop paces itself instead of stopping here.
   game.vsync = SDL_GL_SetSwapInterval(1) == 0;

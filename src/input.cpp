@@ -54,6 +54,9 @@ void register_input_event(const SDL_Event& event) {
         }
       } else if (key == SDLK_BACKQUOTE && game.modifiers.shift) {
         toggle(ui.show_inspector);
+      } else if (key == SDLK_F12) {
+        // Developer key: print this frame's UI tree with the rectangles, which the end-to-end tests click.
+        ui.dump_elements = true;
       } else if (key == SDLK_F6) {
         toggle(game.debug.try_stuff);
         printf("try_stuff: %d\n", game.debug.try_stuff);

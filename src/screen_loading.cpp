@@ -8,6 +8,7 @@
 #include "ui.hpp"
 
 void loading_screen_enter() {
+  load_resources();
   // Nothing of an earlier visit may survive: the storage is refilled by the first snapshot.
   game.player = nullptr;
   entity_storage_clear();

@@ -40,6 +40,7 @@ void create_new_player() {
   deactivate_text_input();
   game.player_name = s.new_name.text.cstr();
   net_send_create_player(game.player_name);
+  s.creation_seq = net.last_seq;
 }
 
 void enter_world(const char* name) {
@@ -59,7 +60,9 @@ LobbyOutcome lobby_screen_outcome() {
     out.error = net.last_error.code == ErrorCode_NameAlreadyExists ? "Name already exists" : "Name must not be empty";
     s.creation_in_progress = false;
     activate_text_input(s.new_name);
-  } else if (s.creation_in_progress && net.last_ack == net.last_seq) {
+  } else if (s.creation_in_progress && net.last_ack >= s.creation_seq) {
+    // The server acknowledges in order, so an ack at or past the create request means it was taken in;
+    // comparing with the latest sequence number instead would wait forever once a heartbeat followed it.
     out.created = true;
   }
   return out;

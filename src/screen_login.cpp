@@ -83,7 +83,7 @@ static void login_screen_events() {
 }
 
 static void login_screen_quit_button() {
-  UiElement* corner = ui_begin_layout("quit-button", v2{1, (f32)renderer.window_height});
+  UiElement* corner = ui_begin_layout("quit-button", v2{0, (f32)renderer.window_height});
   corner->anchor = {0, 1};
   corner->pad = theme.pad.large;
   if (ui_button("Quit").clicked) game.should_quit = true;

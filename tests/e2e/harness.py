@@ -107,6 +107,15 @@ class Process:
             time.sleep(0.1)
         return False
 
+    def wait_for(self, predicate, timeout=60):
+        """Waits until predicate(stdout) holds."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if predicate(self.stdout()):
+                return True
+            time.sleep(0.1)
+        return predicate(self.stdout())
+
     def wait(self, timeout=60):
         try:
             return self.proc.wait(timeout)
@@ -164,7 +173,7 @@ class Session:
         self.processes.append(p)
         return p
 
-    def start_client(self, config_path=None, env_extra=None):
+    def start_client(self, config_path=None, env_extra=None, cwd=None):
         env = self.display.env()
         env.pop("CONFIG_PATH", None)
         if config_path:
@@ -172,7 +181,7 @@ class Session:
         if env_extra:
             env.update(env_extra)
         exe = os.path.join(build_dir(), "valmire")
-        p = Process([exe], env, source_dir(), "client", self.workdir)
+        p = Process([exe], env, cwd or source_dir(), "client", self.workdir)
         self.processes.append(p)
         self.client = p
         return p

@@ -258,7 +258,8 @@ TEST_F(ScreensTest, LobbyOutcomeOfNameErrorsAndAcknowledgedCreation) {
     deactivate_text_input();
     game.lobby_screen.creation_in_progress = c.creating;
     net.last_error.code = c.error;
-    net.last_seq = 7;
+    game.lobby_screen.creation_seq = 7;
+    net.last_seq = 8;  // a heartbeat left after the create request
     net.last_ack = c.acked ? 7 : 6;
     LobbyOutcome out = lobby_screen_outcome();
     if (c.shown) {
