@@ -14,7 +14,7 @@ DUMP_LINE = re.compile(r"^\s*- \((-?\d+)\)\s+(.*?) \[(-?\d+),(-?\d+) (\d+)x(\d+)
 
 def config_text(address, login="", auto_login=0, extra=""):
     return (f"server_name = {address}\nlogin = {login}\nauto_login = {auto_login}\n"
-            f"server_timeout_ms = 3000\nmusic_gain = 0.5\nsound_gain = 0.5\n{extra}")
+            f"server_timeout_ms = 10000\nmusic_gain = 0.5\nsound_gain = 0.5\n{extra}")
 
 
 def start(s, base, login="", auto_login=0, dev=False, server=True, config_in_cwd=False):
@@ -32,7 +32,7 @@ def start(s, base, login="", auto_login=0, dev=False, server=True, config_in_cwd
 
 
 def start_server(s, address, dev=False):
-    extra = ["--hash-cost", "low"] + (["--dev"] if dev else [])
+    extra = ["--hash-cost", "low", "--session-timeout", "120000"] + (["--dev"] if dev else [])
     srv = s.start_server(address, extra)
     assert srv.wait_for_output("listening on", 30), srv.stdout() + srv.stderr()
     return srv
