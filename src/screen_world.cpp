@@ -219,8 +219,8 @@ void world_screen() {
     set_screen(Screen_Login);
     return;
   }
+  // A key that opens another screen still lets this frame show the world, so nothing flickers.
   handle_world_input_events();
-  if (game.screen != Screen_World) return;
   update_world();
   draw_world_screen();
   if (net.last_error.code != ErrorCode_Ok) ui_error_box(error_code_msg(net.last_error.code));

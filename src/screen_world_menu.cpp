@@ -20,9 +20,9 @@ static void world_menu_events() {
 void world_menu_screen() {
   net_update();
   world_menu_events();
-  if (game.screen != Screen_WorldMenu) return;
   update_world();
   draw_world_screen();
+  if (game.screen != Screen_WorldMenu) return;
 
   v2 centre = {0.5f * (f32)renderer.window_width, 0.5f * (f32)renderer.window_height};
   UiElement* menu = ui_div("world-screen-menu", centre);

@@ -84,6 +84,17 @@ def ui_elements(s, timeout=20):
     return elements
 
 
+def press(s, x, y, hold=2.5):
+    """A click held long enough for a slow software-rendered frame to see the button down."""
+    s.focus()
+    s.xdotool("mousemove", "--sync", str(x), str(y))
+    time.sleep(0.3)
+    s.xdotool("mousedown", "1")
+    time.sleep(hold)
+    s.xdotool("mouseup", "1")
+    time.sleep(0.3)
+
+
 def click_element(s, name, index=0, timeout=20):
     """Clicks the middle of the named element; waits until it is laid out."""
     deadline = time.time() + timeout
@@ -91,7 +102,7 @@ def click_element(s, name, index=0, timeout=20):
         found = ui_elements(s).get(name, [])
         if len(found) > index and found[index][2] > 0:
             x, y, w, h = found[index]
-            s.click(x + w // 2, y + h // 2)
+            press(s, x + w // 2, y + h // 2)
             return True
         if time.time() > deadline:
             raise AssertionError(f"no element {name!r} on screen")

@@ -38,9 +38,9 @@ class World(unittest.TestCase):
                          "sound-gain"):
                 self.assertIn(name, elements)
             x, y, w, h = elements["music-gain"][0]
-            s.click(x + int(w * 0.8), y + h // 2)
+            ss.press(s, x + int(w * 0.8), y + h // 2)
             x, y, w, h = elements["sound-gain"][0]
-            s.click(x + int(w * 0.2), y + h // 2)
+            ss.press(s, x + int(w * 0.2), y + h // 2)
             time.sleep(0.5)
             s.screenshot("menu")
             s.key("Escape")
