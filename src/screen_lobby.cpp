@@ -104,11 +104,16 @@ void lobby_screen() {
   }
   ui_hr();
   if (s.creating_mode) {
+    UiElement* row = ui_begin_layout("lobby-new-name", {});
+    row->direction = Ui_Horizontal;
+    row->grow = {0, 1};
+    row->gap = theme.gap.medium;
     ui_text("Name");
     ui_text_input(s.new_name);
     UiElementConfig cfg = {};
     cfg.id = "create-confirm";
     if (ui_button("Create", cfg).clicked) create_new_player();
+    ui_end_layout();
   } else if (ui_button("Create").clicked) {
     s.creating_mode = true;
     activate_text_input(s.new_name);
