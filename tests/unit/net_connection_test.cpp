@@ -30,7 +30,7 @@ class NetConnection : public ::testing::Test {
 
 TEST_F(NetConnection, AcknowledgementsAndLatencySamples) {
   ScriptedPeer peer;
-  ASSERT_TRUE(peer.start("127.0.0.31"));
+  ASSERT_TRUE(peer.start("127.0.0.142"));
   Request r;
   net_send_heartbeat();
   ASSERT_TRUE(peer.receive(r));
@@ -91,7 +91,7 @@ TEST_F(NetConnection, MeanLatencyOverTheSamplesHeld) {
 
 TEST_F(NetConnection, FiveDatagramsAFrameTheRestWait) {
   ScriptedPeer peer;
-  ASSERT_TRUE(peer.start("127.0.0.32"));
+  ASSERT_TRUE(peer.start("127.0.0.143"));
   game.screen = Screen_Lobby;
   for (int i = 0; i < 7; i++) peer.send(make_packet(PacketType_World, 0, (u64)i));
   settle();
@@ -106,7 +106,7 @@ TEST_F(NetConnection, FiveDatagramsAFrameTheRestWait) {
 
 TEST_F(NetConnection, ErrorStopsTheFrameAndTheLobbyFollowsNextFrame) {
   ScriptedPeer peer;
-  ASSERT_TRUE(peer.start("127.0.0.33"));
+  ASSERT_TRUE(peer.start("127.0.0.144"));
   game.screen = Screen_Login;
   Packet error = make_packet(PacketType_Error, 0, 0, 4);
   error.error.code = ErrorCode_LoginNotFound;
@@ -150,7 +150,7 @@ TEST_F(NetConnection, ErrorFadesAfterThreeSecondsOfServerTime) {
 
 TEST_F(NetConnection, HeartbeatAfterASecondExceptOnTheLoginScreen) {
   ScriptedPeer peer;
-  ASSERT_TRUE(peer.start("127.0.0.34"));
+  ASSERT_TRUE(peer.start("127.0.0.145"));
   Request r;
   game.screen = Screen_Login;
   net.last_sent_time = ago(5000);
@@ -175,7 +175,7 @@ TEST_F(NetConnection, HeartbeatAfterASecondExceptOnTheLoginScreen) {
 
 TEST_F(NetConnection, TimeOuts) {
   ScriptedPeer peer;
-  ASSERT_TRUE(peer.start("127.0.0.35"));
+  ASSERT_TRUE(peer.start("127.0.0.146"));
   game.config.server_timeout_ms = 40;
   net_reset_timeouts();
   net_send_heartbeat();
@@ -194,7 +194,7 @@ TEST_F(NetConnection, TimeOuts) {
 
 TEST_F(NetConnection, ServerDownIsShownNotFatal) {
   // Nothing listens on this address: the kernel refuses, and the client says so on the screen.
-  net_connect("127.0.0.36");
+  net_connect("127.0.0.147");
   ASSERT_NE(net.socket, 0);
   net_send_heartbeat();
   settle();
@@ -221,7 +221,7 @@ TEST_F(NetConnection, ServerDownIsShownNotFatal) {
 
 TEST_F(NetConnection, DisconnectTellsTheServerAndClosesTheLink) {
   ScriptedPeer peer;
-  ASSERT_TRUE(peer.start("127.0.0.37"));
+  ASSERT_TRUE(peer.start("127.0.0.148"));
   net.last_error.code = ErrorCode_Cooldown;
   net_disconnect();
   Request r;
