@@ -1,6 +1,7 @@
 // The connection's bookkeeping against a scripted server on a loopback address of each test's own.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 
 #include "net_peer.hpp"
@@ -237,6 +238,52 @@ TEST_F(NetConnection, DisconnectTellsTheServerAndClosesTheLink) {
   net_send_heartbeat();
   EXPECT_EQ(net.socket, 0);
   EXPECT_TRUE(peer.quiet());
+}
+
+}  // namespace
+
+namespace {
+
+std::string read_all(FILE* f) {
+  fflush(f);
+  rewind(f);
+  std::string out;
+  char buffer[512];
+  while (size_t n = fread(buffer, 1, sizeof(buffer), f)) out.append(buffer, n);
+  return out;
+}
+
+TEST(NetDebugLog, EachLevelWritesItsOwnLines) {
+  net_test_reset();
+  FILE* log = tmpfile();
+  ASSERT_NE(log, nullptr);
+  game.config.debug_log_file = log;
+
+  // Level 2 traces requests, level 1 traces packets; neither writes the other's lines.
+  game.config.debug_log = 2;
+  net_send_heartbeat();
+  Packet p = make_packet(PacketType_Lobby, 0, 42, 160);
+  net_handle_datagram(p, (int)p.size, net_location());
+  std::string level2 = read_all(log);
+  EXPECT_EQ(level2, "[net] Sending Request(Heartbeat)[seq=1]\n");
+
+  fclose(log);
+  log = tmpfile();
+  game.config.debug_log_file = log;
+  game.config.debug_log = 1;
+  net_send_quit();
+  net_handle_datagram(p, (int)p.size, net_location());
+  std::string level1 = read_all(log);
+  EXPECT_EQ(level1.find("[net] Sending"), std::string::npos);
+  char expected[160];
+  snprintf(expected, sizeof(expected), "[net]: packet=lobby[2] | size=192 | packet.time=42 | rect_time=%lu\n",
+           (unsigned long)net.last_recv_time.ns);
+  EXPECT_NE(level1.find(expected), std::string::npos) << level1;
+
+  game.config.debug_log = 0;
+  game.config.debug_log_file = nullptr;
+  fclose(log);
+  net_test_reset();
 }
 
 }  // namespace
