@@ -105,6 +105,23 @@ TEST_F(NetConnection, FiveDatagramsAFrameTheRestWait) {
   EXPECT_EQ(net.received_packets, 7u);
 }
 
+TEST_F(NetConnection, ALocationRebuildsTheTerrainAtItsSize) {
+  ScriptedPeer peer;
+  ASSERT_TRUE(peer.start("127.0.0.149"));
+  game.screen = Screen_Loading;
+  prepared_tiles = {};
+  Packet p = make_packet(PacketType_Location, 0, 0, LOCATION_HEADER_SIZE + 12);
+  p.location.width = 4;
+  p.location.height = 3;
+  peer.send(p);
+  settle();
+  net_update();
+  EXPECT_EQ(prepared_tiles.width, 4);
+  EXPECT_EQ(prepared_tiles.height, 3);
+  EXPECT_EQ(game.location->width, 4);
+  location_free(*game.location);
+}
+
 TEST_F(NetConnection, ErrorStopsTheFrameAndTheLobbyFollowsNextFrame) {
   ScriptedPeer peer;
   ASSERT_TRUE(peer.start("127.0.0.144"));
