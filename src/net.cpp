@@ -339,6 +339,8 @@ NetResult net_parse_state(Packet& packet, int n, Location& location) {
 
   entity_storage.nentities = header.nentities;
   game.game_time = header.game_time;
+  // The grid is empty, so records are appended without a removal, except a pulled burden: its puller
+  // may have placed it already, and listing it twice would corrupt the cell list.
   for (int i = 0; i < header.nentities; i++) {
     Entity& e = entity_storage.entities[i];
     if (is_person(e)) {
@@ -348,11 +350,6 @@ NetResult net_parse_state(Packet& packet, int n, Location& location) {
     } else {
       entity_storage.nobjects += 1;
     }
-  }
-  // The grid is empty, so records are appended without a removal, except a pulled burden: its puller
-  // may have placed it already, and listing it twice would corrupt the cell list.
-  for (int i = 0; i < header.nentities; i++) {
-    Entity& e = entity_storage.entities[i];
     set_pos(e, e.pos, (e.flags & EntityFlag_Pulled) == 0);
   }
   if (r.player_index >= 0) {

@@ -75,13 +75,6 @@ std::vector<u8> raw_body(const std::vector<Entity>& es, int nadmins = -1, int ma
   return raw;
 }
 
-int count_in_grid(const Location& loc) {
-  int n = 0;
-  for (int i = 0; i < loc.width * loc.height; i++) {
-    for (Entity* e = loc.grid[i]; e; e = e->next_in_grid) n++;
-  }
-  return n;
-}
 
 class NetIntake : public ::testing::Test {
  protected:
@@ -243,10 +236,6 @@ TEST_F(NetIntake, LocationsAreTakenWholeOrNotAtAll) {
   }
 }
 
-void append_bytes(void* context, void* data, int size) {
-  auto* out = (std::vector<u8>*)context;
-  out->insert(out->end(), (u8*)data, (u8*)data + size);
-}
 
 TEST_F(NetIntake, WorldMapMustDecodeToOneChannel) {
   const u8 gray[2] = {TileType_Soil, TileType_Grass};
