@@ -109,6 +109,8 @@ TEST_F(Effects, SlotZeroIsNeverFound) {
   EXPECT_TRUE(has_effect(stag, EffectType_Frozen));
   EXPECT_FALSE(has_effect(stag, EffectType_Rage));
   EXPECT_FALSE(has_effect(stag, 200));
+  Entity& rock = spawn(Entity_rock, {100, 100});
+  EXPECT_FALSE(has_effect(rock, EffectType_None));
 }
 
 TEST(EffectRules, NamesAndEventDurations) {
