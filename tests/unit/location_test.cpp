@@ -267,4 +267,16 @@ TEST_F(LocationGrid, RandomMovesKeepEveryEntityListedOnceInItsCell) {
   }
   EXPECT_EQ(listed, placed);
   EXPECT_EQ((int)collect(around(5000, location.offset + location.size / 2)).size(), placed);
+
+  // Stepping through consecutive cells visits exactly the cells that locating each one by position does.
+  std::uniform_real_distribution<f32> radius(0, 500);
+  for (int i = 0; i < 200; i++) {
+    EntityIter fast = locate_entities(around(radius(rng), {coord(rng), coord(rng)}));
+    ASSERT_GE(fast.first_cx, 0);
+    EntityIter slow = fast;
+    slow.first_cx = slow.first_cy = -1;
+    slow.index = 0;
+    slow.entity = nullptr;
+    for (next(slow); fast.entity || slow.entity; next(fast), next(slow)) ASSERT_EQ(fast.entity, slow.entity);
+  }
 }
