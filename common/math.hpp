@@ -40,8 +40,10 @@ inline f32 max(f32 a, f32 b) { return a > b ? a : b; }
 
 // --- random numbers (the C library generator)
 
-inline f32 rrand(f32 from, f32 to) { return (f32)(from + rand() * ((f64)(to - from) / 32767.0)); }
-inline int linrandi(int from, int to) { return (int)(from + rand() * ((f64)(to - from) / 32767.0)); }
+// The rules were tuned for a generator whose maximum is 32767; glibc's reaches 2^31 - 1, so keep 15 bits.
+inline int rand15() { return rand() & 32767; }
+inline f32 rrand(f32 from, f32 to) { return (f32)(from + rand15() * ((f64)(to - from) / 32767.0)); }
+inline int linrandi(int from, int to) { return (int)(from + rand15() * ((f64)(to - from) / 32767.0)); }
 // An index in [0, count): rand() can return 32767, which linrandi would turn into `count` itself.
 inline int rand_index(int count) {
   int i = linrandi(0, count);

@@ -2,6 +2,7 @@
 // The client's state record `game` and the spine of the program: screens, frame clock, hooks.
 #include <SDL2/SDL.h>
 
+#include "audio.hpp"
 #include "config.hpp"
 #include "config_file.hpp"
 #include "input.hpp"
@@ -28,6 +29,8 @@ enum Screen : u32 {
 constexpr const char* BUILD_STAMP = "2026-07-29T20:11";
 constexpr const char* GAME_VERSION = "0.1.1";
 constexpr int FRAME_STATS_MAX = 60;
+// The frame time the loop keeps to when the display offers no vertical sync.
+constexpr Duration FRAME_PACE = {16666667ull};
 constexpr int DEBUG_LOG_MESSAGES_MAX = 64;
 constexpr int DEBUG_LOG_MESSAGE_LEN = 256;
 
@@ -68,6 +71,7 @@ struct Game {
   GameDebug debug;
   const char* player_name = nullptr;
   bool should_quit = false;
+  bool vsync = false;
 
   // Window and input.
   SDL_Window* window = nullptr;
@@ -91,6 +95,7 @@ struct Game {
   AdminBlock admin;
 
   Config config;
+  Audio audio;
 
   Game() { debug.use_wasd = true; }
 };

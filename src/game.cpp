@@ -133,10 +133,9 @@ bool game_start() {
   if (!version) panic("Couldn't load OpenGL functions\n");
 
   init_hotkeys();
-  if (SDL_GL_SetSwapInterval(1) != 0) {
-    printf("Cannot set swap interval: %s\n", platform_error());
-    abort();
-  }
+  // Without vertical sync (virtual displays have none) the loop paces itself instead of stopping here.
+  game.vsync = SDL_GL_SetSwapInterval(1) == 0;
+  if (!game.vsync) printf("Cannot set swap interval: %s\n", platform_error());
   net_connect(game.config.server_name);
   loading.end();
   return true;
@@ -147,10 +146,13 @@ void game_run_frame(Time& last) {
   Duration elapsed = now - last;
   last = now;
   frame_clock_advance(elapsed);
+  update_audio();
   update_and_draw();
   arena_clear(game.tmp_arena);
   SDL_GL_SwapWindow(game.window);
-  frame_stats_record(time_since(now));
+  Duration cost = time_since(now);
+  frame_stats_record(cost);
+  if (!game.vsync && cost < FRAME_PACE) SDL_Delay((u32)((FRAME_PACE - cost).ns / Milliseconds.ns));
 }
 
 void game_shutdown() {

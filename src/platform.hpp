@@ -33,3 +33,33 @@ void platform_stop_text_input();
 char* platform_clipboard_text();
 void platform_free(void* p);
 void platform_quit();
+
+// --- audio: device-bound streams with their own gain and frequency ratio, mixed on the audio thread.
+
+struct PlatformAudioSpec {
+  SDL_AudioFormat format;
+  int channels;
+  int freq;
+};
+
+struct PlatformAudioStream;
+
+// Opens the default playback device (falling back to the "dummy" driver when none can be opened);
+// returns false only when even that fails. `obtained` is the format the device mixes in.
+bool platform_audio_open(PlatformAudioSpec desired, PlatformAudioSpec* obtained);
+bool platform_audio_resume();
+PlatformAudioStream* platform_audio_stream_create(PlatformAudioSpec src, PlatformAudioSpec dst);
+void platform_audio_stream_destroy(PlatformAudioStream* stream);
+bool platform_audio_stream_bind(PlatformAudioStream* stream);
+bool platform_audio_stream_put(PlatformAudioStream* stream, const void* data, int len);
+int platform_audio_stream_available(PlatformAudioStream* stream);
+void platform_audio_stream_clear(PlatformAudioStream* stream);
+bool platform_audio_stream_set_gain(PlatformAudioStream* stream, f32 gain);
+f32 platform_audio_stream_gain(PlatformAudioStream* stream);
+bool platform_audio_stream_set_frequency_ratio(PlatformAudioStream* stream, f32 ratio);
+// Loads a WAV file whole; the caller frees `*buf` with platform_free_wav.
+bool platform_load_wav(const char* path, PlatformAudioSpec* spec, u8** buf, u32* len);
+void platform_free_wav(u8* buf);
+// Converts samples between formats; the result is malloc'ed.
+bool platform_audio_convert(PlatformAudioSpec src, const u8* data, u32 len, PlatformAudioSpec dst, u8** out,
+                            u32* out_len);

@@ -9,6 +9,7 @@ void init_window() {
   int v = platform_linked_version();
   printf("We are linking against SDL version %d.%d.%d.\n", v / 1000000, (v / 1000) % 1000, v % 1000);
   if (!platform_init()) panic("Couldn't initialize SDL: %s", platform_error());
+  init_audio();
 
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
