@@ -71,7 +71,7 @@ bool spell_can_be_aimed(u32 type) { return type == SpellType_AoeHeal || type == 
 
 Effect* find_effect(Entity& entity, u32 type) {
   Actor* actor = get_actor(entity);
-  for (int i = 1; i < EffectType_count; i++) {
+  for (int i = 1; i < (int)EffectType_count; i++) {
     if (actor->effects[i].type == type) return &actor->effects[i];
   }
   return nullptr;
