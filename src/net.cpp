@@ -314,6 +314,11 @@ NetResult net_parse_state(Packet& packet, int n, Location& location) {
     printf("net: state packet before its location, dropped\n");
     return NetResult_None;
   }
+  // The model links entities into the location its host names; it must be the one cleared here.
+  if (get_location(entity_storage.entities[0]) != &location) {
+    printf("net: state packet for another location, dropped\n");
+    return NetResult_None;
+  }
   s64 used = (s64)entity_storage.nentities * (s64)sizeof(Entity);
   if (used > storage_dirty_bytes) storage_dirty_bytes = used;
   net_drop_snapshot(location);
