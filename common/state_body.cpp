@@ -85,7 +85,9 @@ StateBodyResult state_body_decode(const u8* body, int size, int nentities, Entit
   s64 room = (s64)capacity * (s64)sizeof(Entity);
   s64 out_cap = records_size + ADMIN_BLOCK_MAX + 1;
   if (out_cap > room) out_cap = room;
-  result.dirty_bytes = out_cap;
+  // Deflate expands at most 1032 to 1; the decoder's word-wide copies may run a little past a match.
+  s64 reachable = (s64)size * 1032 + 4096;
+  result.dirty_bytes = out_cap < reachable ? out_cap : reachable;
 
   size_t in_used = 0, out_len = 0;
   libdeflate_result rc = libdeflate_zlib_decompress_ex(state_decompressor(), body, (size_t)size, base, (size_t)out_cap,

@@ -333,6 +333,7 @@ TEST_F(NetIntake, AdminBlockIsReadExactlyWhenThePlayerIsAnAdmin) {
   cstr_copy(admin.players[0].person.name, "Ann", PLAYER_NAME_LEN);
   admin.players[1].id = 13;
   admin.players[1].pos = {5, 6};
+  memset(admin.players[1].person.name, 'z', PLAYER_NAME_LEN);  // no terminator
   std::vector<Entity> es = {make_mob(1, {10, 10}), make_player(12, {50, 50}, "Ann", true)};
   Packet p;
   int n = state_packet_build(p, es.data(), 2, {}, &admin);
@@ -342,6 +343,7 @@ TEST_F(NetIntake, AdminBlockIsReadExactlyWhenThePlayerIsAnAdmin) {
   EXPECT_EQ(game.admin.players[1].id, 13u);
   EXPECT_EQ(game.admin.players[1].pos.y, 6);
   EXPECT_STREQ(game.admin.players[0].person.name, "Ann");
+  EXPECT_EQ(strlen(game.admin.players[1].person.name), (size_t)PLAYER_NAME_LEN - 1);
 
   // Not our player among the records: no admin block is due, so one that is there is trailing data.
   game.player_name = "Zed";

@@ -216,7 +216,7 @@ TEST(NetMutation, HostileDatagramsNeverCrashOrLeaveRejectedEntities) {
       u32 size = (u32)bytes.size();
       memcpy(bytes.data() + 8, &size, 4);
     }
-    memcpy((void*)&p, bytes.data(), bytes.size());
+    if (!bytes.empty()) memcpy((void*)&p, bytes.data(), bytes.size());
     net.last_ack = 0;
     game.screen = rng() % 16 ? Screen_World : Screen_Lobby;
 
