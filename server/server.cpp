@@ -156,7 +156,8 @@ static void leave_world(Session& s) {
 void server_end_session(Session& s, const char* why) {
   if (!s.active) return;
   leave_world(s);
-  printf("session %s: ended (%s)\n", udp_address_str(s.address), why);
+  printf("session %s: ended (%s) after %.1f s, %llu packets sent\n", udp_address_str(s.address), why,
+         to_sec(time_since(s.started)), (unsigned long long)s.packets_sent);
   sodium_memzero(s.password_digest, sizeof(s.password_digest));
   sodium_memzero(s.pending_digest, sizeof(s.pending_digest));
   s.active = false;
@@ -264,7 +265,6 @@ static void handle_auth(Session& s, const Request& r) {
       if (!storage_find_account(server.storage, login, account)) {
         send_error(s, ErrorCode_InternalServerError);
       } else {
-        s.auth_type = r.type;
         cstr_copy(s.pending_login, login, LOGIN_LEN);
         memcpy(s.pending_digest, digest, PASSWORD_DIGEST_LEN);
         s.pending_account_id = account.id;
@@ -682,7 +682,11 @@ void server_shutdown() {
   server.socket = -1;
   storage_close(server.storage);
   world_free();
-  printf("valmire-server: stopped after %llu ticks\n", (unsigned long long)server.tick);
+  printf("valmire-server: stopped after %llu ticks (%llu datagrams in, %llu dropped as malformed, %llu packets out, "
+         "%llu sends failed)\n",
+         (unsigned long long)server.tick, (unsigned long long)server.stats.datagrams_in,
+         (unsigned long long)server.stats.malformed, (unsigned long long)server.stats.packets_out,
+         (unsigned long long)server.stats.send_failures);
   fflush(stdout);
 }
 

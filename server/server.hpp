@@ -29,7 +29,6 @@ struct Session {
   bool admin = false;
   u8 password_digest[PASSWORD_DIGEST_LEN] = {};
   bool auth_pending = false;
-  RequestType auth_type = RequestType_None;
   char pending_login[LOGIN_LEN] = {};
   u8 pending_digest[PASSWORD_DIGEST_LEN] = {};
   s64 pending_account_id = 0;
