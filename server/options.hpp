@@ -1,0 +1,44 @@
+#pragma once
+// Command-line settings of the server.
+#include "config.hpp"
+#include "types.hpp"
+
+constexpr int SERVER_ADMINS_MAX = 16;
+constexpr int SERVER_DEFAULT_PORT = 4242;
+constexpr int SERVER_DEFAULT_WORLD_SIZE = 128;
+// The location packet carries every tile in one datagram of at most 32 768 payload bytes.
+constexpr int SERVER_WORLD_SIZE_MAX = 180;
+constexpr int SERVER_DEFAULT_SESSION_TIMEOUT_MS = 5000;
+
+// How much work one password hash costs. Interactive is the real default; Low exists for tests only.
+enum HashCost : u8 {
+  HashCost_Low = 0,
+  HashCost_Interactive = 1,
+  HashCost_Moderate = 2,
+};
+
+struct ServerOptions {
+  char bind[64] = "0.0.0.0";
+  u16 port = SERVER_DEFAULT_PORT;
+  Path db;
+  u32 seed = 1;
+  bool dev = false;
+  char admins[SERVER_ADMINS_MAX][LOGIN_LEN] = {};
+  int nadmins = 0;
+  HashCost hash_cost = HashCost_Interactive;
+  int session_timeout_ms = SERVER_DEFAULT_SESSION_TIMEOUT_MS;
+  int world_size = SERVER_DEFAULT_WORLD_SIZE;
+  int max_ticks = 0;  // 0: run until a signal
+};
+
+enum ParseResult {
+  ParseResult_Run = 0,
+  ParseResult_Help = 1,
+  ParseResult_Error = 2,
+};
+
+// Fills `options` from argv; on an error `error` holds a one-line explanation.
+ParseResult server_parse_args(int argc, const char* const* argv, ServerOptions& options, Text& error);
+void server_print_help(FILE* out);
+bool server_is_admin_login(const ServerOptions& options, const char* login);
+const char* hash_cost_name(HashCost cost);

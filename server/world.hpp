@@ -1,0 +1,66 @@
+#pragma once
+// The server's world: the entity pool (the shared `entity_storage`), ids, the one location, characters
+// entering and leaving, and the simulation step.
+#include "location.hpp"
+#include "registry.hpp"
+#include "types.hpp"
+
+// Ids carry their storage slot in the low bits and a per-slot generation above, so a lookup is one
+// index and an id of a removed entity never names its slot's next tenant.
+constexpr u32 ENTITY_ID_SLOT_BITS = 15;
+static_assert(ENTITIES_MAX < (1 << ENTITY_ID_SLOT_BITS));
+// How many records a saved character may hold: the character, its gear and what the gear contains.
+constexpr int SAVED_CHARACTER_RECORDS_MAX = 64;
+constexpr u32 SAVED_CHARACTER_MAGIC = 0x31484356;  // "VCH1"
+constexpr int SAVED_CHARACTER_HEADER = 8;
+constexpr int SAVED_CHARACTER_MAX = SAVED_CHARACTER_HEADER + SAVED_CHARACTER_RECORDS_MAX * Entity_Shared_Size;
+// Leave room for players and their possessions when the world is generated.
+constexpr int WORLD_GENERATED_ENTITIES_MAX = ENTITIES_MAX - 2048;
+
+constexpr f32 PLAYER_BASE_SPEED = 160.0f;
+constexpr f32 PLAYER_HP = 100.0f;
+constexpr f32 PLAYER_MANA = 100.0f;
+
+struct World {
+  Location location = {};
+  v2 spawn = {};  // where new characters appear
+  u32 generation[ENTITIES_MAX] = {};
+  u16 free_slots[ENTITIES_MAX] = {};
+  int nfree = 0;
+  int nalive = 0;
+  u32 rng = 1;
+  f64 game_seconds = 8 * 60;  // in-game minutes since midnight, as seconds of real time (an hour a minute)
+};
+
+extern World world;
+
+// Builds the location from generated tiles (or clears everything when `tiles` is null) and empties the pool.
+bool world_reset(int width, int height, const u8* tiles);
+void world_free();
+
+Entity* world_find(Id id);
+// A fresh entity of that kind, on the ground at pos; null when the pool is full or the kind is unknown.
+Entity* world_spawn(EntityType type, v2 pos);
+// A fresh item of that kind put in `container`'s slot (null when the slot is taken or out of range).
+Entity* world_spawn_in(EntityType type, Entity& container, int slot);
+// Takes an entity and everything inside it out of the world.
+void world_remove(Entity& entity);
+int world_entity_count();
+
+// A random walkable point near `pos` (land, not water); pos itself when none is found.
+v2 world_find_land_near(v2 pos, f32 radius);
+bool world_is_walkable(v2 pos);
+
+// Characters. `saved` is the blob of an earlier world_save_character, or empty for a new character.
+Entity* world_enter_character(const char* name, bool admin, const u8* saved, int saved_size);
+// Writes the character and its possessions; returns the byte count, 0 when it cannot.
+int world_save_character(const Entity& player, u8* out, int capacity);
+void world_leave_character(Entity& player);
+
+GameTime world_game_time();
+void world_set_game_time(GameTime t);
+// One simulation step: creatures think, movers move and collide, the clock runs.
+void world_update(f32 dt, Time now);
+
+u32 world_random();
+f32 world_random_f32(f32 from, f32 to);
