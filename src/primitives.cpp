@@ -3,6 +3,7 @@
 #include <glad/gl.h>
 
 #include "client.hpp"
+#include "model.hpp"
 #include "renderer.hpp"
 
 // --- meshes built on the CPU
@@ -401,6 +402,18 @@ void draw_instances(v2 pos, Color color) {
   glBindVertexArray(renderer.instanced_vao);
   glDrawArraysInstanced(GL_TRIANGLE_FAN, 0, 4, 2048);
   finish_draw();
+}
+
+// The start-up capsule model stretched between pos and pos + size.y, with spheres capping both ends.
+void draw_capsule(v3 pos, v2 size, Color color) {
+  use_shader(renderer.shaders.model);
+  AnimationInfo info = {};
+  info.opacity = 1;
+  info.tint = color;
+  draw_model(game.models.capsule, m4_translate(pos) * m4_scale(size.x, size.x, size.y), info);
+  glUseProgram(0);
+  draw_sphere(pos, v3{{size.x, size.x, size.x}}, color);
+  draw_sphere(pos + v3{{0, 0, size.y}}, v3{{size.x, size.x, size.x}}, color);
 }
 
 // --- developer test draws

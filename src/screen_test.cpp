@@ -3,6 +3,7 @@
 #include <glad/gl.h>
 
 #include "client.hpp"
+#include "model.hpp"
 #include "renderer.hpp"
 #include "screens.hpp"
 
@@ -24,6 +25,9 @@ static void test_screen_camera() {
 }
 
 static void test_screen_world() {
+  // The loading screen normally brings the capsule in; this screen may be reached before it.
+  if (!game.models.capsule.nmeshes && file_exists("assets/capsule.glb"))
+    game.models.capsule = load_model("assets", "capsule.glb");
   test_screen_camera();
   f32 t = renderer.time;
   push_transform(renderer.vp);
@@ -44,6 +48,7 @@ static void test_screen_world() {
 
   // Things standing on the stage.
   draw_sphere(v3{{-40, 40, 16}}, v3{{16, 16, 16}}, Color{{0.3f, 0.6f, 1, 1}});
+  draw_capsule(v3{{-100, -40, 0}}, v2{8, 24}, Color{{0.4f, 0.4f, 0.1f, 1}});
   draw_rect_billboard(v3{{-40, 40, 36}}, v2{40, 6}, Color{{0.8f, 0.1f, 0.1f, 1}}, v2{0, 4});
 
   // Effects over the scene.
