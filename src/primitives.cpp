@@ -404,7 +404,8 @@ void draw_instances(v2 pos, Color color) {
   finish_draw();
 }
 
-// The start-up capsule model stretched between pos and pos + size.y, with spheres capping both ends.
+// The start-up capsule model scaled by (size.x, size.x, size.y), with spheres on its two cap centres so the
+// shape still shows while the model is not loaded.
 void draw_capsule(v3 pos, v2 size, Color color) {
   use_shader(renderer.shaders.model);
   AnimationInfo info = {};
@@ -412,8 +413,10 @@ void draw_capsule(v3 pos, v2 size, Color color) {
   info.tint = color;
   draw_model(game.models.capsule, m4_translate(pos) * m4_scale(size.x, size.x, size.y), info);
   glUseProgram(0);
-  draw_sphere(pos, v3{{size.x, size.x, size.x}}, color);
-  draw_sphere(pos + v3{{0, 0, size.y}}, v3{{size.x, size.x, size.x}}, color);
+  // The model's caps have a quarter of its width as radius, at a quarter and five quarters of its height.
+  v3 cap = {{size.x * 0.25f, size.x * 0.25f, size.x * 0.25f}};
+  draw_sphere(pos + v3{{0, 0, size.y * 0.25f}}, cap, color);
+  draw_sphere(pos + v3{{0, 0, size.y * 1.25f}}, cap, color);
 }
 
 // --- developer test draws

@@ -30,6 +30,15 @@ static void test_screen_world() {
     game.models.capsule = load_model("assets", "capsule.glb");
   test_screen_camera();
   f32 t = renderer.time;
+
+  // The shadow pass, with the capsule as the one caster.
+  shadowmap_begin(v2{40, 0});
+  AnimationInfo still = {};
+  still.opacity = 1;
+  draw_model_shadowmap(game.models.capsule, m4_translate(-60, 0, 0) * m4_scale(16, 16, 32), still);
+  shadowmap_end();
+  glDisable(GL_CULL_FACE);
+
   push_transform(renderer.vp);
 
   // Ground: a grid of lines, a filled circle, a box and the axes.
@@ -48,7 +57,7 @@ static void test_screen_world() {
 
   // Things standing on the stage.
   draw_sphere(v3{{-40, 40, 16}}, v3{{16, 16, 16}}, Color{{0.3f, 0.6f, 1, 1}});
-  draw_capsule(v3{{-100, -40, 0}}, v2{8, 24}, Color{{0.4f, 0.4f, 0.1f, 1}});
+  draw_capsule(v3{{-60, 0, 0}}, v2{16, 32}, Color{{0.3f, 0.2f, 0, 1}});
   draw_rect_billboard(v3{{-40, 40, 36}}, v2{40, 6}, Color{{0.8f, 0.1f, 0.1f, 1}}, v2{0, 4});
 
   // Effects over the scene.
