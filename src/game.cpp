@@ -1,5 +1,6 @@
 // The spine: the global client state, screens, the frame clock, start-up and shutdown.
 #include "client.hpp"
+#include "font.hpp"
 #include "net.hpp"
 #include "platform.hpp"
 #include "renderer.hpp"
@@ -128,6 +129,7 @@ bool game_start() {
   loading.report("init_window");
   game.tmp_arena = malloc_arena(0x100000);
   init_opengl();
+  init_fonts();
   init_hotkeys();
   // Without vertical sync (virtual displays have none) the loop paces itself instead of stopping here.
   game.vsync = SDL_GL_SetSwapInterval(1) == 0;
