@@ -44,9 +44,6 @@ bool lit(const u8* p) { return p[0] + p[1] + p[2] > 120; }
 struct TextTerrainGl : testing::Test {
   void SetUp() override {
     gl_test_init();
-    static bool fonts = false;
-    if (!fonts) init_fonts();
-    fonts = true;
     ui.scale = 1;
     ui.line_height = renderer.font_pixel_height;
     ui.draw_grid = false;
