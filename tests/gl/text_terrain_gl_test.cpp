@@ -148,7 +148,7 @@ struct TestLocation {
 };
 
 // The world pass as the world screen runs it for the ground.
-void draw_ground(TestLocation& t, v3 target, f32 zoom = 1, f32 pitch = pi / 4) {
+void draw_ground(TestLocation& t, v3 target, f32 zoom = 1, f32 pitch = pi / 4, const Light* light = nullptr) {
   reset_camera();
   renderer.camera.target = target;
   renderer.camera.zoom = zoom;
@@ -156,6 +156,7 @@ void draw_ground(TestLocation& t, v3 target, f32 zoom = 1, f32 pitch = pi / 4) {
   renderer.vp = camera_update(renderer.camera, {(f32)renderer.window_width, (f32)renderer.window_height});
   game.game_time.hour = 12;
   clear_lights();
+  if (light) add_light(light->pos, Color{{light->color.x, light->color.y, light->color.z, 1}}, light->radius);
   update_lights();
   // A light transform that puts every ground point outside the shadow map: all in sunlight.
   renderer.light_vp = m4_translate(5, 5, 5);
@@ -227,6 +228,29 @@ TEST_F(TextTerrainGl, BeyondTheVisionRadiusTheGroundDarkens) {
   const u8* f = px.at((int)far_px.x, (int)far_px.y);
   EXPECT_GT(n[0] + n[1] + n[2], 2 * (f[0] + f[1] + f[2]));
   EXPECT_GT(f[0] + f[1] + f[2], 0);
+}
+
+TEST_F(TextTerrainGl, APointLightBrightensTheGroundWithinItsRadius) {
+  TestLocation t(16, 16, TileType_Dirt);
+  v2 centre = t.location.size / 2;
+  v3 target = {centre.x, centre.y, 0};
+  draw_ground(t, target);
+  Pixels dark = read_window();
+  Light light;
+  light.pos = {centre.x + 64, centre.y, 20};
+  light.color = {{0.8f, 0.2f, 0.1f}};
+  light.radius = 96;
+  draw_ground(t, target, 1, pi / 4, &light);
+  Pixels lit_px = read_window();
+  v2 under = to_window({centre.x + 64, centre.y});
+  v2 away = to_window({centre.x - 120, centre.y});
+  const u8* a = dark.at((int)under.x, (int)under.y);
+  const u8* b = lit_px.at((int)under.x, (int)under.y);
+  EXPECT_GT(b[0], a[0] + 20);  // reddish light adds mostly red
+  EXPECT_GT(b[0] - a[0], b[2] - a[2]);
+  const u8* c = dark.at((int)away.x, (int)away.y);
+  const u8* d = lit_px.at((int)away.x, (int)away.y);
+  EXPECT_NEAR(c[0], d[0], 2);
 }
 
 TEST_F(TextTerrainGl, GridOverlayDrawsYellowLinesOverTheGround) {
