@@ -7,6 +7,7 @@
 #include "config_file.hpp"
 #include "input.hpp"
 #include "math.hpp"
+#include "model.hpp"
 #include "packet.hpp"
 #include "types.hpp"
 #include "world_map_intake.hpp"
@@ -49,6 +50,7 @@ struct GameDebug {
   bool use_wasd = false;
   bool try_stuff = false;
   bool show_inspector = false;
+  bool free_camera = false;
 };
 
 // The lobby screen's state; the network fills `lobby`.
@@ -83,6 +85,7 @@ struct Game {
   Wheel wheel;
   v2 mouse_world = {};
   v2 mouse_delta = {};
+  u8 last_wasd = 0;
   HotkeyHandler lmb_handler = nullptr;
   HotkeyHandler rmb_handler = nullptr;
 
@@ -96,6 +99,11 @@ struct Game {
 
   Config config;
   Audio audio;
+
+  // Models per entity kind (loaded on first sight) and the fixed models loaded at start.
+  EntityModels entity_models[256];
+  GameModels models;
+  Texture test_texture;
 
   Game() { debug.use_wasd = true; }
 };

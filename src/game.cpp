@@ -1,11 +1,11 @@
 // The spine: the global client state, screens, the frame clock, start-up and shutdown.
-#include <glad/gl.h>
-
 #include "client.hpp"
+#include "font.hpp"
 #include "net.hpp"
 #include "platform.hpp"
 #include "renderer.hpp"
 #include "screens.hpp"
+#include "terrain.hpp"
 #include "ui.hpp"
 
 Game game;
@@ -25,6 +25,7 @@ static ScreenFunction screen_function(Screen s) {
   switch (s) {
     case Screen_PreLoading: return pre_loading_screen;
     case Screen_Login: return login_screen;
+    case Screen_Test: return test_screen;
     default: return nullptr;
   }
 }
@@ -105,12 +106,14 @@ void debugf(const char* fmt, ...) {
 void update_and_draw() {
   update_window_size();
   prepare_input();
+  push_transform(m4_ortho(0, (f32)renderer.window_width, (f32)renderer.window_height, 0, -1, 1));
   if (ScreenFunction f = screen_function(game.screen)) f();
+  post_process();
+  pop_transform();
 }
 
 void pre_loading_screen() {
-  glClearColor(0.2f, 0.2f, 0.2f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  draw_clear(Color{{0.2f, 0.2f, 0.2f, 1.0f}});
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     register_input_event(event);
@@ -125,13 +128,10 @@ bool game_start() {
   if (!load_default_config()) return false;
   init_window();
   loading.report("init_window");
+  reset_camera();
   game.tmp_arena = malloc_arena(0x100000);
-
-  SDL_GLContext context = SDL_GL_CreateContext(game.window);
-  if (!context) panic("Couldn't create OpenGL context: %s", platform_error());
-  int version = gladLoadGL((GLADloadfunc)SDL_GL_GetProcAddress);
-  if (!version) panic("Couldn't load OpenGL functions\n");
-
+  init_opengl();
+  init_fonts();
   init_hotkeys();
   // Without vertical sync (virtual displays have none) the loop paces itself instead of stopping here.
   game.vsync = SDL_GL_SetSwapInterval(1) == 0;
@@ -157,6 +157,7 @@ void game_run_frame(Time& last) {
 
 void game_shutdown() {
   net_quit();
+  terrain_free();
   if (game.config.debug_log_file && game.config.debug_log_file != stderr) fclose(game.config.debug_log_file);
   platform_quit();
 }

@@ -1,7 +1,6 @@
 // The login screen.
-#include <glad/gl.h>
-
 #include "client.hpp"
+#include "renderer.hpp"
 #include "screens.hpp"
 
 void login_screen_enter() {}
@@ -12,6 +11,5 @@ void login_screen() {
     register_input_event(event);
     if (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) game.should_quit = true;
   }
-  glClearColor(0.1f, 0.1f, 0.12f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
+  draw_clear(Color{{0.1f, 0.1f, 0.12f, 1.0f}});
 }

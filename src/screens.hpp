@@ -3,3 +3,6 @@
 
 void login_screen_enter();
 void login_screen();
+
+// The developer test screen: every primitive and effect in one scene.
+void test_screen();
