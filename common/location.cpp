@@ -218,6 +218,13 @@ EntityIter locate_entities(const SpatialQuery& query) {
   it.rows = (int)clamp_coord((end.y - begin.y) / tile_size, 0, (f32)q.location->height);
   it.index = 0;
   it.entity = nullptr;
+  // On a tile-aligned location every cell corner of the walk divides exactly, so the cells are
+  // consecutive and the per-cell world-to-grid conversion can be skipped.
+  const Location& loc = *q.location;
+  if (fmodf(loc.offset.x, tile_size) == 0 && fmodf(loc.offset.y, tile_size) == 0) {
+    it.first_cx = cell_coord(begin.x, loc.offset.x, loc.width);
+    it.first_cy = cell_coord(begin.y, loc.offset.y, loc.height);
+  }
   next(it);
   return it;
 }
@@ -235,9 +242,15 @@ void next(EntityIter& it) {
       it.entity = nullptr;
       return;
     }
-    v2 cell = it.begin + v2{tile_size * (f32)(it.index % it.cols), tile_size * (f32)(it.index / it.cols)};
+    int col = it.index % it.cols, row = it.index / it.cols;
     it.index++;
-    e = get_entity_at(*it.query.location, cell);
+    const Location& loc = *it.query.location;
+    if (it.first_cx >= 0) {
+      int cx = min(it.first_cx + col, loc.width - 1), cy = min(it.first_cy + row, loc.height - 1);
+      e = loc.grid[cx + loc.width * cy];
+    } else {
+      e = get_entity_at(loc, it.begin + v2{tile_size * (f32)col, tile_size * (f32)row});
+    }
   }
 }
 

@@ -106,6 +106,10 @@ struct EntityIter {
   s32 rows = 0;
   s32 cols = 0;
   SpatialQuery query;
+  // The first cell's grid coordinates when the location lies on whole tiles, so that the cells of the
+  // walk are consecutive; -1 when each cell is located from its world position instead.
+  s32 first_cx = -1;
+  s32 first_cy = -1;
 };
 
 SpatialQuery in_radius(Entity* observer, f32 radius, v2 pos);

@@ -7,6 +7,8 @@
 #include "components.hpp"
 #include "config.hpp"
 #include "errors.hpp"
+#include "items.hpp"
+#include "location.hpp"
 #include "math.hpp"
 #include "types.hpp"
 
@@ -91,7 +93,7 @@ struct Request {
     struct {
       Id item_id;
       Id container_id;
-      u8 slot;  // a gear or bag slot index
+      SlotIndex slot;
     } move_entity;
     struct {
       Id target_id;
@@ -136,7 +138,7 @@ struct Request {
     } generate_entities;
     struct {
       Rect area;
-      u8 type;  // TileType
+      TileType type;
     } biom;
     struct {
       Id mob_id;

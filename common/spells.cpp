@@ -70,7 +70,9 @@ bool spell_has_just_started(const Actor& actor) {
 bool spell_can_be_aimed(u32 type) { return type == SpellType_AoeHeal || type == SpellType_AoeBlast; }
 
 Effect* find_effect(Entity& entity, u32 type) {
-  Actor* actor = get_actor(entity);
+  // Presentation asks this of whatever it draws; a rock simply has no effects.
+  Actor* actor = find_actor(entity);
+  if (!actor) return nullptr;
   for (int i = 1; i < (int)EffectType_count; i++) {
     if (actor->effects[i].type == type) return &actor->effects[i];
   }

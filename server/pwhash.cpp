@@ -41,13 +41,6 @@ bool pwhash_verify(const char* hash, const char* password) {
   return crypto_pwhash_str_verify(hash, password, strnlen(password, PASSWORD_LEN)) == 0;
 }
 
-bool pwhash_needs_rehash(HashCost cost, const char* hash) {
-  unsigned long long ops;
-  size_t mem;
-  limits(cost, ops, mem);
-  return crypto_pwhash_str_needs_rehash(hash, ops, mem) != 0;
-}
-
 static struct {
   std::mutex mutex;
   std::condition_variable wake;
@@ -81,7 +74,6 @@ static void worker_main() {
       result.ok = pwhash_hash(cost, job.password, result.hash);
     } else {
       result.ok = pwhash_verify(job.hash, job.password);
-      result.needs_rehash = result.ok && pwhash_needs_rehash(cost, job.hash);
     }
     sodium_memzero(&job, sizeof(job));
 

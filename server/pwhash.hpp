@@ -22,15 +22,13 @@ struct PwhashJob {
 
 struct PwhashResult {
   u64 ticket = 0;
-  bool ok = false;            // hashed, or the password matched
-  bool needs_rehash = false;  // a verified hash made with other limits than the current ones
+  bool ok = false;  // hashed, or the password matched
   char hash[PASSWORD_HASH_LEN] = {};
 };
 
 bool pwhash_init();  // libsodium start-up; false when it cannot run
 bool pwhash_hash(HashCost cost, const char* password, char out[PASSWORD_HASH_LEN]);
 bool pwhash_verify(const char* hash, const char* password);
-bool pwhash_needs_rehash(HashCost cost, const char* hash);
 
 // The worker: one thread, a bounded queue in each direction.
 void pwhash_worker_start(HashCost cost);

@@ -12,6 +12,7 @@
 #include "physics.hpp"
 #include "png.hpp"
 #include "pwhash.hpp"
+#include "snapshot_cache.hpp"
 #include "state_body.hpp"
 
 Server server;
@@ -155,7 +156,8 @@ static void leave_world(Session& s) {
 void server_end_session(Session& s, const char* why) {
   if (!s.active) return;
   leave_world(s);
-  printf("session %s: ended (%s)\n", udp_address_str(s.address), why);
+  printf("session %s: ended (%s) after %.1f s, %llu packets sent\n", udp_address_str(s.address), why,
+         to_sec(time_since(s.started)), (unsigned long long)s.packets_sent);
   sodium_memzero(s.password_digest, sizeof(s.password_digest));
   sodium_memzero(s.pending_digest, sizeof(s.pending_digest));
   s.active = false;
@@ -263,7 +265,6 @@ static void handle_auth(Session& s, const Request& r) {
       if (!storage_find_account(server.storage, login, account)) {
         send_error(s, ErrorCode_InternalServerError);
       } else {
-        s.auth_type = r.type;
         cstr_copy(s.pending_login, login, LOGIN_LEN);
         memcpy(s.pending_digest, digest, PASSWORD_DIGEST_LEN);
         s.pending_account_id = account.id;
@@ -542,24 +543,24 @@ struct SnapshotCandidate {
   Entity* entity;
 };
 
-static void append_contents(const Entity& holder, Entity* out, int& n, int capacity) {
+static void append_contents(const Entity& holder, Entity** out, int& n, int capacity) {
   const Container* c = find_container(holder);
   if (!c) return;
   for (int i = 0; i < container_nslots(*c) && n < capacity; i++) {
     Entity* item = world_find(c->slots[i]);
-    if (item && item != &holder) out[n++] = *item;
+    if (item && item != &holder) out[n++] = item;
   }
 }
 
-int server_collect_snapshot(Entity& player, Entity* out, int capacity) {
+int server_collect_snapshot(Entity& player, Entity** out, int capacity) {
   int n = 0;
   if (capacity <= 0) return 0;
-  out[n++] = player;
+  out[n++] = &player;
   // The character's possessions, breadth first: gear, what the bag holds, and deeper.
-  for (int i = 0; i < n && n < capacity; i++) append_contents(out[i], out, n, capacity);
+  for (int i = 0; i < n && n < capacity; i++) append_contents(*out[i], out, n, capacity);
   if (Mortal* mortal = find_mortal(player)) {
     Entity* burden = world_find(mortal->burden);
-    if (burden && n < capacity) out[n++] = *burden;
+    if (burden && n < capacity) out[n++] = burden;
   }
   static SnapshotCandidate candidates[ENTITIES_MAX];
   int ncandidates = 0;
@@ -570,18 +571,39 @@ int server_collect_snapshot(Entity& player, Entity* out, int capacity) {
   std::sort(candidates, candidates + ncandidates,
             [](const SnapshotCandidate& a, const SnapshotCandidate& b) { return a.distance_sqr < b.distance_sqr; });
   for (int i = 0; i < ncandidates && n < capacity; i++) {
-    out[n++] = *candidates[i].entity;
+    out[n++] = candidates[i].entity;
     // What others hold and chests contain, one level down, right after their holder.
     append_contents(*candidates[i].entity, out, n, capacity);
   }
   return n;
 }
 
+// The shared encoder over copies of the records: one deflate of the whole body, cut and retried until
+// it fits. Kept as the reference the piece cache is measured and checked against.
+static int build_with_shared_encoder(Session& s, Packet& packet, Entity** list, int n, const AdminBlock* admin) {
+  static Entity records[SNAPSHOT_RECORDS_MAX];
+  for (int i = 0; i < n; i++) memcpy((void*)&records[i], list[i], sizeof(Entity));
+  // Start from the count that fitted last time in a crowd.
+  static int fit_hint[SESSIONS_MAX];
+  int slot = (int)(&s - server.sessions);
+  int want = n;
+  if (s.snapshot_records && (int)s.snapshot_records < n && fit_hint[slot] > 0)
+    want = min(n, fit_hint[slot] + fit_hint[slot] / 8 + 8);
+  int size = 0;
+  while (true) {
+    size = state_packet_build(packet, records, want, world_game_time(), admin, server.compression_level);
+    if (size > 0 || want <= 1) break;
+    want = want * 3 / 4;
+  }
+  fit_hint[slot] = want < n ? want : 0;
+  return size;
+}
+
 int server_build_snapshot(Session& s, Packet& packet) {
   Entity* player = world_find(s.player_id);
   if (!player) return 0;
-  static Entity records[SNAPSHOT_RECORDS_MAX];
-  int n = server_collect_snapshot(*player, records, SNAPSHOT_RECORDS_MAX);
+  static Entity* list[SNAPSHOT_RECORDS_MAX];
+  int n = server_collect_snapshot(*player, list, SNAPSHOT_RECORDS_MAX);
   AdminBlock admin;
   bool with_admin = is_admin(*player);
   if (with_admin) {
@@ -594,21 +616,10 @@ int server_build_snapshot(Session& s, Packet& packet) {
       info.pos = e->pos;
     }
   }
-  // Nearest first, so a cut drops the farthest. Start from the count that fitted last time in a crowd.
-  static int fit_hint[SESSIONS_MAX];
-  int slot = (int)(&s - server.sessions);
-  int want = n;
-  if (s.snapshot_records && (int)s.snapshot_records < n && fit_hint[slot] > 0)
-    want = min(n, fit_hint[slot] + fit_hint[slot] / 8 + 8);
-  int size = 0;
-  while (true) {
-    size = state_packet_build(packet, records, want, world_game_time(), with_admin ? &admin : nullptr,
-                              server.compression_level);
-    if (size > 0 || want <= 1) break;
-    want = want * 3 / 4;
-  }
-  fit_hint[slot] = want < n ? want : 0;
-  s.snapshot_records = (u32)want;
+  int size = server.snapshot_pieces
+                 ? snapshot_packet_build(packet, list, n, world_game_time(), with_admin ? &admin : nullptr)
+                 : build_with_shared_encoder(s, packet, list, n, with_admin ? &admin : nullptr);
+  s.snapshot_records = size > 0 ? packet.state.nentities : 0;
   s.snapshot_size = size;
   return size;
 }
@@ -635,6 +646,7 @@ bool server_init(const ServerOptions& options, Text& error) {
   server.monotonic_base = time_now();
   server.last_autosave = server.monotonic_base;
   load_entity_registry();
+  snapshot_cache_clear();
   if (!storage_open(server.storage, options.db.cstr(), error)) return false;
   if (!server_generate_world(options.seed, options.world_size, server_clock())) {
     error = Text("cannot generate the world");
@@ -670,7 +682,11 @@ void server_shutdown() {
   server.socket = -1;
   storage_close(server.storage);
   world_free();
-  printf("valmire-server: stopped after %llu ticks\n", (unsigned long long)server.tick);
+  printf("valmire-server: stopped after %llu ticks (%llu datagrams in, %llu dropped as malformed, %llu packets out, "
+         "%llu sends failed)\n",
+         (unsigned long long)server.tick, (unsigned long long)server.stats.datagrams_in,
+         (unsigned long long)server.stats.malformed, (unsigned long long)server.stats.packets_out,
+         (unsigned long long)server.stats.send_failures);
   fflush(stdout);
 }
 

@@ -29,7 +29,6 @@ struct Session {
   bool admin = false;
   u8 password_digest[PASSWORD_DIGEST_LEN] = {};
   bool auth_pending = false;
-  RequestType auth_type = RequestType_None;
   char pending_login[LOGIN_LEN] = {};
   u8 pending_digest[PASSWORD_DIGEST_LEN] = {};
   s64 pending_account_id = 0;
@@ -66,6 +65,9 @@ struct Server {
   Time monotonic_base;
   Time last_autosave;
   ServerStats stats;
+  // Snapshots from per-entity cached pieces (the default), or one deflate of the whole body with the
+  // shared encoder at `compression_level`.
+  bool snapshot_pieces = true;
   int compression_level = 1;
 };
 
@@ -95,7 +97,7 @@ int server_session_count();
 // nearest first, cut so the compressed body fits one datagram. Returns the datagram size, 0 on failure.
 int server_build_snapshot(Session& session, Packet& packet);
 // The records a snapshot for `player` would carry, in order; returns how many were written to `out`.
-int server_collect_snapshot(Entity& player, Entity* out, int capacity);
+int server_collect_snapshot(Entity& player, Entity** out, int capacity);
 
 // Tile generation and the world's population; deterministic for a seed.
 void worldgen_tiles(u8* tiles, int width, int height, u32 seed);

@@ -6,6 +6,7 @@
 #include "platform.hpp"
 #include "renderer.hpp"
 #include "screens.hpp"
+#include "terrain.hpp"
 #include "ui.hpp"
 
 Game game;
@@ -169,6 +170,7 @@ void game_run_frame(Time& last) {
 
 void game_shutdown() {
   net_quit();
+  terrain_free();
   if (game.config.debug_log_file && game.config.debug_log_file != stderr) fclose(game.config.debug_log_file);
   platform_quit();
 }

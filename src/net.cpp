@@ -46,6 +46,7 @@ void net_connect(const char* host) {
   if (!host) host = "";
   if (host != net.host) cstr_copy(net.host, host, (int)sizeof(net.host));
   net_close_socket();
+  net_location();
 
   addrinfo hints = {};
   hints.ai_family = AF_INET;
@@ -338,6 +339,8 @@ NetResult net_parse_state(Packet& packet, int n, Location& location) {
 
   entity_storage.nentities = header.nentities;
   game.game_time = header.game_time;
+  // The grid is empty, so records are appended without a removal, except a pulled burden: its puller
+  // may have placed it already, and listing it twice would corrupt the cell list.
   for (int i = 0; i < header.nentities; i++) {
     Entity& e = entity_storage.entities[i];
     if (is_person(e)) {
@@ -347,16 +350,15 @@ NetResult net_parse_state(Packet& packet, int n, Location& location) {
     } else {
       entity_storage.nobjects += 1;
     }
-  }
-  // A pulled burden is placed by its puller and may already be listed when its own turn comes, so each
-  // record is linked with removal: no record can then be listed twice, whatever order the server chose.
-  for (int i = 0; i < header.nentities; i++) {
-    Entity& e = entity_storage.entities[i];
-    set_pos(e, e.pos, false);
+    set_pos(e, e.pos, (e.flags & EntityFlag_Pulled) == 0);
   }
   if (r.player_index >= 0) {
     game.player = &entity_storage.entities[r.player_index];
-    if (is_admin(*game.player)) game.admin = admin;
+    if (is_admin(*game.player)) {
+      game.admin = admin;
+      // The names are shown as text: each must end inside its field.
+      for (AdminPlayerInfo& info : game.admin.players) info.person.name[PLAYER_NAME_LEN - 1] = 0;
+    }
   }
   return NetResult_Ok;
 }

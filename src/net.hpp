@@ -72,7 +72,7 @@ void net_send_toggle_pause();
 void net_send_request_updates();
 void net_send_vector(RequestType type, v2 v);  // SetDst, SetDir and Teleport carry one vector
 void net_send_run_action(Id id, ActionType type);
-void net_send_move_entity(Id item_id, Id container_id, u8 slot);
+void net_send_move_entity(Id item_id, Id container_id, SlotIndex slot);
 void net_send_lift_entity(Id id);
 void net_send_place_entity(Id id, v2 pos, int rotation_index);
 void net_send_kill(Id id);
@@ -88,7 +88,7 @@ void net_send_blueprint_place(Id blueprint_id, v2 pos, int rotation_index);
 void net_send_craft(EntityType type);
 void net_send_spell(SpellType type, Id target_id, v2 dst, bool auto_attack);
 void net_send_chat(const char* message);
-void net_send_set_biom(Rect area, u8 tile_type);
+void net_send_set_biom(Rect area, TileType tile_type);
 void net_send_toggle_invisible(Id id);
 void net_send_set_time(GameTime time);
 void net_send_generate_tiles(int seed);

@@ -61,7 +61,7 @@ void net_send_run_action(Id id, ActionType type) {
   net_send(r);
 }
 
-void net_send_move_entity(Id item_id, Id container_id, u8 slot) {
+void net_send_move_entity(Id item_id, Id container_id, SlotIndex slot) {
   Request r = request_of(RequestType_MoveEntity);
   r.move_entity.item_id = item_id;
   r.move_entity.container_id = container_id;
@@ -154,7 +154,7 @@ void net_send_chat(const char* message) {
   net_send(r);
 }
 
-void net_send_set_biom(Rect area, u8 tile_type) {
+void net_send_set_biom(Rect area, TileType tile_type) {
   Request r = request_of(RequestType_SetBiom);
   r.biom.area = area;
   r.biom.type = tile_type;

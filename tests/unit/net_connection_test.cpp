@@ -1,6 +1,7 @@
 // The connection's bookkeeping against a scripted server on a loopback address of each test's own.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
 
 #include "net_peer.hpp"
@@ -30,7 +31,7 @@ class NetConnection : public ::testing::Test {
 
 TEST_F(NetConnection, AcknowledgementsAndLatencySamples) {
   ScriptedPeer peer;
-  ASSERT_TRUE(peer.start("127.0.0.31"));
+  ASSERT_TRUE(peer.start("127.0.0.142"));
   Request r;
   net_send_heartbeat();
   ASSERT_TRUE(peer.receive(r));
@@ -91,7 +92,7 @@ TEST_F(NetConnection, MeanLatencyOverTheSamplesHeld) {
 
 TEST_F(NetConnection, FiveDatagramsAFrameTheRestWait) {
   ScriptedPeer peer;
-  ASSERT_TRUE(peer.start("127.0.0.32"));
+  ASSERT_TRUE(peer.start("127.0.0.143"));
   game.screen = Screen_Lobby;
   for (int i = 0; i < 7; i++) peer.send(make_packet(PacketType_World, 0, (u64)i));
   settle();
@@ -104,9 +105,26 @@ TEST_F(NetConnection, FiveDatagramsAFrameTheRestWait) {
   EXPECT_EQ(net.received_packets, 7u);
 }
 
+TEST_F(NetConnection, ALocationRebuildsTheTerrainAtItsSize) {
+  ScriptedPeer peer;
+  ASSERT_TRUE(peer.start("127.0.0.149"));
+  game.screen = Screen_Loading;
+  prepared_tiles = {};
+  Packet p = make_packet(PacketType_Location, 0, 0, LOCATION_HEADER_SIZE + 12);
+  p.location.width = 4;
+  p.location.height = 3;
+  peer.send(p);
+  settle();
+  net_update();
+  EXPECT_EQ(prepared_tiles.width, 4);
+  EXPECT_EQ(prepared_tiles.height, 3);
+  EXPECT_EQ(game.location->width, 4);
+  location_free(*game.location);
+}
+
 TEST_F(NetConnection, ErrorStopsTheFrameAndTheLobbyFollowsNextFrame) {
   ScriptedPeer peer;
-  ASSERT_TRUE(peer.start("127.0.0.33"));
+  ASSERT_TRUE(peer.start("127.0.0.144"));
   game.screen = Screen_Login;
   Packet error = make_packet(PacketType_Error, 0, 0, 4);
   error.error.code = ErrorCode_LoginNotFound;
@@ -150,7 +168,7 @@ TEST_F(NetConnection, ErrorFadesAfterThreeSecondsOfServerTime) {
 
 TEST_F(NetConnection, HeartbeatAfterASecondExceptOnTheLoginScreen) {
   ScriptedPeer peer;
-  ASSERT_TRUE(peer.start("127.0.0.34"));
+  ASSERT_TRUE(peer.start("127.0.0.145"));
   Request r;
   game.screen = Screen_Login;
   net.last_sent_time = ago(5000);
@@ -175,7 +193,7 @@ TEST_F(NetConnection, HeartbeatAfterASecondExceptOnTheLoginScreen) {
 
 TEST_F(NetConnection, TimeOuts) {
   ScriptedPeer peer;
-  ASSERT_TRUE(peer.start("127.0.0.35"));
+  ASSERT_TRUE(peer.start("127.0.0.146"));
   game.config.server_timeout_ms = 40;
   net_reset_timeouts();
   net_send_heartbeat();
@@ -194,7 +212,7 @@ TEST_F(NetConnection, TimeOuts) {
 
 TEST_F(NetConnection, ServerDownIsShownNotFatal) {
   // Nothing listens on this address: the kernel refuses, and the client says so on the screen.
-  net_connect("127.0.0.36");
+  net_connect("127.0.0.147");
   ASSERT_NE(net.socket, 0);
   net_send_heartbeat();
   settle();
@@ -221,7 +239,7 @@ TEST_F(NetConnection, ServerDownIsShownNotFatal) {
 
 TEST_F(NetConnection, DisconnectTellsTheServerAndClosesTheLink) {
   ScriptedPeer peer;
-  ASSERT_TRUE(peer.start("127.0.0.37"));
+  ASSERT_TRUE(peer.start("127.0.0.148"));
   net.last_error.code = ErrorCode_Cooldown;
   net_disconnect();
   Request r;
@@ -237,6 +255,52 @@ TEST_F(NetConnection, DisconnectTellsTheServerAndClosesTheLink) {
   net_send_heartbeat();
   EXPECT_EQ(net.socket, 0);
   EXPECT_TRUE(peer.quiet());
+}
+
+}  // namespace
+
+namespace {
+
+std::string read_all(FILE* f) {
+  fflush(f);
+  rewind(f);
+  std::string out;
+  char buffer[512];
+  while (size_t n = fread(buffer, 1, sizeof(buffer), f)) out.append(buffer, n);
+  return out;
+}
+
+TEST(NetDebugLog, EachLevelWritesItsOwnLines) {
+  net_test_reset();
+  FILE* log = tmpfile();
+  ASSERT_NE(log, nullptr);
+  game.config.debug_log_file = log;
+
+  // Level 2 traces requests, level 1 traces packets; neither writes the other's lines.
+  game.config.debug_log = 2;
+  net_send_heartbeat();
+  Packet p = make_packet(PacketType_Lobby, 0, 42, 160);
+  net_handle_datagram(p, (int)p.size, net_location());
+  std::string level2 = read_all(log);
+  EXPECT_EQ(level2, "[net] Sending Request(Heartbeat)[seq=1]\n");
+
+  fclose(log);
+  log = tmpfile();
+  game.config.debug_log_file = log;
+  game.config.debug_log = 1;
+  net_send_quit();
+  net_handle_datagram(p, (int)p.size, net_location());
+  std::string level1 = read_all(log);
+  EXPECT_EQ(level1.find("[net] Sending"), std::string::npos);
+  char expected[160];
+  snprintf(expected, sizeof(expected), "[net]: packet=lobby[2] | size=192 | packet.time=42 | rect_time=%lu\n",
+           (unsigned long)net.last_recv_time.ns);
+  EXPECT_NE(level1.find(expected), std::string::npos) << level1;
+
+  game.config.debug_log = 0;
+  game.config.debug_log_file = nullptr;
+  fclose(log);
+  net_test_reset();
 }
 
 }  // namespace

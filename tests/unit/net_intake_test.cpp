@@ -75,13 +75,6 @@ std::vector<u8> raw_body(const std::vector<Entity>& es, int nadmins = -1, int ma
   return raw;
 }
 
-int count_in_grid(const Location& loc) {
-  int n = 0;
-  for (int i = 0; i < loc.width * loc.height; i++) {
-    for (Entity* e = loc.grid[i]; e; e = e->next_in_grid) n++;
-  }
-  return n;
-}
 
 class NetIntake : public ::testing::Test {
  protected:
@@ -243,10 +236,6 @@ TEST_F(NetIntake, LocationsAreTakenWholeOrNotAtAll) {
   }
 }
 
-void append_bytes(void* context, void* data, int size) {
-  auto* out = (std::vector<u8>*)context;
-  out->insert(out->end(), (u8*)data, (u8*)data + size);
-}
 
 TEST_F(NetIntake, WorldMapMustDecodeToOneChannel) {
   const u8 gray[2] = {TileType_Soil, TileType_Grass};
@@ -333,6 +322,7 @@ TEST_F(NetIntake, AdminBlockIsReadExactlyWhenThePlayerIsAnAdmin) {
   cstr_copy(admin.players[0].person.name, "Ann", PLAYER_NAME_LEN);
   admin.players[1].id = 13;
   admin.players[1].pos = {5, 6};
+  memset(admin.players[1].person.name, 'z', PLAYER_NAME_LEN);  // no terminator
   std::vector<Entity> es = {make_mob(1, {10, 10}), make_player(12, {50, 50}, "Ann", true)};
   Packet p;
   int n = state_packet_build(p, es.data(), 2, {}, &admin);
@@ -342,6 +332,7 @@ TEST_F(NetIntake, AdminBlockIsReadExactlyWhenThePlayerIsAnAdmin) {
   EXPECT_EQ(game.admin.players[1].id, 13u);
   EXPECT_EQ(game.admin.players[1].pos.y, 6);
   EXPECT_STREQ(game.admin.players[0].person.name, "Ann");
+  EXPECT_EQ(strlen(game.admin.players[1].person.name), (size_t)PLAYER_NAME_LEN - 1);
 
   // Not our player among the records: no admin block is due, so one that is there is trailing data.
   game.player_name = "Zed";

@@ -59,10 +59,6 @@ Entity seed_entity(Id id, int kind, std::mt19937& rng) {
   return e;
 }
 
-void append_bytes(void* context, void* data, int size) {
-  auto* out = (std::vector<u8>*)context;
-  out->insert(out->end(), (u8*)data, (u8*)data + size);
-}
 
 std::vector<Seed> make_seeds(std::mt19937& rng) {
   std::vector<Seed> seeds;
@@ -140,13 +136,6 @@ void mutate_bytes(std::vector<u8>& b, std::mt19937& rng, size_t from) {
   if (rng() % 8 == 0) b.resize(from + rng() % (b.size() - from + 1));
 }
 
-int count_in_grid(const Location& loc) {
-  int n = 0;
-  for (int i = 0; loc.grid && i < loc.width * loc.height; i++) {
-    for (Entity* e = loc.grid[i]; e; e = e->next_in_grid) n++;
-  }
-  return n;
-}
 
 TEST(NetMutation, HostileDatagramsNeverCrashOrLeaveRejectedEntities) {
   net_test_reset();

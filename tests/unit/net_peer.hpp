@@ -98,3 +98,18 @@ inline void net_test_reset() {
   game.admin = AdminBlock{};
   entity_storage.nentities = 0;
 }
+
+// How many entities the location's grid lists, all cells together.
+inline int count_in_grid(const Location& loc) {
+  int n = 0;
+  for (int i = 0; loc.grid && i < loc.width * loc.height; i++) {
+    for (Entity* e = loc.grid[i]; e; e = e->next_in_grid) n++;
+  }
+  return n;
+}
+
+// An stb_image_write callback that appends the encoded bytes to a std::vector<u8>.
+inline void append_bytes(void* context, void* data, int size) {
+  auto* out = (std::vector<u8>*)context;
+  out->insert(out->end(), (u8*)data, (u8*)data + size);
+}

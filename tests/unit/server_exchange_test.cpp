@@ -203,6 +203,26 @@ TEST_F(ServerExchange, AdminsGetTheirBlockAndTheirRequests) {
   net_send_add_entity(target + v2{64, 0}, Entity_stag, 0);
   EXPECT_TRUE(client_pump(z, 2000, [&] { return locate_entity_by_type(Entity_stag, in_radius(game.player, 100, game.player->pos)) != nullptr; }));
 
+  Entity* stag = locate_entity_by_type(Entity_stag, in_radius(game.player, 100, game.player->pos));
+  ASSERT_NE(stag, nullptr);
+  Id stag_id = stag->id;
+  net_send_kill(stag_id);
+  EXPECT_TRUE(client_pump(z, 2000, [&] {
+    Entity* e = find_entity_by_id(stag_id);
+    return e && !is_alive(*e);
+  }));
+
+  GameTime noon;
+  noon.hour = 12;
+  noon.second = 30;
+  net_send_set_time(noon);
+  EXPECT_TRUE(client_pump(z, 2000, [&] { return game.game_time.hour == 12; }));
+
+  // An invisible admin is still seen by itself.
+  Id zed_id = game.player->id;
+  net_send_toggle_invisible(zed_id);
+  EXPECT_TRUE(client_pump(z, 2000, [&] { return game.player && (game.player->flags & EntityFlag_Invisible); }));
+
   // Pause: a later enter says so in its flags.
   net_send_toggle_pause();
   EXPECT_TRUE(wait_for_log(server, "paused by 'Zed'", 2000));

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 #include <stb_image.h>
 #include <unistd.h>
+#include <zlib.h>
+
+#include <vector>
 
 #include "client.hpp"
 #include "items.hpp"
 #include "png.hpp"
 #include "pwhash.hpp"
 #include "server.hpp"
+#include "snapshot_cache.hpp"
 #include "state_body.hpp"
 
 // --- flags
@@ -159,8 +163,6 @@ TEST(ServerPwhash, HashesVerifyAndTheWorkerAnswersByTicket) {
   char again[PASSWORD_HASH_LEN];
   ASSERT_TRUE(pwhash_hash(HashCost_Low, "correct horse", again));
   EXPECT_STRNE(hash, again) << "salted";
-  EXPECT_TRUE(pwhash_needs_rehash(HashCost_Interactive, hash));
-  EXPECT_FALSE(pwhash_needs_rehash(HashCost_Low, hash));
 
   pwhash_worker_start(HashCost_Low);
   PwhashJob job;
@@ -429,7 +431,10 @@ TEST_F(ServerWorld, CrowdedSnapshotsFitOneDatagramNearestFirst) {
   s.player_id = p->id;
   alignas(Packet) static u8 storage[sizeof(Packet)];
   Packet& packet = *(Packet*)storage;
-  for (int round = 0; round < 3; round++) {
+  for (int round = 0; round < 4; round++) {
+    // Rounds 0 and 1: cached pieces (the second reuses them); 2 and 3: the shared whole-body encoder.
+    server.snapshot_pieces = round < 2;
+    SCOPED_TRACE(round);
     int size = server_build_snapshot(s, packet);
     ASSERT_GT(size, 0);
     EXPECT_LE(size, PACKET_SIZE_MAX);
@@ -455,7 +460,87 @@ TEST_F(ServerWorld, CrowdedSnapshotsFitOneDatagramNearestFirst) {
       last = d;
     }
   }
+  server.snapshot_pieces = true;
   s = Session();
+}
+
+// Inflates a zlib stream whole; empty when it is not one.
+static std::vector<u8> inflate_all(const u8* data, int size) {
+  std::vector<u8> out(4 << 20);
+  uLongf n = (uLongf)out.size();
+  if (uncompress(out.data(), &n, data, (uLong)size) != Z_OK) return {};
+  out.resize(n);
+  return out;
+}
+
+TEST_F(ServerWorld, PieceBodiesInflateToTheSharedEncodersBytes) {
+  Entity* p = world_enter_character("Quin", false, nullptr, 0);
+  ASSERT_NE(p, nullptr);
+  static Entity* list[SNAPSHOT_RECORDS_MAX];
+  static Entity copies[SNAPSHOT_RECORDS_MAX];
+  static u8 pieces_body[STATE_BODY_MAX], shared_body[STATE_BODY_MAX];
+  AdminBlock admin;
+  admin.nplayers = 1;
+  admin.players[0].id = p->id;
+  admin.players[0].person = p->person;
+  admin.players[0].pos = p->pos;
+  snapshot_cache_clear();
+  for (int round = 0; round < 6; round++) {
+    SCOPED_TRACE(round);
+    // Change the world between rounds: cached pieces of changed records must not be reused.
+    for (int t = 0; t < 30; t++) world_update(SERVER_DT, Time{3000000000000ull + (u64)(round * 30 + t) * 16666667ull});
+    if (round == 3) set_pos(*p, p->pos + v2{50, 0});
+    // The block is due exactly when the player's own record is an admin's.
+    if (round >= 4) p->flags |= EntityFlag_IsAdmin;
+    else p->flags &= ~(u32)EntityFlag_IsAdmin;
+    int n = server_collect_snapshot(*p, list, SNAPSHOT_RECORDS_MAX);
+    if (round % 2) n = min(n, 40);
+    const AdminBlock* a = round >= 4 ? &admin : nullptr;
+    int taken = 0;
+    int size = snapshot_body_encode(list, n, a, pieces_body, STATE_BODY_MAX, &taken);
+    ASSERT_GT(size, 0);
+    ASSERT_GT(taken, 0);
+    for (int i = 0; i < taken; i++) memcpy((void*)&copies[i], list[i], sizeof(Entity));
+    int shared = state_body_encode(shared_body, STATE_BODY_MAX, copies, taken, a, 6);
+    ASSERT_GT(shared, 0);
+    std::vector<u8> mine = inflate_all(pieces_body, size), theirs = inflate_all(shared_body, shared);
+    ASSERT_FALSE(mine.empty()) << "not a zlib stream";
+    EXPECT_EQ(mine, theirs);
+    static Entity decoded[ENTITIES_MAX];
+    AdminBlock got;
+    StateBodyResult r = state_body_decode(pieces_body, size, taken, decoded, ENTITIES_MAX, "Quin", &got);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(decoded[0].pos.x, p->pos.x);
+    EXPECT_EQ(got.nplayers, a ? 1u : 0u);
+  }
+  SnapshotCacheStats stats = snapshot_cache_stats();
+  EXPECT_GT(stats.pieces_reused, 0u) << "unchanged records are not deflated again";
+  EXPECT_GT(stats.pieces_made, 0u);
+}
+
+TEST_F(ServerWorld, PieceBodiesStopAtTheCapacity) {
+  Entity* p = world_enter_character("Rae", false, nullptr, 0);
+  static Entity* list[SNAPSHOT_RECORDS_MAX];
+  int n = server_collect_snapshot(*p, list, SNAPSHOT_RECORDS_MAX);
+  ASSERT_GT(n, 10);
+  static u8 body[STATE_BODY_MAX];
+  for (int cap : {16, 200, 600, 2000}) {
+    SCOPED_TRACE(cap);
+    int taken = -1;
+    int size = snapshot_body_encode(list, n, nullptr, body, cap, &taken);
+    ASSERT_GT(size, 0);
+    EXPECT_LE(size, cap);
+    EXPECT_LT(taken, n);
+    std::vector<u8> inflated = inflate_all(body, size);
+    ASSERT_EQ((int)inflated.size(), taken * Entity_Shared_Size + 1);
+    EXPECT_EQ(inflated.back(), STATE_BODY_MARKER);
+  }
+  int taken = 0;
+  EXPECT_EQ(snapshot_body_encode(list, n, nullptr, body, 8, &taken), -1) << "not even the marker fits";
+  Entity outside;
+  Entity* stranger = &outside;
+  EXPECT_GT(snapshot_body_encode(&stranger, 1, nullptr, body, 2000, &taken), 0);
+  EXPECT_EQ(taken, 0) << "a record outside the storage is not encoded";
 }
 
 TEST_F(ServerWorld, AdminBlockExactlyForAdmins) {

@@ -1,0 +1,80 @@
+// One simulation step and one vision-radius query on a 128 x 128 location, with their baselines: the
+// movers' integration alone, and a linear scan of the storage instead of the grid.
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+#include "client.hpp"
+#include "physics.hpp"
+#include "registry.hpp"
+
+static Location bench_location;
+
+// Fills the storage with n stags spread over the location, each walking to a random point.
+static void bench_world(int n) {
+  static bool registry_loaded = false;
+  if (!registry_loaded) {
+    load_entity_registry();
+    registry_loaded = true;
+  }
+  static u8 tiles[128 * 128];
+  location_init(bench_location, {LocationType_World, 0}, "bench", 5, 128, 128, {0, 0}, tiles, 128 * 128);
+  game.location = &bench_location;
+  entity_storage_clear();
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<f32> coord(0, 128 * tile_size);
+  for (int i = 0; i < n; i++) {
+    Entity& e = entity_storage.entities[entity_storage.nentities++];
+    e.id = (Id)(i + 1);
+    e.pos = InvalidPos;
+    copy_prototype(&e, *get_entity_prototype(Entity_stag));
+    e.mover.speed = 100;
+    set_pos(e, {coord(rng), coord(rng)});
+    mover_set_dst(e.mover, {coord(rng), coord(rng)});
+  }
+}
+
+static void BM_PhysicsStep(benchmark::State& state) {
+  bench_world((int)state.range(0));
+  for (auto _ : state) {
+    update_physics(SERVER_DT);
+    benchmark::DoNotOptimize(physics.ncontacts);
+  }
+  state.counters["contacts"] = physics.ncontacts;
+}
+BENCHMARK(BM_PhysicsStep)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+static void BM_MoversOnly(benchmark::State& state) {
+  bench_world((int)state.range(0));
+  for (auto _ : state) {
+    update_movers(SERVER_DT);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_MoversOnly)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+static void BM_QueryVisionRadius(benchmark::State& state) {
+  bench_world((int)state.range(0));
+  Entity& observer = entity_storage.entities[0];
+  set_pos(observer, {2048, 2048});
+  for (auto _ : state) {
+    int n = 0;
+    for (EntityIter it = locate_entities(in_radius(&observer, vision_radius, {0, 0})); it.entity; next(it)) n++;
+    benchmark::DoNotOptimize(n);
+  }
+}
+BENCHMARK(BM_QueryVisionRadius)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+static void BM_ScanVisionRadius(benchmark::State& state) {
+  bench_world((int)state.range(0));
+  Entity& observer = entity_storage.entities[0];
+  set_pos(observer, {2048, 2048});
+  for (auto _ : state) {
+    int n = 0;
+    for (int i = 0; i < entity_storage.nentities; i++) {
+      n += v2_distance_le(entity_storage.entities[i].pos, observer.pos, vision_radius);
+    }
+    benchmark::DoNotOptimize(n);
+  }
+}
+BENCHMARK(BM_ScanVisionRadius)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
