@@ -297,6 +297,8 @@ void load_animations(Model& model, const tinygltf::Model& d) {
         anim->nrotations = load_channel(d, s, TINYGLTF_TYPE_VEC4, &anim->rotation_times, &anim->rotations, model.path);
         anim->rotation_interpolation = interpolation_code(s.interpolation);
       } else if (ch.target_path == "scale") {
+        // Scale keys are applied as they come: a key of unit length, such as (1, 0, 0) or a uniform 0.577,
+        // is a scale like any other, and our own assets carry none.
         assert(anim->nscales == 0);
         anim->nscales = load_channel(d, s, TINYGLTF_TYPE_VEC3, &anim->scale_times, &anim->scales, model.path);
         anim->scale_interpolation = interpolation_code(s.interpolation);

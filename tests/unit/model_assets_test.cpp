@@ -23,6 +23,14 @@ const char* generate_once() {
   return generated_dir.c_str();
 }
 
+// Removes the generated folder once the suite is done.
+struct GeneratedFolder : ::testing::Environment {
+  void TearDown() override {
+    if (!generated_dir.empty()) (void)!system(("rm -rf " + generated_dir).c_str());
+  }
+};
+::testing::Environment* const generated_folder = ::testing::AddGlobalTestEnvironment(new GeneratedFolder);
+
 int slot_of(AnimationType t) { return get_animation_index(t); }
 
 // Every bone has a channel in the slot of `type`: the client refuses to draw a bone without one.

@@ -317,3 +317,36 @@ TEST(TextureCache, FindsByFullNameAndClears) {
   clear_texture_cache();
   EXPECT_EQ(get_cached_texture("palette.png", &got), nullptr);
 }
+
+TEST(ModelReports, ResourceTimingsRankAscending) {
+  nresource_timings = 0;
+  resource_timings[nresource_timings++] = {3 * Milliseconds, "stag"};
+  resource_timings[nresource_timings++] = {Milliseconds, "frog"};
+  resource_timings[nresource_timings++] = {2 * Milliseconds, "rock"};
+  testing::internal::CaptureStdout();
+  print_resources_report();
+  std::string out = testing::internal::GetCapturedStdout();
+  nresource_timings = 0;
+  const char* rule = "================================\n";
+  std::string expected = std::string(rule) + "|" + std::string("frog") + std::string(56, ' ') + "|    1.000ms|\n";
+  EXPECT_EQ(out.substr(0, expected.size()), expected);
+  EXPECT_LT(out.find("frog"), out.find("rock"));
+  EXPECT_LT(out.find("rock"), out.find("stag"));
+  EXPECT_EQ(out.substr(out.size() - strlen(rule)), rule);
+}
+
+TEST_F(ModelLoader, DumpListsBonesClipsAndIdleKeys) {
+  Options o;
+  o.nskins = 1, o.njoints = 2;
+  o.clips = {"Idle", "Run"};
+  Model m = load(o);
+  testing::internal::CaptureStdout();
+  dump_model_info(m);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("Model: " + dir + "/m.gltf\nnbones = 2\n  bone: joint0\n   animation: Idle, type 1\n"
+                     "   ntranslations = 2; interporpolation: 1\n      0 => 0 0 1\n      1 => 0 0 2\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("   animation: Run, type 2\n  bone: joint1\n"), std::string::npos) << out;
+  free_model(m);
+}
