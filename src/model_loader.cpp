@@ -425,7 +425,6 @@ void load_meshes(Model& model, const tinygltf::Model& d, const int* material_map
 Model load_model_ex(const char* dir, const char* file, bool upload) {
   Model model = {};
   snprintf(model.path, sizeof(model.path), "%s/%s", dir, file);
-  if (renderer.settings.verbose) printf("Loading model '%s'\n", model.path);
 
   tinygltf::TinyGLTF gltf;
   gltf.SetImageLoader(keep_image_bytes, nullptr);
@@ -442,6 +441,7 @@ Model load_model_ex(const char* dir, const char* file, bool upload) {
   }
   for (size_t i = 0; i < d.buffers.size(); i++)
     if (d.buffers[i].data.empty()) panic("Failed to load mesh/material buffers from '%s': %d\n", model.path, (int)i);
+  if (renderer.settings.verbose) printf("Loading model '%s'\n", model.path);
 
   int material_map[MODEL_MATERIALS_MAX];
   load_materials(model, d, dir, upload, material_map);
