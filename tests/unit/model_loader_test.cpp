@@ -273,6 +273,15 @@ TEST_F(ModelLoader, RefusesReadsOutsideTheBuffer) {
   ASSERT_NE(at, std::string::npos);
   text.replace(at, strlen("\"byteOffset\":0"), "\"byteOffset\":4");
   EXPECT_DEATH(load_model_ex(dir.c_str(), write("short.gltf", text), false), "reaches past its buffer|attribute.byteOffset == 0");
+  // Counts larger than the view, small and absurdly large (a product that would wrap around).
+  for (const char* count : {"\"count\":1000", "\"count\":4611686018427387904"}) {
+    std::string big = make_gltf(o);
+    size_t c = big.find("\"count\":3");
+    ASSERT_NE(c, std::string::npos);
+    big.replace(c, strlen("\"count\":3"), count);
+    EXPECT_DEATH(load_model_ex(dir.c_str(), write("big.gltf", big), false), "reaches past its buffer|count < |Cannot load model")
+        << count;
+  }
   EXPECT_DEATH(load_model_ex(dir.c_str(), "missing.glb", false), "Cannot load model from '.*/missing.glb': \\[err: 6\\] \\(not found\\)");
   EXPECT_DEATH(load_model_ex(dir.c_str(), write("junk.gltf", "{\"asset\":"), false), "Cannot load model from");
 }
