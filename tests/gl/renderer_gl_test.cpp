@@ -62,6 +62,11 @@ struct ShaderFolder {
           "layout(location = 0) out vec4 c;\nvoid main() { c = vec4(sun_light(vec3(0, 0, 1)) * PI); }\n");
     write("broken.frag", "layout(location = 0) out vec4 c;\nvoid main() { c = undefined_thing; }\n");
   }
+  ~ShaderFolder() {
+    for (const char* name : {"light.frag", "plain.vert", "needs_prelude.frag", "broken.frag"})
+      unlink((std::string(dir) + "/" + name).c_str());
+    rmdir(dir);
+  }
   void write(const char* name, const std::string& text) {
     std::string path = std::string(dir) + "/" + name;
     FILE* f = fopen(path.c_str(), "wb");
