@@ -160,6 +160,7 @@ void game_run_frame(Time& last) {
   last = now;
   frame_clock_advance(elapsed);
   update_audio();
+  reload_shaders();
   update_and_draw();
   arena_clear(game.tmp_arena);
   SDL_GL_SwapWindow(game.window);

@@ -78,8 +78,9 @@ const u8* accessor_data(const tinygltf::Model& d, int index, int element_size, c
   if (v.buffer < 0 || v.buffer >= (int)d.buffers.size()) panic("gltf(%s): buffer view without a buffer\n", path);
   const std::vector<unsigned char>& data = d.buffers[v.buffer].data;
   if (a.ByteStride(v) != element_size) panic("gltf(%s): accessor %d is not tightly packed\n", path, index);
-  u64 need = (u64)a.byteOffset + (u64)a.count * (u64)element_size;
-  if (need > v.byteLength || (u64)v.byteOffset + v.byteLength > data.size())
+  // Sizes come from the file: bound each term first so that no sum can wrap around.
+  if (a.count > (1u << 28) || a.byteOffset > data.size() || v.byteOffset > data.size() ||
+      v.byteLength > data.size() - v.byteOffset || a.byteOffset + a.count * (u64)element_size > v.byteLength)
     panic("gltf(%s): accessor %d reaches past its buffer\n", path, index);
   return data.data() + v.byteOffset + a.byteOffset;
 }
@@ -155,7 +156,8 @@ Pixels load_material_pixels(const tinygltf::Model& d, int image_index, const cha
     assert(!buffer.empty());
     assert(view.byteStride == 0);
     assert(image.mimeType == "image/png");
-    assert(view.byteOffset + view.byteLength <= buffer.size() && view.byteLength < (1u << 30));
+    assert(view.byteOffset <= buffer.size() && view.byteLength <= buffer.size() - view.byteOffset);
+    assert(view.byteLength < (1u << 30));
     px.data = stbi_load_from_memory(buffer.data() + view.byteOffset, (int)view.byteLength, &w, &h, &n, 0);
   } else if (!image.uri.empty()) {
     px.data = get_cached_texture(image.uri.c_str(), &px.info);
@@ -297,6 +299,8 @@ void load_animations(Model& model, const tinygltf::Model& d) {
         anim->nrotations = load_channel(d, s, TINYGLTF_TYPE_VEC4, &anim->rotation_times, &anim->rotations, model.path);
         anim->rotation_interpolation = interpolation_code(s.interpolation);
       } else if (ch.target_path == "scale") {
+        // Scale keys are applied as they come: a key of unit length, such as (1, 0, 0) or a uniform 0.577,
+        // is a scale like any other, and our own assets carry none.
         assert(anim->nscales == 0);
         anim->nscales = load_channel(d, s, TINYGLTF_TYPE_VEC3, &anim->scale_times, &anim->scales, model.path);
         anim->scale_interpolation = interpolation_code(s.interpolation);
@@ -423,7 +427,6 @@ void load_meshes(Model& model, const tinygltf::Model& d, const int* material_map
 Model load_model_ex(const char* dir, const char* file, bool upload) {
   Model model = {};
   snprintf(model.path, sizeof(model.path), "%s/%s", dir, file);
-  if (renderer.settings.verbose) printf("Loading model '%s'\n", model.path);
 
   tinygltf::TinyGLTF gltf;
   gltf.SetImageLoader(keep_image_bytes, nullptr);
@@ -440,6 +443,7 @@ Model load_model_ex(const char* dir, const char* file, bool upload) {
   }
   for (size_t i = 0; i < d.buffers.size(); i++)
     if (d.buffers[i].data.empty()) panic("Failed to load mesh/material buffers from '%s': %d\n", model.path, (int)i);
+  if (renderer.settings.verbose) printf("Loading model '%s'\n", model.path);
 
   int material_map[MODEL_MATERIALS_MAX];
   load_materials(model, d, dir, upload, material_map);

@@ -196,6 +196,8 @@ struct Renderer {
   u32 hdr_fbo = 0;
   Texture hdr_texture, brightness_texture;
   u32 hdr_depth_rbo = 0;
+  // Bilinear sampling for the blur passes, whatever filter the targets themselves keep.
+  u32 blur_sampler = 0;
   u32 test_ubo = 0;
   // Where programs are read from; tests point it elsewhere to build deliberately broken sources.
   const char* shader_dir = SHADER_DIR;

@@ -1,20 +1,24 @@
 // One direction of a Gaussian blur (horizontal when flip is 0). The targets are 4096 square and only the
-// window-sized corner holds this frame, so texels are addressed by window pixel and kept inside `viewport`.
+// window-sized corner holds this frame, so positions are window pixels and every tap stays inside
+// `viewport`. The pass samples bilinearly: a tap between two texels weighs both, so five fetches cover
+// texels 0, 2-3 and 6-7 on each side.
 layout(binding = 0) uniform sampler2D sampler;
 uniform int flip;
 uniform ivec2 viewport;
 layout(location = 0) out vec4 frag_color;
 
-const float weights[5] = float[](0.227027, 0.1945946, 0.1216216, 0.054054, 0.016216);
+const float offsets[3] = float[](0.0, 2.5, 6.5);
+const float weights[3] = float[](0.3, 0.25, 0.1);
 
 void main() {
-  ivec2 p = ivec2(gl_FragCoord.xy);
-  ivec2 dir = flip == 0 ? ivec2(2, 0) : ivec2(0, 2);
-  ivec2 hi = max(viewport - 1, ivec2(0));
-  vec3 sum = texelFetch(sampler, p, 0).rgb * weights[0];
-  for (int i = 1; i < 5; i++) {
-    sum += texelFetch(sampler, clamp(p + dir * i, ivec2(0), hi), 0).rgb * weights[i];
-    sum += texelFetch(sampler, clamp(p - dir * i, ivec2(0), hi), 0).rgb * weights[i];
+  vec2 size = vec2(textureSize(sampler, 0));
+  vec2 lo = vec2(0.5) / size, hi = (vec2(viewport) - 0.5) / size;
+  vec2 p = gl_FragCoord.xy / size;
+  vec2 dir = (flip == 0 ? vec2(1.0, 0.0) : vec2(0.0, 1.0)) / size;
+  vec3 sum = texture(sampler, p).rgb * weights[0];
+  for (int i = 1; i < 3; i++) {
+    sum += texture(sampler, clamp(p + dir * offsets[i], lo, hi)).rgb * weights[i];
+    sum += texture(sampler, clamp(p - dir * offsets[i], lo, hi)).rgb * weights[i];
   }
   frag_color = vec4(sum, 1.0);
 }

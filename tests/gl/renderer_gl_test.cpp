@@ -62,6 +62,11 @@ struct ShaderFolder {
           "layout(location = 0) out vec4 c;\nvoid main() { c = vec4(sun_light(vec3(0, 0, 1)) * PI); }\n");
     write("broken.frag", "layout(location = 0) out vec4 c;\nvoid main() { c = undefined_thing; }\n");
   }
+  ~ShaderFolder() {
+    for (const char* name : {"light.frag", "plain.vert", "needs_prelude.frag", "broken.frag"})
+      unlink((std::string(dir) + "/" + name).c_str());
+    rmdir(dir);
+  }
   void write(const char* name, const std::string& text) {
     std::string path = std::string(dir) + "/" + name;
     FILE* f = fopen(path.c_str(), "wb");
@@ -196,12 +201,18 @@ TEST_F(RendererGl, ClearFillsTheSceneAndBlacksTheBrightnessAttachment) {
   draw_clear(c);
   // A plain draw afterwards writes the scene only.
   draw_rect(Rect{100, 60, 40, 30}, Color{{1, 1, 1, 1}});
+  // Depth was cleared to 1: a rectangle just in front of the far plane still passes the depth test.
+  glEnable(GL_DEPTH_TEST);
+  push_transform(gl_test_screen_projection() * m4_translate(0, 0, -0.99f));
+  draw_rect(Rect{10, 60, 20, 20}, Color{{0, 1, 0, 1}});
+  pop_transform();
   post_process();
   struct Probe {
     int x, y;
     Color scene;
   } probes[] = {
-      {2, 2, c}, {GL_TEST_WIDTH - 3, GL_TEST_HEIGHT - 3, c}, {GL_TEST_WIDTH / 2, 5, c}, {120, 75, {{1, 1, 1, 1}}}};
+      {2, 2, c}, {GL_TEST_WIDTH - 3, GL_TEST_HEIGHT - 3, c}, {GL_TEST_WIDTH / 2, 5, c}, {120, 75, {{1, 1, 1, 1}}},
+      {20, 70, {{0, 1, 0, 1}}}};
   for (const Probe& p : probes) {
     EXPECT_TRUE(colors_near(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, p.x, p.y), p.scene)) << p.x << "," << p.y;
     EXPECT_TRUE(colors_near(gl_test_texture_pixel(renderer.msaa_brightness_texture_id, p.x, p.y), BLACK))

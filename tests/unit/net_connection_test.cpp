@@ -5,6 +5,8 @@
 #include <thread>
 
 #include "net_peer.hpp"
+#include "renderer.hpp"
+#include "terrain.hpp"
 
 namespace {
 
@@ -109,15 +111,14 @@ TEST_F(NetConnection, ALocationRebuildsTheTerrainAtItsSize) {
   ScriptedPeer peer;
   ASSERT_TRUE(peer.start("127.0.0.149"));
   game.screen = Screen_Loading;
-  prepared_tiles = {};
+  terrain_free();
   Packet p = make_packet(PacketType_Location, 0, 0, LOCATION_HEADER_SIZE + 12);
   p.location.width = 4;
   p.location.height = 3;
   peer.send(p);
   settle();
   net_update();
-  EXPECT_EQ(prepared_tiles.width, 4);
-  EXPECT_EQ(prepared_tiles.height, 3);
+  EXPECT_EQ(renderer.tiles_vertices_size, (s64)(4 * 3 * 4 * sizeof(TileVertex)));
   EXPECT_EQ(game.location->width, 4);
   location_free(*game.location);
 }

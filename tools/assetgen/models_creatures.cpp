@@ -107,7 +107,7 @@ static void humanoid_clips(GenModel& g, const Humanoid& b, const char* attack_cl
   int death = gen_clip(g, "Death", 5, 0.15f);
   f32 fall[5] = {0, 20, 45, 70, 88};
   for (int k = 0; k < 5; k++) {
-    gen_key_rot(g, death, b.root, k, q(AxisX, fall[k]));  // falls on its back
+    gen_key_rot(g, death, b.root, k, q(AxisX, fall[k]));  // falls forward, on its face
     gen_key_rot(g, death, b.arm_l, k, q(AxisY, fall[k] * 0.6f));
     gen_key_rot(g, death, b.arm_r, k, q(AxisY, -fall[k] * 0.6f));
     gen_key_rot(g, death, b.head, k, q(AxisX, fall[k] * 0.2f));
