@@ -8,7 +8,8 @@
 #include "ui.hpp"
 
 void loading_screen_enter() {
-  load_resources();
+  // Models and textures go to the GL context of the window; the network alone (its tests) has neither.
+  if (game.window) load_resources();
   // Nothing of an earlier visit may survive: the storage is refilled by the first snapshot.
   game.player = nullptr;
   entity_storage_clear();
