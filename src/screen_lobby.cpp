@@ -60,6 +60,10 @@ LobbyOutcome lobby_screen_outcome() {
     out.error = net.last_error.code == ErrorCode_NameAlreadyExists ? "Name already exists" : "Name must not be empty";
     s.creation_in_progress = false;
     activate_text_input(s.new_name);
+  } else if (net.last_error.code != ErrorCode_Ok && s.enter_in_progress) {
+    // The server refused the entry (an unknown or busy character): stop resending it and let the player
+    // choose again instead of leaving every character button dead.
+    s.enter_in_progress = false;
   } else if (s.creation_in_progress && net.last_ack >= s.creation_seq) {
     // The server acknowledges in order, so an ack at or past the create request means it was taken in;
     // comparing with the latest sequence number instead would wait forever once a heartbeat followed it.

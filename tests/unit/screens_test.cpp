@@ -244,18 +244,21 @@ TEST_F(ScreensTest, LobbyOutcomeOfNameErrorsAndAcknowledgedCreation) {
     bool acked;
     const char* shown;
     bool created;
+    bool entering_after;  // an enter request was pending before; is it still?
   } cases[] = {
-      {ErrorCode_NameAlreadyExists, true, true, "Name already exists", false},
-      {ErrorCode_CannotBeEmpty, true, true, "Name must not be empty", false},
-      {ErrorCode_Ok, true, true, nullptr, true},
-      {ErrorCode_Ok, true, false, nullptr, false},
-      {ErrorCode_Ok, false, true, nullptr, false},
-      // Other errors are not the lobby's to show.
-      {ErrorCode_LoginNotFound, false, true, nullptr, false},
+      {ErrorCode_NameAlreadyExists, true, true, "Name already exists", false, true},
+      {ErrorCode_CannotBeEmpty, true, true, "Name must not be empty", false, true},
+      {ErrorCode_Ok, true, true, nullptr, true, true},
+      {ErrorCode_Ok, true, false, nullptr, false, true},
+      {ErrorCode_Ok, false, true, nullptr, false, true},
+      // Other errors are not the lobby's to show, but a refused entry is over.
+      {ErrorCode_NotFound, false, true, nullptr, false, false},
+      {ErrorCode_ServerBusy, false, true, nullptr, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "error " << c.error << " creating " << c.creating << " acked " << c.acked);
     deactivate_text_input();
+    game.lobby_screen.enter_in_progress = true;
     game.lobby_screen.creation_in_progress = c.creating;
     net.last_error.code = c.error;
     game.lobby_screen.creation_seq = 7;
@@ -271,6 +274,7 @@ TEST_F(ScreensTest, LobbyOutcomeOfNameErrorsAndAcknowledgedCreation) {
       EXPECT_EQ(out.error, nullptr);
     }
     EXPECT_EQ(out.created, c.created);
+    EXPECT_EQ(game.lobby_screen.enter_in_progress, c.entering_after);
   }
 }
 
