@@ -64,6 +64,7 @@ else
       echo "The client did not reach the world; see run/client.log and run/server.log." >&2
     fi
     import -window root run/screenshot.png
-    kill -INT $client 2>/dev/null; wait $client 2>/dev/null || true'
+    # A background job of a script ignores SIGINT; SIGTERM asks the client to quit as a window close does.
+    kill -TERM $client 2>/dev/null; wait $client 2>/dev/null || true'
   echo "Screenshot: $(pwd)/run/screenshot.png (client log: run/client.log, server log: run/server.log)"
 fi
