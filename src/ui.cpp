@@ -24,10 +24,6 @@ void update_ui_scale() {
   ui.line_height = ui.scale * renderer.font_pixel_height;
 }
 
-f32 px(f32 v) { return ui.scale * ((f32)renderer.display_height / desired_display_height) * v; }
-
-f32 em_px(f32 em) { return ui.line_height * em; }
-
 // --- frame contract
 
 void ui_init() {}
@@ -47,8 +43,7 @@ void ui_reset() {
 }
 
 void ui_begin() {
-  // Slots past `nelements` are never written, so only the used ones need clearing.
-  memset((void*)ui.elements, 0, sizeof(UiElement) * (size_t)ui.nelements);
+  // Each slot is cleared when it is handed out, while it is about to be written anyway.
   ui.nelements = 0;
   ui.current_layout = nullptr;
   ui.out_of_space_reported = false;
@@ -182,7 +177,7 @@ void ui_append_child(UiElement* parent, UiElement* child) {
 // open or close it as a layout without touching the real arrays.
 static UiElement ui_overflow_element;
 
-UiElement* ui_push_element(UiId id, UiElement* parent) {
+UiElement* ui_push_element(const UiId& id, UiElement* parent) {
   if (ui.nelements >= UiMaxElements) {
     if (!ui.out_of_space_reported) {
       fprintf(stderr, "Cannot push UiElement: out of space\n");
@@ -193,12 +188,13 @@ UiElement* ui_push_element(UiId id, UiElement* parent) {
     return &ui_overflow_element;
   }
   UiElement* e = &ui.elements[ui.nelements++];
+  memset((void*)e, 0, sizeof(UiElement));
   e->id = id;
   if (parent) ui_append_child(parent, e);
   return e;
 }
 
-UiElement* ui_begin_layout(UiId id, v2 pos) {
+UiElement* ui_begin_layout(const UiId& id, v2 pos) {
   if (ui.nelements >= UiMaxElements) {
     // The layout cannot exist: count the opening so the matching end knows to keep the current one.
     ui_push_element(id, nullptr);

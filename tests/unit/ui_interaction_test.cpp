@@ -166,7 +166,7 @@ TEST_F(UiInteraction, PushesBeyondCapacityAreRefusedOnceAndTheTreeStaysBalanced)
   // The next frame starts clean and reports again if it overflows again.
   ui_begin();
   EXPECT_EQ(ui.nelements, 1);
-  EXPECT_EQ(ui.elements[1].first_child, nullptr);
+  EXPECT_EQ(ui.elements[0].first_child, nullptr);
 }
 
 TEST_F(UiInteraction, UpdateUiClearsFrameStateAndReleaseEndsDrags) {

@@ -119,6 +119,24 @@ TEST_F(UiWidgets, ButtonIsNamedAfterItsLabelAndHonoursItsConfig) {
   EXPECT_FALSE(st.clicked || st.hovered);
 }
 
+TEST_F(UiWidgets, ComposedNamesMatchTheirFormattedForm) {
+  std::string long_label(200, 'w');
+  const char* labels[] = {"", "Login", "x", "\xd0\x96\xd0\x96", long_label.c_str()};
+  const char* prefixes[] = {"button{", "dialog-title-bar{"};
+  for (const char* prefix : prefixes) {
+    for (const char* label : labels) {
+      Text label_text;
+      text_set(label_text, label);
+      Text composed;
+      memset(composed.buffer, 'z', sizeof(composed.buffer));  // stale bytes must not leak in
+      ui_compose_name(composed, prefix, label_text);
+      Text formatted = tprintf("%s%s}", prefix, label);
+      EXPECT_TRUE(text_equal(composed, formatted)) << composed.cstr();
+      EXPECT_EQ(composed.length, formatted.length);
+    }
+  }
+}
+
 TEST_F(UiWidgets, ToggleButtonInvertsOnceOnAClick) {
   bool value = false;
   auto build = [&] { ui_toggle_button("Grid", &value); };
