@@ -7,6 +7,7 @@
 #include "config_file.hpp"
 #include "input.hpp"
 #include "math.hpp"
+#include "model.hpp"
 #include "types.hpp"
 
 struct Location;
@@ -88,6 +89,11 @@ struct Game {
 
   Config config;
   Audio audio;
+
+  // Models per entity kind (loaded on first sight) and the fixed models loaded at start.
+  EntityModels entity_models[256];
+  GameModels models;
+  Texture test_texture;
 
   Game() { debug.use_wasd = true; }
 };

@@ -2,6 +2,7 @@
 #include <glad/gl.h>
 
 #include "client.hpp"
+#include "registry.hpp"
 #include "renderer.hpp"
 
 // --- buffers
@@ -256,6 +257,14 @@ void shadowmap_end() {
   glCullFace(GL_BACK);
   glUseProgram(0);
   bind_default_framebuffer();
+}
+
+void draw_shadowmap(void (*draw_caster)(Entity& entity)) {
+  v2 centre = game.player ? game.player->pos : v2{0, 0};
+  shadowmap_begin(centre);
+  for (Entity& e : entity_storage.entities)
+    if (e.id) draw_caster(e);
+  shadowmap_end();
 }
 
 void draw_cubemap() {

@@ -65,3 +65,15 @@ char* platform_clipboard_text() {
 void platform_free(void* p) { SDL_free(p); }
 
 void platform_quit() { SDL_Quit(); }
+
+void platform_base_path(char* out, int out_len) {
+  char* p = SDL_GetBasePath();
+  cstr_copy(out, p ? p : "", out_len);
+  SDL_free(p);
+}
+
+void platform_pref_path(const char* org, const char* app, char* out, int out_len) {
+  char* p = SDL_GetPrefPath(org, app);
+  cstr_copy(out, p ? p : "", out_len);
+  SDL_free(p);
+}

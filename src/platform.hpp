@@ -63,3 +63,8 @@ void platform_free_wav(u8* buf);
 // Converts samples between formats; the result is malloc'ed.
 bool platform_audio_convert(PlatformAudioSpec src, const u8* data, u32 len, PlatformAudioSpec dst, u8** out,
                             u32* out_len);
+
+// The program's folder and the per-user data folder (created when missing), copied into `out`; empty
+// text when the platform cannot tell.
+void platform_base_path(char* out, int out_len);
+void platform_pref_path(const char* org, const char* app, char* out, int out_len);

@@ -2,6 +2,7 @@
 #include <glad/gl.h>
 
 #include "client.hpp"
+#include "location.hpp"
 #include "platform.hpp"
 #include "renderer.hpp"
 
@@ -54,8 +55,8 @@ static const char* gl_debug_severity_name(GLenum severity) {
   }
 }
 
-void GLAD_API_PTR gl_debug_message_callback(GLenum source, GLenum type, GLuint id, GLenum severity, GLsizei length,
-                                            const GLchar* message, const void* user) {
+void gl_debug_message_callback(u32 source, u32 type, u32 id, u32 severity, int length, const char* message,
+                               const void* user) {
   (void)length;
   (void)user;
   if (severity != GL_DEBUG_SEVERITY_HIGH && severity != GL_DEBUG_SEVERITY_MEDIUM) return;
@@ -440,7 +441,7 @@ v3 ambient_light_at(bool dungeon, int hour) {
   return {{0.5f, 0.5f, 0.5f}};
 }
 
-void update_lights(bool dungeon) {
+void update_lights() {
   renderer.light_pos = {{-0.3f, -0.3f, 1.0f}};
   Shader* programs[2] = {&renderer.shaders.model, &renderer.shaders.tile};
   for (Shader* s : programs) {
@@ -454,6 +455,7 @@ void update_lights(bool dungeon) {
       loc += 4;
     }
   }
+  bool dungeon = game.location && game.location->type == LocationType_Dungeon;
   renderer.ambient_light = ambient_light_at(dungeon, game.game_time.hour);
 }
 

@@ -199,6 +199,10 @@ extern Renderer renderer;
 // --- start-up and programs
 void init_opengl();
 void gl_assert();
+// Debug output: high severity ends the program (except the compiler's, which reload_shader judges),
+// medium is printed, the rest ignored. Plain types so the header needs no GL.
+void gl_debug_message_callback(u32 source, u32 type, u32 id, u32 severity, int length, const char* message,
+                               const void* user);
 void load_shaders();
 void load_shader(Shader& shader, const char* name, const char* vs, const char* fs);
 Shader load_shader(const char* vs, const char* fs);
@@ -229,9 +233,9 @@ void post_process();
 // --- lights
 void clear_lights();
 bool add_light(v3 pos, Color color, f32 radius);
+// Dungeons keep one dim light; elsewhere it follows the in-game hour.
 v3 ambient_light_at(bool dungeon, int hour);
-// `dungeon`: the current location is a dungeon (its ambient light ignores the hour).
-void update_lights(bool dungeon);
+void update_lights();
 
 // --- meshes built on the CPU (no GL)
 void build_unit_sphere(v3* positions_normals, u16* indices);
@@ -301,6 +305,9 @@ m4 shadow_light_vp(v2 centre, v3 light_pos);
 // The shadow pass around `centre`: begin, draw every caster with the shadowmap program, end.
 void shadowmap_begin(v2 centre);
 void shadowmap_end();
+struct Entity;
+// The whole pass around the player: every stored entity with an id goes through `draw_caster`.
+void draw_shadowmap(void (*draw_caster)(Entity& entity));
 void draw_cubemap();
 
 // --- developer views

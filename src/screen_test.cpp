@@ -54,31 +54,42 @@ static void test_screen_world() {
   draw_hit(v3{{64, 48, 32}}, v3{{20, 20, 20}}, Color{{0.87f, 0.2f, 0, 1}}, ease_in_cubic(1 - fract(t)), 1.7f);
   draw_fire(v3{{100, 0, 0}}, v2{16, 32}, game.dt, test_flames, test_smoke);
   draw_instances(v2{-100, 0}, Color{{1.5f, 1.0f, 0.5f, 1}});
-  m4 portal = m4_translate(140, 80, 56) * m4_rotate_z(0.3f * sinf(0.5f * t)) * m4_rotate_x(pi / 2) * m4_scale(5, 8, 1);
+  m4 portal = m4_translate(130, 70, 40) * m4_rotate_z(0.3f * sinf(0.5f * t)) * m4_rotate_x(pi / 2) * m4_scale(5, 8, 1);
   draw_stars(portal);
   draw_cubemap();
   pop_transform();
 }
 
+// Flat primitives along the bottom of the window, in window pixels, on a dark panel.
 static void test_screen_overlay() {
   if (!test_texture.id) test_texture = load_test_texture();
   glDisable(GL_DEPTH_TEST);
-  f32 x = 12, y = 12;
-  draw_rect(Rect{x, y, 60, 24}, Color{{0.8f, 0.2f, 0.2f, 1}});
-  draw_rect_outline(Rect{x - 3, y - 3, 66, 30}, Color{{1, 1, 1, 1}});
-  draw_circle(v2{x + 90, y + 12}, 12, Color{{0.2f, 0.8f, 0.3f, 1}});
-  draw_texture(test_texture, Rect{0, 0, 2, 2}, Rect{x + 114, y, 24, 24}, Color{{1, 1, 1, 1}});
+  f32 cell = max(16.0f, floorf((f32)renderer.window_height / 12));
+  f32 x = cell * 0.5f, y = (f32)renderer.window_height - cell * 2.75f;
+  draw_rect(Rect{0, y - cell * 0.25f, (f32)renderer.window_width, cell * 2.75f}, Color{{0, 0, 0, 0.6f}});
+  draw_rect(Rect{x, y, cell * 2, cell}, Color{{0.8f, 0.2f, 0.2f, 1}});
+  draw_rect_outline(Rect{x - 2, y - 2, cell * 2 + 4, cell + 4}, Color{{1, 1, 1, 1}});
+  x += cell * 2.5f;
+  draw_circle(v2{x + cell / 2, y + cell / 2}, cell / 2, Color{{0.2f, 0.8f, 0.3f, 1}});
+  x += cell * 1.5f;
+  draw_texture(test_texture, Rect{0, 0, 2, 2}, Rect{x, y, cell, cell}, Color{{1, 1, 1, 1}});
+  x += cell * 1.5f;
+  Texture& fire = renderer.fire_texture;
+  draw_texture(fire, Rect{0, 0, (f32)fire.width, (f32)fire.height}, Rect{x, y, cell / 2, cell}, Color{{1, 1, 1, 1}});
+  x += cell;
+  draw_texture(renderer.gradient_texture, Rect{0, 0, GRADIENT_TEXTURE_SIZE, GRADIENT_TEXTURE_SIZE},
+               Rect{x, y, cell, cell}, Color{{1, 0.9f, 0.5f, 1}});
+  x += cell * 1.5f;
+  push_transform(current_transform() * m4_translate(x, y, 0) * m4_scale(cell, cell, 1));
+  draw_tests();
+  pop_transform();
+  x += cell * 1.5f;
+  draw_line(v2{x, y}, v2{x + cell, y + cell}, Color{{1, 1, 0, 1}});
   Texture& icons = renderer.icons_texture;
   for (int i = 0; i < 9 && icons.width; i++) {
     Rect src = {(f32)(i % 8) * 128, (f32)(i / 8) * 128, 128, 128};
-    draw_texture(icons, src, Rect{x + (f32)i * 34, y + 34, 32, 32}, Color{{1, 1, 1, 1}});
+    draw_texture(icons, src, Rect{cell * 0.5f + (f32)i * cell * 1.1f, y + cell * 1.25f, cell, cell}, Color{{1, 1, 1, 1}});
   }
-  draw_texture(renderer.fire_texture, Rect{0, 0, (f32)renderer.fire_texture.width, (f32)renderer.fire_texture.height},
-               Rect{x + 150, y - 4, 16, 28}, Color{{1, 1, 1, 1}});
-  draw_texture(renderer.gradient_texture, Rect{0, 0, 512, 512}, Rect{x + 172, y, 24, 24}, Color{{1, 0.9f, 0.5f, 1}});
-  push_transform(current_transform() * m4_translate(x + 210, y, 0) * m4_scale(24, 24, 1));
-  draw_tests();
-  pop_transform();
 }
 
 void test_screen() {
@@ -91,7 +102,7 @@ void test_screen() {
   draw_clear(Color{{0.04f, 0.05f, 0.09f, 1}});
   clear_lights();
   add_light(v3{{100, 0, 20}}, Color{{1, 0.6f, 0.2f, 1}}, 200);
-  update_lights(false);
+  update_lights();
   test_screen_world();
   test_screen_overlay();
 }

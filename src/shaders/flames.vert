@@ -18,7 +18,8 @@ void main() {
   c = mat2(cos(turn), sin(turn), -sin(turn), cos(turn)) * c;
   life = clamp(particle.w, 0.0, 1.0);
   float size = extra.x * (2.5 + 4.0 * life) * (1.0 - 0.15 * float(k));
-  // Height is the particle's z; the system's transform stands its xy plane upright towards the camera.
-  vec3 p = vec3(particle.x, particle.z, particle.y * 0.05) + vec3(c * size, 0.0);
+  // Height is the particle's z, stretched so that flames climb; the spread is narrowed to the fire's body.
+  // The system's transform stands its xy plane upright towards the camera.
+  vec3 p = vec3(particle.x * 0.6, particle.z * 2.5, particle.y * 0.05) + vec3(c * size, 0.0);
   gl_Position = mvp * vec4(p, 1.0);
 }

@@ -1,0 +1,78 @@
+#include "gl_context.hpp"
+
+#include <glad/gl.h>
+
+#include "client.hpp"
+#include "renderer.hpp"
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image_write.h>
+#pragma GCC diagnostic pop
+
+void gl_test_init() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  init_window();
+  init_opengl();
+  // Software GL pays for every pixel: keep the window small.
+  gl_test_resize(GL_TEST_WIDTH, GL_TEST_HEIGHT);
+}
+
+void gl_test_bare_context() {
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) abort();
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_Window* window = SDL_CreateWindow("gl test", 0, 0, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  if (!window || !SDL_GL_CreateContext(window)) abort();
+  if (!gladLoadGL((GLADloadfunc)SDL_GL_GetProcAddress)) abort();
+}
+
+void gl_test_resize(int w, int h) {
+  SDL_SetWindowSize(game.window, w, h);
+  // The X server applies the size asynchronously; the GL drawable picks it up on a later swap.
+  for (int i = 0; i < 20; i++) {
+    SDL_PumpEvents();
+    SDL_GL_SwapWindow(game.window);
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(game.window, &dw, &dh);
+    if (dw == w && dh == h) break;
+    SDL_Delay(10);
+  }
+  update_window_size();
+}
+
+m4 gl_test_screen_projection() {
+  return m4_ortho(0, (f32)renderer.window_width, (f32)renderer.window_height, 0, -1, 1);
+}
+
+Color gl_test_texture_pixel(unsigned texture, int x, int y) {
+  Color c = {};
+  int row = renderer.window_height - 1 - y;
+  glGetTextureSubImage(texture, 0, x, row, 0, 1, 1, 1, GL_RGBA, GL_FLOAT, sizeof(c), c.elements);
+  return c;
+}
+
+Color gl_test_window_pixel(int x, int y) {
+  Color c = {};
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  glReadBuffer(GL_BACK);
+  glReadPixels(x, renderer.window_height - 1 - y, 1, 1, GL_RGBA, GL_FLOAT, c.elements);
+  return c;
+}
+
+bool gl_test_save_screenshot(const char* path) {
+  int w = renderer.window_width, h = renderer.window_height;
+  u8* pixels = (u8*)malloc((size_t)w * h * 4);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+  stbi_flip_vertically_on_write(1);
+  bool ok = stbi_write_png(path, w, h, 4, pixels, w * 4) != 0;
+  free(pixels);
+  return ok;
+}

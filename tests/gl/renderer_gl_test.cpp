@@ -1,0 +1,356 @@
+// The renderer on a real (software) GL context: programs, targets, bloom and what the primitives put on screen.
+#include <glad/gl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "client.hpp"
+#include "gl_context.hpp"
+#include "renderer.hpp"
+#include "screens.hpp"
+
+namespace {
+
+struct RendererGl : testing::Test {
+  void SetUp() override {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    gl_test_init();
+    renderer.shader_dir = SHADER_DIR;
+    renderer.camera.yaw = 0;
+    renderer.camera.pitch = 0;
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    push_transform(gl_test_screen_projection());
+    renderer.vp = gl_test_screen_projection();
+  }
+  void TearDown() override {
+    pop_transform();
+    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+  }
+};
+
+const Color BLACK = {{0, 0, 0, 1}};
+
+::testing::AssertionResult colors_near(Color actual, Color expected, f32 eps = 0.02f) {
+  for (int i = 0; i < 4; i++)
+    if (fabsf(actual.elements[i] - expected.elements[i]) > eps)
+      return ::testing::AssertionFailure() << "got (" << actual.r << ", " << actual.g << ", " << actual.b << ", "
+                                           << actual.a << "), want (" << expected.r << ", " << expected.g << ", "
+                                           << expected.b << ", " << expected.a << ")";
+  return ::testing::AssertionSuccess();
+}
+
+f32 brightness(Color c) { return c.r + c.g + c.b; }
+
+// A scratch shader folder with the real prelude and whatever sources a test adds.
+struct ShaderFolder {
+  char dir[64] = "/tmp/valmire-shaders-XXXXXX";
+  ShaderFolder() {
+    if (!mkdtemp(dir)) abort();
+    Buffer prelude = read_file((std::string(SHADER_DIR) + "/light.frag").c_str());
+    if (!prelude.data) abort();
+    write("light.frag", std::string((const char*)prelude.data, (size_t)prelude.size));
+    buffer_free(&prelude);
+    write("plain.vert", "#version 450 core\nvoid main() { gl_Position = vec4(0.0, 0.0, 0.0, 1.0); }\n");
+    // Uses the prelude's constant and function and has no version line: alone it cannot compile.
+    write("needs_prelude.frag",
+          "layout(location = 0) out vec4 c;\nvoid main() { c = vec4(sun_light(vec3(0, 0, 1)) * PI); }\n");
+    write("broken.frag", "layout(location = 0) out vec4 c;\nvoid main() { c = undefined_thing; }\n");
+  }
+  void write(const char* name, const std::string& text) {
+    std::string path = std::string(dir) + "/" + name;
+    FILE* f = fopen(path.c_str(), "wb");
+    fwrite(text.data(), 1, text.size(), f);
+    fclose(f);
+  }
+};
+
+}  // namespace
+
+// --- programs
+
+TEST_F(RendererGl, AllProgramsBuildInTableOrder) {
+  const char* names[] = {"sprite", "rect",   "text",    "shape",       "sphere",    "tile",  "line",     "point",
+                         "triangle", "model", "shadowmap", "cubemap", "slash",  "hit",   "fire",  "flames",
+                         "sprint_aura", "instanced", "stars", "test", "item", "blur", "composite"};
+  ASSERT_EQ(renderer.shaders_info.nshaders, len(names));
+  for (int i = 0; i < len(names); i++) {
+    Shader* s = renderer.shaders_info.list[i];
+    EXPECT_STREQ(s->name, names[i]);
+    EXPECT_TRUE(glIsProgram(s->program)) << names[i];
+  }
+  EXPECT_EQ(renderer.shaders_info.broken_shader, nullptr);
+
+  Shaders& sh = renderer.shaders;
+  struct Lookup {
+    const char* what;
+    int loc;
+  } lookups[] = {
+      {"sprite.sampler", sh.sprite.sampler_loc},  {"sprite.tintColor", sh.sprite.tint_color_loc},
+      {"sprite.flip", sh.sprite.flip_loc},        {"rect.gradient", sh.rect.gradient_loc},
+      {"slash.sector", sh.slash.sector_loc},      {"slash.angle", sh.slash.angle_loc},
+      {"hit.angle", sh.hit.angle_loc},            {"flames.gradient", sh.flames.gradient_loc},
+      {"blur.flip", sh.blur.flip_loc},            {"blur.viewport", sh.blur.viewport_loc},
+      {"sphere.model", sh.sphere.model_loc},      {"stars.mvp", sh.stars.mvp_loc},
+      {"instanced.time", sh.instanced.time_loc},  {"text.tintColor", sh.text.tint_color_loc},
+      {"tile.shadow", sh.tile.shadow_loc},        {"tile.vision_radius", sh.tile.vision_radius_loc},
+      {"model.joint_transforms", sh.model.joint_transforms_loc},
+      {"model.opacity", sh.model.opacity_loc},    {"shadowmap.alpha_threshold", sh.shadowmap.alpha_threshold_loc},
+  };
+  for (const Lookup& l : lookups) EXPECT_GE(l.loc, 0) << l.what;
+  EXPECT_EQ(sh.rect.joint_transforms_loc, -1);
+
+  // The light table sits at fixed locations in both lit programs.
+  for (Shader* s : {&sh.model, &sh.tile}) {
+    EXPECT_EQ(glGetUniformLocation(s->program, "lights[0].type"), 42) << s->name;
+    EXPECT_EQ(glGetUniformLocation(s->program, "lights[0].radius"), 45) << s->name;
+    EXPECT_EQ(glGetUniformLocation(s->program, "lights[7].radius"), 73) << s->name;
+  }
+  clear_lights();
+  add_light(v3{{1, 2, 3}}, Color{{1, 0.5f, 0.25f, 1}}, 64);
+  update_lights();
+  f32 color[3] = {};
+  glGetUniformfv(sh.tile.program, 44, color);
+  EXPECT_EQ(color[1], 0.5f);
+
+  GLuint block = glGetUniformBlockIndex(sh.test.program, "TransformBlock");
+  GLint binding = -1;
+  glGetActiveUniformBlockiv(sh.test.program, block, GL_UNIFORM_BLOCK_BINDING, &binding);
+  EXPECT_EQ(binding, TEST_UNIFORM_BINDING);
+}
+
+TEST_F(RendererGl, AFragmentFileThatNeedsThePreludeStillBuilds) {
+  ShaderFolder folder;
+  // Alone the fragment source does not compile...
+  Buffer text = read_file((std::string(folder.dir) + "/needs_prelude.frag").c_str());
+  ASSERT_TRUE(text.data);
+  GLuint alone = glCreateShader(GL_FRAGMENT_SHADER);
+  const GLchar* src = (const GLchar*)text.data;
+  GLint size = text.size;
+  glShaderSource(alone, 1, &src, &size);
+  glCompileShader(alone);
+  GLint ok = 1;
+  glGetShaderiv(alone, GL_COMPILE_STATUS, &ok);
+  EXPECT_FALSE(ok);
+  glDeleteShader(alone);
+  buffer_free(&text);
+  // ...but behind the prelude it does.
+  renderer.shader_dir = folder.dir;
+  Shader s = {};
+  s.name = "needs_prelude";
+  EXPECT_TRUE(reload_shader(s, "plain.vert", "needs_prelude.frag"));
+  EXPECT_TRUE(glIsProgram(s.program));
+  glDeleteProgram(s.program);
+}
+
+TEST_F(RendererGl, AFailedRebuildKeepsTheOldProgram) {
+  ShaderFolder folder;
+  renderer.shader_dir = folder.dir;
+  Shader s = {};
+  s.name = "rebuilt";
+  ASSERT_TRUE(reload_shader(s, "plain.vert", "needs_prelude.frag"));
+  u32 first = s.program;
+  EXPECT_FALSE(reload_shader(s, "plain.vert", "broken.frag"));
+  EXPECT_EQ(s.program, first);
+  EXPECT_TRUE(glIsProgram(first));
+  EXPECT_EQ(renderer.shaders_info.broken_shader, &s);
+  EXPECT_TRUE(reload_shader(s, "plain.vert", "needs_prelude.frag"));
+  EXPECT_NE(s.program, first);
+  EXPECT_EQ(renderer.shaders_info.broken_shader, nullptr);
+  glDeleteProgram(s.program);
+}
+
+// The child process builds only the one program, on a bare context.
+TEST(RendererGlStartUp, ABrokenProgramOnFirstBuildEndsStartUp) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  ShaderFolder folder;
+  renderer.shader_dir = folder.dir;
+  Shader s = {};
+  s.name = "broken";
+  EXPECT_EXIT(
+      {
+        gl_test_bare_context();
+        reload_shader(s, "plain.vert", "needs_prelude.frag");  // builds: the folder and context are sound
+        s.program = 0;
+        reload_shader(s, "plain.vert", "broken.frag");
+      },
+      testing::KilledBySignal(SIGABRT), "");
+  EXPECT_EXIT(
+      {
+        gl_test_bare_context();
+        reload_shader(s, "missing.vert", "needs_prelude.frag");
+      },
+      testing::KilledBySignal(SIGABRT), "");
+  renderer.shader_dir = SHADER_DIR;
+}
+
+// --- targets and bloom
+
+TEST_F(RendererGl, ClearFillsTheSceneAndBlacksTheBrightnessAttachment) {
+  const Color c = {{0.25f, 0.5f, 0.75f, 1}};
+  draw_clear(c);
+  // A plain draw afterwards writes the scene only.
+  draw_rect(Rect{100, 60, 40, 30}, Color{{1, 1, 1, 1}});
+  post_process();
+  struct Probe {
+    int x, y;
+    Color scene;
+  } probes[] = {
+      {2, 2, c}, {GL_TEST_WIDTH - 3, GL_TEST_HEIGHT - 3, c}, {GL_TEST_WIDTH / 2, 5, c}, {120, 75, {{1, 1, 1, 1}}}};
+  for (const Probe& p : probes) {
+    EXPECT_TRUE(colors_near(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, p.x, p.y), p.scene)) << p.x << "," << p.y;
+    EXPECT_TRUE(colors_near(gl_test_texture_pixel(renderer.msaa_brightness_texture_id, p.x, p.y), BLACK))
+        << p.x << "," << p.y;
+    EXPECT_TRUE(colors_near(gl_test_window_pixel(p.x, p.y), p.scene, 0.01f)) << p.x << "," << p.y;
+  }
+}
+
+TEST_F(RendererGl, PrimitivesLandWhereTheyShould) {
+  static Texture checker = load_test_texture();
+  draw_clear(BLACK);
+  glDisable(GL_DEPTH_TEST);
+  draw_rect(Rect{10, 10, 40, 20}, Color{{1, 0, 0, 1}});
+  draw_circle(v2{100, 40}, 15, Color{{0, 1, 0, 1}});
+  draw_texture(checker, Rect{0, 0, 2, 2}, Rect{150, 10, 40, 40}, Color{{1, 1, 1, 1}});
+  draw_line(v2{10, 100.5f}, v2{200, 100.5f}, Color{{1, 1, 0, 1}});
+  post_process();
+  struct Probe {
+    const char* what;
+    int x, y;
+    Color want;
+  } probes[] = {
+      {"rect inside", 30, 20, {{1, 0, 0, 1}}},
+      {"rect top-left inside", 11, 11, {{1, 0, 0, 1}}},
+      {"right of rect", 53, 20, BLACK},
+      {"below rect", 30, 33, BLACK},
+      {"circle centre", 100, 40, {{0, 1, 0, 1}}},
+      {"circle near rim", 111, 40, {{0, 1, 0, 1}}},
+      {"outside circle", 118, 40, BLACK},
+      {"outside circle diagonal", 112, 52, BLACK},
+      {"texture top-left", 160, 20, {{1, 0, 0, 1}}},
+      {"texture top-right", 180, 20, {{0, 1, 0, 1}}},
+      {"texture bottom-left", 160, 40, {{0, 0, 1, 1}}},
+      {"texture bottom-right", 180, 40, {{1, 1, 1, 1}}},
+      {"line", 100, 100, {{1, 1, 0, 1}}},
+      {"beside line", 100, 103, BLACK},
+  };
+  for (const Probe& p : probes) EXPECT_TRUE(colors_near(gl_test_window_pixel(p.x, p.y), p.want)) << p.what;
+  glEnable(GL_DEPTH_TEST);
+}
+
+TEST_F(RendererGl, ASlashGlowsAndLeavesAHaloAfterPostProcessing) {
+  draw_clear(BLACK);
+  const v3 centre = {{120, 80, 0}};
+  draw_slash(centre, v3{{40, 40, 0.5f}}, Color{{1, 0.6f, 0.1f, 0}}, 0, tau, 0.6f);
+  post_process();
+  EXPECT_EQ(renderer.blur_passes, 6);
+  int ring_x = 120 + 34, halo_x = 120 + 46;
+  EXPECT_GT(brightness(gl_test_texture_pixel(renderer.msaa_brightness_texture_id, ring_x, 80)), 0.5f);
+  EXPECT_GT(brightness(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, ring_x, 80)), 0.5f);
+  // Beyond the ring the scene is black; the glow there comes from the blurred brightness alone.
+  EXPECT_TRUE(colors_near(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, halo_x, 80), BLACK, 0.001f));
+  EXPECT_GT(brightness(gl_test_texture_pixel(renderer.blur_texture_ids[1], halo_x, 80)), 0.01f);
+  EXPECT_GT(brightness(gl_test_window_pixel(halo_x, 80)), 0.01f);
+  // Far away nothing glows.
+  EXPECT_TRUE(colors_near(gl_test_window_pixel(5, 5), BLACK, 0.001f));
+}
+
+TEST_F(RendererGl, EffectsDrawInAWorldViewWithoutErrors) {
+  static ParticleSystem flames, smoke;
+  Camera& cam = renderer.camera;
+  cam.pitch = pi / 4;
+  cam.yaw = 0.3f;
+  cam.target = {{0, 0, 0}};
+  cam.pos = cam.target + m3_rotate_z(cam.yaw) * (m3_rotate_x(cam.pitch) * v3{{0, 0, 200}});
+  cam.projection = m4_frustum(pi / 4, (f32)GL_TEST_WIDTH / GL_TEST_HEIGHT, 1, 5000);
+  cam.view = m4_inverse(m4_look_at(cam.pos, cam.target, v3{{0, 0, 1}}));
+  renderer.vp = cam.projection * cam.view;
+  push_transform(renderer.vp);
+  draw_clear(BLACK);
+  glDisable(GL_DEPTH_TEST);
+  for (int frame = 0; frame < 3; frame++) draw_fire(v3{{0, 0, 0}}, v2{16, 32}, 1.0f / 60, flames, smoke);
+  ASSERT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+  draw_hit(v3{{-40, 0, 20}}, v3{{16, 16, 16}}, Color{{0.87f, 0.2f, 0, 1}}, 1, 0.5f);
+  draw_instances(v2{40, 0}, Color{{1.5f, 1, 0.5f, 1}});
+  draw_stars(m4_translate(0, 40, 30) * m4_rotate_x(pi / 2) * m4_scale(5, 8, 1));
+  draw_sphere(v3{{0, -40, 10}}, v3{{10, 10, 10}}, Color{{0, 1, 0, 1}});
+  draw_point(v3{{0, 0, 0}}, Color{{1, 1, 1, 1}}, 4);
+  draw_triangle(v3{{0, 0, 0}}, v3{{10, 0, 0}}, v3{{0, 10, 0}}, Color{{1, 1, 1, 1}});
+  draw_line_ex(v3{{0, 0, 0}}, v3{{0, 0, 30}}, Color{{1, 1, 1, 1}}, 2);
+  draw_bbox(Bbox{{{-5, -5, 0}}, {{5, 5, 10}}}, Color{{1, 1, 1, 1}});
+  draw_axis(m4_scale_uniform(10));
+  draw_rect_billboard(v3{{0, -40, 30}}, v2{20, 4}, Color{{1, 0, 0, 1}}, v2{0, 0});
+  draw_quad(v2{0, 0}, v2{20, 20}, renderer.shaders.sprint_aura);
+  draw_tests();
+  draw_cubemap();
+  pop_transform();
+  ASSERT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+  post_process();
+  // The fire writes the brightness attachment; somewhere on screen it must glow.
+  static f32 pixels[GL_TEST_WIDTH * GL_TEST_HEIGHT * 4];
+  glGetTextureSubImage(renderer.msaa_brightness_texture_id, 0, 0, 0, 0, GL_TEST_WIDTH, GL_TEST_HEIGHT, 1, GL_RGBA,
+                       GL_FLOAT, sizeof(pixels), pixels);
+  f32 brightest = 0;
+  for (int i = 0; i < GL_TEST_WIDTH * GL_TEST_HEIGHT; i++) brightest = max(brightest, pixels[i * 4]);
+  EXPECT_GT(brightest, 1.0f);
+  glEnable(GL_DEPTH_TEST);
+}
+
+TEST_F(RendererGl, ShadowPassRestoresTheSceneTarget) {
+  renderer.light_pos = {{-0.3f, -0.3f, 1.0f}};
+  shadowmap_begin(v2{100, 200});
+  EXPECT_EQ(renderer.last_shader, &renderer.shaders.shadowmap);
+  shadowmap_end();
+  GLint fbo = -1, viewport[4] = {};
+  glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &fbo);
+  glGetIntegerv(GL_VIEWPORT, viewport);
+  EXPECT_EQ((u32)fbo, renderer.hdr_fbo);
+  EXPECT_EQ(viewport[2], GL_TEST_WIDTH);
+  EXPECT_EQ(viewport[3], GL_TEST_HEIGHT);
+  v4 c = renderer.light_vp * v4{{100, 200, 0, 1}};
+  EXPECT_NEAR(c.x, 0, 1e-4f);
+  EXPECT_NEAR(c.y, 0, 1e-4f);
+  glDisable(GL_CULL_FACE);
+}
+
+// --- the test screen
+
+TEST_F(RendererGl, TestScreenScreenshot) {
+  pop_transform();
+  // A larger window for a legible picture; the targets are large enough for any window.
+  const int w = 480, h = 320;
+  gl_test_resize(w, h);
+  ASSERT_EQ(renderer.window_width, w);
+  for (int frame = 0; frame < 3; frame++) {
+    game.dt = 1.0f / 60;
+    renderer.time += game.dt;
+    push_transform(gl_test_screen_projection());
+    test_screen();
+    post_process();
+    pop_transform();
+  }
+  push_transform(gl_test_screen_projection());
+  std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
+  mkdir(dir.c_str(), 0755);
+  std::string path = dir + "/test_screen.png";
+  ASSERT_TRUE(gl_test_save_screenshot(path.c_str()));
+  // Many primitives in many colours: a mostly uniform picture means the scene did not draw.
+  static u8 pixels[w * h * 4];
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+  int background = 0, distinct = 0;
+  static bool seen[1 << 15];
+  memset(seen, 0, sizeof(seen));
+  for (int i = 0; i < w * h; i++) {
+    u8* p = pixels + i * 4;
+    int key = (p[0] >> 3) << 10 | (p[1] >> 3) << 5 | (p[2] >> 3);
+    if (!seen[key]) distinct++;
+    seen[key] = true;
+    if (p[0] < 16 && p[1] < 20 && p[2] < 30) background++;
+  }
+  EXPECT_GT(distinct, 40);
+  EXPECT_LT(background, w * h * 9 / 10);
+  gl_test_resize(GL_TEST_WIDTH, GL_TEST_HEIGHT);
+}

@@ -1,0 +1,316 @@
+// The renderer's rules that need no GL context: transform stack, lights, particles, stars, meshes, sprite
+// coordinates, the light camera and the debug-output policy.
+#include <glad/gl.h>
+#include <gtest/gtest.h>
+
+#include "renderer.hpp"
+
+namespace {
+
+struct RendererState : testing::Test {
+  void SetUp() override {
+    renderer.ntransforms = 0;
+    push_transform(m4_identity());
+    clear_lights();
+    srand(7);
+  }
+  void TearDown() override { renderer.ntransforms = 0; }
+};
+
+m4 translation(f32 x) { return m4_translate(x, 0, 0); }
+
+}  // namespace
+
+// --- transform stack
+
+TEST_F(RendererState, TransformStackHoldsEightEntriesWithTheBase) {
+  for (int i = 1; i < TRANSFORMS_MAX; i++) push_transform(translation((f32)i));
+  EXPECT_EQ(renderer.ntransforms, TRANSFORMS_MAX);
+  EXPECT_EQ(current_transform()._03, 7.0f);
+  EXPECT_DEATH(push_transform(m4_identity()), "Assertion 'renderer.ntransforms < len\\(renderer.transforms\\)' failed");
+  for (int i = 1; i < TRANSFORMS_MAX; i++) pop_transform();
+  EXPECT_EQ(renderer.ntransforms, 1);
+}
+
+TEST_F(RendererState, TheBaseTransformCannotBePopped) {
+  EXPECT_DEATH(pop_transform(), "Assertion 'renderer.ntransforms > 1' failed");
+}
+
+TEST_F(RendererState, PushReplacesInsteadOfMultiplying) {
+  push_transform(translation(5));
+  push_transform(translation(2));
+  EXPECT_EQ(current_transform()._03, 2.0f);
+  pop_transform();
+  EXPECT_EQ(current_transform()._03, 5.0f);
+}
+
+// --- lights
+
+TEST_F(RendererState, LightTableTakesEightAndRefusesTheNinthUnchanged) {
+  for (int i = 0; i < LIGHTS_MAX; i++) EXPECT_TRUE(add_light(v3{{(f32)i, 0, 0}}, Color{{1, 0.5f, 0.25f, 0.1f}}, 10));
+  Light before[LIGHTS_MAX];
+  memcpy(before, renderer.lights, sizeof(before));
+  EXPECT_FALSE(add_light(v3{{99, 99, 99}}, Color{{1, 1, 1, 1}}, 50));
+  EXPECT_EQ(renderer.nlights, LIGHTS_MAX);
+  EXPECT_EQ(memcmp(before, renderer.lights, sizeof(before)), 0);
+  EXPECT_EQ(renderer.lights[3].type, 1);
+  EXPECT_EQ(renderer.lights[3].pos.x, 3.0f);
+  EXPECT_EQ(renderer.lights[3].color.z, 0.25f);
+  EXPECT_EQ(renderer.lights[3].radius, 10.0f);
+
+  clear_lights();
+  EXPECT_EQ(renderer.nlights, 0);
+  for (const Light& l : renderer.lights) EXPECT_EQ(l.type, 0);
+  EXPECT_TRUE(add_light(v3{}, Color{{1, 1, 1, 1}}, 1));
+}
+
+TEST(RendererLights, AmbientFollowsTheHourOutsideDungeons) {
+  struct Case {
+    bool dungeon;
+    int hour;
+    f32 ambient;
+  } cases[] = {
+      {false, 0, 0.5f},  {false, 5, 0.5f},  {false, 6, 1.0f},  {false, 12, 1.0f}, {false, 18, 1.0f},
+      {false, 19, 0.75f}, {false, 21, 0.75f}, {false, 22, 0.5f}, {false, 23, 0.5f}, {true, 5, 0.4f},
+      {true, 12, 0.4f},  {true, 20, 0.4f},
+  };
+  for (const Case& c : cases) {
+    v3 a = ambient_light_at(c.dungeon, c.hour);
+    EXPECT_FLOAT_EQ(a.x, c.ambient) << "hour " << c.hour << " dungeon " << c.dungeon;
+    EXPECT_EQ(a.x, a.y);
+    EXPECT_EQ(a.y, a.z);
+  }
+}
+
+// --- particles
+
+TEST_F(RendererState, ParticlesStandStillAtZeroDt) {
+  ParticleSystem ps = {};
+  ps.dim = {16, 32};
+  ps.scale_range = {1, 2};
+  ParticleInstance out[PARTICLES_SIMULATED];
+  particles_update(ps, 1.0f / 60, out);  // every particle of a zeroed system is born here
+  for (int i = 0; i < 10; i++) particles_update(ps, 1.0f / 60, out);
+  ParticleSystem before = ps;
+  particles_update(ps, 0, out);
+  for (int i = 0; i < PARTICLES_SIMULATED; i++) {
+    const Particle &p = ps.particles[i], &b = before.particles[i];
+    EXPECT_EQ(memcmp(&p, &b, sizeof(p)), 0) << "particle " << i;
+    EXPECT_EQ(out[i].pos.z, p.pos.z);
+    EXPECT_EQ(out[i].lifetime, p.lifetime);
+    EXPECT_EQ(out[i].scale, p.scale);
+  }
+}
+
+TEST_F(RendererState, AZeroedSystemIsBornEvenAtZeroDt) {
+  ParticleSystem ps = {};
+  ps.dim = {1, 3};
+  ps.scale_range = {1, 1};
+  ParticleInstance out[PARTICLES_SIMULATED];
+  particles_update(ps, 0, out);
+  for (int i = 0; i < PARTICLES_SIMULATED; i++) {
+    EXPECT_EQ(ps.particles[i].lifetime, 1.0f);
+    EXPECT_GE(ps.particles[i].max_lifetime, 1.5f);
+  }
+}
+
+TEST_F(RendererState, AParticleOfTwoSecondsDiesAfterTwoSecondsOfFrames) {
+  ParticleSystem ps = {};
+  ps.dim = {4, 4};
+  ps.scale_range = {1, 1};
+  ParticleInstance out[PARTICLES_SIMULATED];
+  particles_update(ps, 1.0f / 60, out);
+  Particle& p = ps.particles[0];
+  p.max_lifetime = 2;
+  p.lifetime = 1;
+  p.vel = {{0, 0, 0}};
+  p.pos = {{100, 100, 100}};
+  for (int frame = 0; frame < 119; frame++) particles_update(ps, 1.0f / 60, out);
+  EXPECT_EQ(p.pos.x, 100.0f) << "died early";
+  EXPECT_GT(p.lifetime, 0.0f);
+  particles_update(ps, 1.0f / 60, out);
+  particles_update(ps, 1.0f / 60, out);
+  EXPECT_NE(p.pos.x, 100.0f) << "still alive after two seconds";
+  EXPECT_LE(p.pos.x, 4.0f);
+}
+
+TEST_F(RendererState, SpawnsUseMinusDimXToDimYOnBothAxes) {
+  ParticleSystem ps = {};
+  ps.dim = {1, 3};
+  ps.scale_range = {0.9f, 1.1f};
+  ParticleInstance out[PARTICLES_SIMULATED];
+  f32 lo = 1e9f, hi = -1e9f;
+  for (int round = 0; round < 200; round++) {
+    for (Particle& p : ps.particles) p.lifetime = 0;
+    particles_update(ps, 0, out);
+    for (int i = 0; i < PARTICLES_SIMULATED; i++) {
+      const Particle& p = ps.particles[i];
+      for (f32 v : {p.pos.x, p.pos.y}) {
+        ASSERT_GE(v, -1.0f);
+        ASSERT_LE(v, 3.0f);
+        lo = min(lo, v);
+        hi = max(hi, v);
+      }
+      ASSERT_GE(p.pos.z, 3.0f);
+      ASSERT_LE(p.pos.z, 7.0f);
+      ASSERT_GE(p.vel.z, 3.0f);
+      ASSERT_LE(p.vel.z, 11.0f);
+      ASSERT_GE(p.max_lifetime, 1.5f);
+      ASSERT_LE(p.max_lifetime, 3.0f);
+      ASSERT_GE(p.scale, 0.9f);
+      ASSERT_LE(p.scale, 1.1f);
+      ASSERT_EQ(out[i].scale, p.scale);
+    }
+  }
+  EXPECT_LT(lo, -0.9f);
+  EXPECT_GT(hi, 2.9f);
+}
+
+TEST_F(RendererState, OnlyTheFirst32ParticlesAreSimulated) {
+  ParticleSystem ps = {};
+  ps.dim = {1, 1};
+  ps.scale_range = {1, 1};
+  ps.particles[PARTICLES_SIMULATED].pos = {{42, 42, 42}};
+  ParticleInstance out[PARTICLES_SIMULATED];
+  particles_update(ps, 0.5f, out);
+  EXPECT_EQ(ps.particles[PARTICLES_SIMULATED].pos.x, 42.0f);
+  EXPECT_EQ(ps.particles[PARTICLES_SIMULATED].lifetime, 0.0f);
+  EXPECT_EQ(ps.particles[PARTICLES_SIMULATED - 1].lifetime, 1.0f);
+}
+
+TEST_F(RendererState, MotionSlowsWithAge) {
+  ParticleSystem ps = {};
+  ps.dim = {1, 1};
+  ps.scale_range = {1, 1};
+  ParticleInstance out[PARTICLES_SIMULATED];
+  particles_update(ps, 0, out);
+  Particle& p = ps.particles[0];
+  p.max_lifetime = 100;
+  p.pos = {{0, 0, 0}};
+  p.vel = {{0, 0, 10}};
+  p.lifetime = 0.5f;
+  particles_update(ps, 0.1f, out);
+  EXPECT_FLOAT_EQ(p.pos.z, 0.5f);  // 10 * 0.5 * 0.1
+  EXPECT_FLOAT_EQ(p.lifetime, 0.5f - 0.1f / 100);
+}
+
+// --- stars
+
+TEST_F(RendererState, StarsExpandAgeAndRespawn) {
+  v4 stars[3] = {{{0, 0, 0, 0}}, {{1, 2, 3, 0.5f}}, {{0, 0, 0, -0.001f}}};
+  stars_update(stars, 3);
+  EXPECT_FLOAT_EQ(stars[0].w, -0.01f);  // a zeroed star decays first...
+  EXPECT_FLOAT_EQ(stars[1].x, 1.01f);
+  EXPECT_FLOAT_EQ(stars[1].z, 3.03f);
+  EXPECT_FLOAT_EQ(stars[1].w, 0.49f);
+  for (v4* s : {&stars[0], &stars[2]}) {
+    if (s == &stars[0]) stars_update(stars, 1);  // ...and respawns on the next call
+    EXPECT_NEAR(sqrtf(s->x * s->x + s->y * s->y), 2.0f, 1e-4f);
+    EXPECT_GE(s->z, -0.5f);
+    EXPECT_LE(s->z, 1.5f);
+    EXPECT_GE(s->w, 0.5f);
+    EXPECT_LE(s->w, 1.0f);
+  }
+}
+
+// --- meshes
+
+TEST(RendererMeshes, UnitSphereIsClosedAndFacesOutwards) {
+  static v3 vertices[2 * SPHERE_VERTICES];
+  static u16 indices[SPHERE_INDICES];
+  build_unit_sphere(vertices, indices);
+  EXPECT_EQ(SPHERE_VERTICES * 24, 16872);
+  EXPECT_NEAR(vertices[0].z, 1.0f, 1e-6f);
+  EXPECT_NEAR(vertices[2 * (SPHERE_VERTICES - 1)].z, -1.0f, 1e-6f);
+  for (int v = 0; v < SPHERE_VERTICES; v++) {
+    EXPECT_NEAR(v3_len(vertices[2 * v]), 1.0f, 1e-5f);
+    EXPECT_NEAR(v3_len(vertices[2 * v + 1]), 1.0f, 1e-5f);
+  }
+  int outward = 0;
+  for (int t = 0; t < SPHERE_INDICES; t += 3) {
+    u16 a = indices[t], b = indices[t + 1], c = indices[t + 2];
+    ASSERT_LT(a, SPHERE_VERTICES);
+    ASSERT_LT(b, SPHERE_VERTICES);
+    ASSERT_LT(c, SPHERE_VERTICES);
+    v3 pa = vertices[2 * a], pb = vertices[2 * b], pc = vertices[2 * c];
+    v3 n = v3_cross(pb - pa, pc - pa);
+    ASSERT_GT(v3_len(n), 0.0f) << "degenerate triangle " << t / 3;
+    if (v3_dot(n, pa + pb + pc) > 0) outward++;
+  }
+  // Counter-clockwise seen from outside, as culling expects.
+  EXPECT_EQ(outward, SPHERE_INDICES / 3);
+}
+
+TEST(RendererMeshes, UnitCircleIsAClosedFan) {
+  v2 points[CIRCLE_VERTICES];
+  build_unit_circle(points);
+  EXPECT_EQ(CIRCLE_VERTICES, 34);
+  EXPECT_EQ(sizeof(points), 272u);
+  EXPECT_EQ(points[0].x, 0.0f);
+  EXPECT_EQ(points[0].y, 0.0f);
+  EXPECT_FLOAT_EQ(points[1].x, 1.0f);
+  EXPECT_NEAR(points[CIRCLE_VERTICES - 1].x, 1.0f, 1e-6f);
+  EXPECT_NEAR(points[CIRCLE_VERTICES - 1].y, 0.0f, 1e-5f);
+  for (int i = 1; i < CIRCLE_VERTICES; i++) EXPECT_NEAR(v2_len(points[i]), 1.0f, 1e-6f);
+  EXPECT_NEAR(points[9].x, 0.0f, 1e-6f);  // a quarter turn after 8 segments
+  EXPECT_NEAR(points[9].y, 1.0f, 1e-6f);
+}
+
+TEST(RendererMeshes, SpriteCornersTakeTheSourceRectangle) {
+  Vertex v[6];
+  sprite_quad_vertices(v, 64, 32, Rect{32, 8, 32, 16});
+  const f32 u0 = 0.5f, v0 = 0.25f, u1 = 1.0f, v1 = 0.75f;
+  const Vertex expected[6] = {{{0, 0}, {u0, v0}}, {{1, 0}, {u1, v0}}, {{1, 1}, {u1, v1}},
+                              {{0, 0}, {u0, v0}}, {{1, 1}, {u1, v1}}, {{0, 1}, {u0, v1}}};
+  for (int i = 0; i < 6; i++) {
+    EXPECT_EQ(v[i].pos.x, expected[i].pos.x) << i;
+    EXPECT_EQ(v[i].pos.y, expected[i].pos.y) << i;
+    EXPECT_FLOAT_EQ(v[i].tex_coord.x, expected[i].tex_coord.x) << i;
+    EXPECT_FLOAT_EQ(v[i].tex_coord.y, expected[i].tex_coord.y) << i;
+  }
+}
+
+// --- passes
+
+TEST(RendererPasses, ShadowSquareFollowsThePlayer) {
+  v3 sun = {{-0.3f, -0.3f, 1.0f}};
+  for (v2 centre : {v2{0, 0}, v2{1000, 2000}}) {
+    m4 vp = shadow_light_vp(centre, sun);
+    auto clip = [&](v2 offset) { return vp * v4{{centre.x + offset.x, centre.y + offset.y, 0, 1}}; };
+    v4 c = clip({0, 0});
+    EXPECT_NEAR(c.x, 0, 1e-4f);
+    EXPECT_NEAR(c.y, 0, 1e-4f);
+    EXPECT_LT(fabsf(c.z), 1.0f);
+    for (v2 inside : {v2{400, 0}, v2{0, 400}, v2{-400, 0}, v2{0, -400}}) {
+      v4 p = clip(inside);
+      EXPECT_LE(fabsf(p.x), 1.0f);
+      EXPECT_LE(fabsf(p.y), 1.0f);
+    }
+    for (v2 outside : {v2{600, 0}, v2{0, 600}, v2{-600, 0}, v2{0, -600}}) {
+      v4 p = clip(outside);
+      EXPECT_GT(max(fabsf(p.x), fabsf(p.y)), 1.0f);
+    }
+  }
+}
+
+TEST(RendererPasses, SkyCubeIsOffByDefaultAndTouchesNothing) {
+  // No context exists here: any GL call would crash, so returning proves nothing was drawn or loaded.
+  ASSERT_FALSE(renderer.settings.cubemap_enabled);
+  prepare_cubemap();
+  draw_cubemap();
+  EXPECT_EQ(renderer.cubemap.id, 0u);
+}
+
+// --- debug output
+
+TEST(RendererDebugOutput, HighSeverityStopsExceptCompilerMessages) {
+  gl_debug_message_callback(GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_PERFORMANCE, 7, GL_DEBUG_SEVERITY_MEDIUM, 0, "slow",
+                            nullptr);
+  gl_debug_message_callback(GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_OTHER, 8, GL_DEBUG_SEVERITY_NOTIFICATION, 0, "note",
+                            nullptr);
+  gl_debug_message_callback(GL_DEBUG_SOURCE_SHADER_COMPILER, GL_DEBUG_TYPE_ERROR, 9, GL_DEBUG_SEVERITY_HIGH, 0,
+                            "syntax error", nullptr);
+  EXPECT_DEATH(gl_debug_message_callback(GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_ERROR, 1282, GL_DEBUG_SEVERITY_HIGH, 0,
+                                         "bad enum", nullptr),
+               "gl: \\[API ERROR HIGH\\] 1282: bad enum\nPANIC: gl error");
+}
