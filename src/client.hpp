@@ -8,7 +8,9 @@
 #include "input.hpp"
 #include "math.hpp"
 #include "model.hpp"
+#include "packet.hpp"
 #include "types.hpp"
+#include "world_map_intake.hpp"
 
 struct Location;
 struct Entity;
@@ -51,6 +53,11 @@ struct GameDebug {
   bool free_camera = false;
 };
 
+// The lobby screen's state; the network fills `lobby`.
+struct LobbyScreen {
+  Lobby lobby = {};
+};
+
 struct Game {
   // Frame clock and screens.
   f32 dt = 0;
@@ -86,6 +93,9 @@ struct Game {
   Location* location = nullptr;
   Entity* player = nullptr;
   u32 hovered_id = 0;
+  LobbyScreen lobby_screen;
+  WorldMap world_map;
+  AdminBlock admin;
 
   Config config;
   Audio audio;

@@ -1,5 +1,6 @@
 // The spine: the global client state, screens, the frame clock, start-up and shutdown.
 #include "client.hpp"
+#include "net.hpp"
 #include "platform.hpp"
 #include "renderer.hpp"
 #include "screens.hpp"
@@ -67,9 +68,22 @@ void request_gameplay_updates(int n) {
   game.dt = 1.0f / SERVER_FPS;
   renderer.time = to_sec(game.time);
   assert(n == 1);
+  net_send_request_updates();
 }
 
-void toggle_pause() { toggle(game.paused); }
+void toggle_pause() {
+  toggle(game.paused);
+  net_send_toggle_pause();
+}
+
+void teleport(v2 dst) {
+  net_send_vector(RequestType_Teleport, dst);
+  printf("Teleport [%d] (%f %f)!\n", (int)net.last_seq, dst.x, dst.y);
+}
+
+void set_dst(v2 dst) { net_send_vector(RequestType_SetDst, dst); }
+
+void set_dir(v2 dir) { net_send_vector(RequestType_SetDir, dir); }
 
 void debug_log(const char* fmt, ...) {
   FILE* f = game.config.debug_log_file ? game.config.debug_log_file : stderr;
@@ -123,6 +137,7 @@ bool game_start() {
   // Without vertical sync (virtual displays have none) the loop paces itself instead of stopping here.
   game.vsync = SDL_GL_SetSwapInterval(1) == 0;
   if (!game.vsync) printf("Cannot set swap interval: %s\n", platform_error());
+  net_connect(game.config.server_name);
   loading.end();
   return true;
 }
@@ -142,6 +157,7 @@ void game_run_frame(Time& last) {
 }
 
 void game_shutdown() {
+  net_quit();
   if (game.config.debug_log_file && game.config.debug_log_file != stderr) fclose(game.config.debug_log_file);
   platform_quit();
 }

@@ -112,5 +112,8 @@ bool right_mouse_went_down() { return game.mouse_went_down & MouseButton_Right; 
 bool right_mouse_is_down() { return game.mouse_is_down & MouseButton_Right; }
 bool right_mouse_went_up() { return game.mouse_went_up & MouseButton_Right; }
 
-void init_hotkeys() {
+void handle_move() {
+  if (game.config.enable_lmb_movement) set_dst(game.mouse_world);
 }
+
+void init_hotkeys() { game.lmb_handler = handle_move; }

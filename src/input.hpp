@@ -56,3 +56,5 @@ bool right_mouse_is_down();
 bool right_mouse_went_up();
 
 void init_hotkeys();
+// The plain left click in the world: walk to the mouse when that is switched on.
+void handle_move();

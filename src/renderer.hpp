@@ -118,6 +118,7 @@ struct ParticleInstance {
 static_assert(sizeof(ParticleInstance) == 32);
 
 struct CachedTexture;
+struct TileVertex;
 
 struct RendererSettings {
   bool enable_msaa = true;
@@ -148,10 +149,19 @@ struct Renderer {
   Texture tiles_texture;
   Texture gradient_texture;
   f32 tiles_texture_tile_size = 0;
+  // Terrain mesh. The CPU array follows the location's tile count; the GL buffers are (re)made by the
+  // next draw when `tiles_buffers_size` no longer matches, so a location can arrive without a context.
+  u32 tiles_vao = 0, tiles_vbo = 0, tiles_ebo = 0;
+  TileVertex* tiles_vertices = nullptr;
+  s64 tiles_vertices_size = 0;
+  s64 tiles_buffers_size = 0;
+  u32 tiles_index_type = 0;
   // Font and text batch.
   f32 font_pixel_height = 0;
   f32 font_scale = 0;
+  Vertex font_vertices[1024] = {};
   f32 base_line = 0;
+  Texture font;
   stbtt_fontinfo font_info = {};
   int nfont_vbo = 0;
   u32 font_vao = 0;

@@ -3,13 +3,6 @@
 
 #include <stb_image.h>
 
-// Cells of the edge pieces inside a kind's block, by corner mask.
-static const TileCell mask_cells[16] = {
-    {-1, -1}, {1, 2}, {2, 2}, {0, 2}, {1, 3}, {1, 1}, {3, 3}, {1, 0},
-    {2, 3},   {3, 2}, {2, 1}, {2, 0}, {0, 3}, {1, 4}, {2, 4}, {-1, -1},
-};
-static const TileCell variant_cells[TILE_VARIANTS] = {{0, 0}, {0, 1}, {0, 4}, {3, 0}, {3, 1}, {3, 4}};
-
 // Values outside the tile table read as None: they draw nothing rather than index past the atlas.
 static inline u8 tile_value(const TileType* tiles, int width, int height, int x, int y) {
   x = clamp(x, 0, width - 1);
@@ -18,11 +11,7 @@ static inline u8 tile_value(const TileType* tiles, int width, int height, int x,
   return tile_is_known(t) ? t : (u8)TileType_None;
 }
 
-TileCorner terrain_corner(const TileType* tiles, int width, int height, int x, int y) {
-  u8 c = tile_value(tiles, width, height, x, y);
-  u8 l = tile_value(tiles, width, height, x - 1, y);
-  u8 t = tile_value(tiles, width, height, x, y - 1);
-  u8 tl = tile_value(tiles, width, height, x - 1, y - 1);
+static inline TileCorner corner_of(u8 tl, u8 t, u8 l, u8 c) {
   TileCorner corner;
   u8 top = c;
   if (l != TileType_None && l > top) top = l;
@@ -38,9 +27,14 @@ TileCorner terrain_corner(const TileType* tiles, int width, int height, int x, i
   return corner;
 }
 
+TileCorner terrain_corner(const TileType* tiles, int width, int height, int x, int y) {
+  return corner_of(tile_value(tiles, width, height, x - 1, y - 1), tile_value(tiles, width, height, x, y - 1),
+                   tile_value(tiles, width, height, x - 1, y), tile_value(tiles, width, height, x, y));
+}
+
 bool terrain_mask_cell(int mask, TileCell* cell) {
   if (mask <= 0 || mask >= 15) return false;
-  *cell = mask_cells[mask];
+  *cell = tile_mask_cells[mask];
   return true;
 }
 
@@ -53,7 +47,7 @@ int terrain_variant(f32 px, f32 py) {
 bool terrain_atlas_cell(TileType kind, TileCell in_block, int atlas_width_px, TileCell* cell) {
   int index = get_tile_index(kind);
   if (index < 0) return false;
-  int blocks_per_row = max(1, atlas_width_px / TILE_ATLAS_CELL / TILE_BLOCK_COLS);
+  int blocks_per_row = tile_atlas_blocks_per_row(atlas_width_px);
   cell->col = TILE_BLOCK_COLS * (index % blocks_per_row) + in_block.col;
   cell->row = TILE_BLOCK_ROWS * (index / blocks_per_row) + in_block.row;
   return true;
@@ -69,26 +63,37 @@ v4 terrain_cell_uv(TileCell cell, v2 atlas_size) {
 void terrain_build_mesh(const Location& location, v2 atlas_size, TileVertex* out) {
   int width = location.width, height = location.height;
   int atlas_width_px = (int)atlas_size.x;
+  // Where each kind's block starts, looked up once rather than per quad.
+  TileCell block[TileType_count];
+  bool has_block[TileType_count];
+  for (int t = 0; t < TileType_count; t++)
+    has_block[t] = terrain_atlas_cell((TileType)t, {0, 0}, atlas_width_px, &block[t]);
   f32 side = tile_size + TILE_QUAD_OVERLAP;
   v2 shift = v2{tile_size / 2, tile_size / 2} + v2{TILE_QUAD_OVERLAP / 2, TILE_QUAD_OVERLAP / 2};
   f32 offset_tiles_x = location.offset.x / tile_size, offset_tiles_y = location.offset.y / tile_size;
   TileVertex* v = out;
   for (int y = 0; y < height; y++) {
+    const TileType* row = location.tiles + width * y;
+    const TileType* above = location.tiles + width * (y > 0 ? y - 1 : 0);
     for (int x = 0; x < width; x++, v += 4) {
       v2 p = v2{(f32)x * tile_size, (f32)y * tile_size} + location.offset - shift;
-      TileCorner corner = terrain_corner(location.tiles, width, height, x, y);
-      TileCell in_block;
-      if (corner.mask == 0) {
-        in_block = variant_cells[terrain_variant((f32)x + offset_tiles_x, (f32)y + offset_tiles_y)];
-      } else if (!terrain_mask_cell(corner.mask, &in_block)) {
-        in_block = {0, 0};
-      }
-      TileCell cell;
-      if (!terrain_atlas_cell((TileType)corner.top, in_block, atlas_width_px, &cell)) {
+      int xl = x > 0 ? x - 1 : 0;
+      // Values outside the tile table read as None: they draw nothing rather than index past the atlas.
+      u8 tl = tile_is_known(above[xl]) ? (u8)above[xl] : 0, t = tile_is_known(above[x]) ? (u8)above[x] : 0;
+      u8 l = tile_is_known(row[xl]) ? (u8)row[xl] : 0, c = tile_is_known(row[x]) ? (u8)row[x] : 0;
+      TileCorner corner = corner_of(tl, t, l, c);
+      if (!has_block[corner.top]) {
         // Four None tiles: nothing to draw here.
         v[0] = v[1] = v[2] = v[3] = TileVertex{p, {}, {}};
         continue;
       }
+      TileCell in_block;
+      if (corner.mask == 0) {
+        in_block = tile_variant_cells[terrain_variant((f32)x + offset_tiles_x, (f32)y + offset_tiles_y)];
+      } else if (!terrain_mask_cell(corner.mask, &in_block)) {
+        in_block = {0, 0};
+      }
+      TileCell cell = {block[corner.top].col + in_block.col, block[corner.top].row + in_block.row};
       // The natural kinds 1..6 have their blocks in reverse order along the first block row.
       TileCell bg = {(6 - corner.low) * TILE_BLOCK_COLS, 0};
       v4 uv = terrain_cell_uv(cell, atlas_size);
@@ -137,4 +142,22 @@ u8* world_map_decode(const u8* data, int size, int* width, int* height) {
   *width = w;
   *height = h;
   return pixels;
+}
+
+bool terrain_wide_indices(s64 ntiles) { return ntiles * 4 > 65536; }
+
+void terrain_build_indices(s64 ntiles, void* out, bool wide) {
+  u16* narrow_out = (u16*)out;
+  u32* wide_out = (u32*)out;
+  for (s64 t = 0; t < ntiles; t++) {
+    u32 base = (u32)(4 * t);
+    u32 corners[6] = {base, base + 1, base + 2, base, base + 2, base + 3};
+    for (int i = 0; i < 6; i++) {
+      if (wide) {
+        wide_out[6 * t + i] = corners[i];
+      } else {
+        narrow_out[6 * t + i] = (u16)corners[i];
+      }
+    }
+  }
 }

@@ -2,7 +2,9 @@
 // The ground: a mesh of corner quads over the tile grid, autotiled from the tile atlas, and the world map.
 #include "location.hpp"
 #include "math.hpp"
+#include "tile_atlas.hpp"
 #include "types.hpp"
+#include "world_map_intake.hpp"
 
 struct TileVertex {
   v2 pos;
@@ -11,16 +13,8 @@ struct TileVertex {
 };
 static_assert(sizeof(TileVertex) == 24);
 
-constexpr int TILE_ATLAS_CELL = 64;       // pixels per atlas cell
-constexpr int TILE_BLOCK_COLS = 4;        // cells per kind, across
-constexpr int TILE_BLOCK_ROWS = 5;        // and down
-constexpr int TILE_VARIANTS = 6;          // full-tile variants per kind
 constexpr f32 TILE_QUAD_OVERLAP = 0.2f;   // world units each quad reaches over its neighbours, against seams
 constexpr f32 TILE_UV_INSET = 0.0001f;
-
-struct TileCell {
-  int col, row;
-};
 
 // The four tiles meeting at the corner (x, y), reduced to what the quad there draws.
 struct TileCorner {
@@ -47,9 +41,17 @@ void terrain_build_mesh(const Location& location, v2 atlas_size, TileVertex* out
 // values get the None colour. `out` holds width * height * 3 bytes.
 void world_map_colors(const u8* tiles, int width, int height, u8* out);
 
-// Largest world map side accepted, so a forged image header cannot make the decoder allocate without bound.
-constexpr int WORLD_MAP_SIDE_MAX = 4096;
-
 // Decodes an encoded one-channel image of tile types. Null, with the reason printed, for bytes that do not
 // decode, an image of another channel count, or one larger than WORLD_MAP_SIDE_MAX; free with stbi_image_free.
 u8* world_map_decode(const u8* data, int size, int* width, int* height);
+
+// Index data of the terrain mesh: tile t draws triangles (4t, 4t+1, 4t+2) and (4t, 4t+2, 4t+3). Locations
+// whose vertices outgrow 16-bit indices (more than 16 384 tiles) take 32-bit ones.
+bool terrain_wide_indices(s64 ntiles);
+void terrain_build_indices(s64 ntiles, void* out, bool wide);
+
+// Sizes the CPU vertex array for a location of width x height tiles; GL buffers follow on the next draw.
+void prepare_tiles(int width, int height);
+void draw_tiles(Location& location);
+void draw_grid(Location& location);
+void terrain_free();

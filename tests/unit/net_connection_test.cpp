@@ -1,0 +1,242 @@
+// The connection's bookkeeping against a scripted server on a loopback address of each test's own.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "net_peer.hpp"
+
+namespace {
+
+constexpr Duration ms(u64 n) { return {n * 1000000ull}; }
+Time ago(u64 milliseconds) { return {time_now().ns - ms(milliseconds).ns}; }
+
+// Reads exactly one datagram that the peer has sent.
+NetResult receive_one() {
+  if (!wait_readable()) return (NetResult)99;
+  return net_receive(net_location());
+}
+
+// Lets every datagram the peer sent reach the client's socket before a frame reads them.
+void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }
+
+class NetConnection : public ::testing::Test {
+ protected:
+  void SetUp() override { net_test_reset(); }
+  void TearDown() override {
+    net_quit();
+    net_test_reset();
+  }
+};
+
+TEST_F(NetConnection, AcknowledgementsAndLatencySamples) {
+  ScriptedPeer peer;
+  ASSERT_TRUE(peer.start("127.0.0.31"));
+  Request r;
+  net_send_heartbeat();
+  ASSERT_TRUE(peer.receive(r));
+  EXPECT_EQ(r.seq, 1u);
+
+  // The first acknowledgement of the latest request gives one sample.
+  peer.send(make_packet(PacketType_World, 1, 100));
+  EXPECT_EQ(receive_one(), NetResult_World);
+  EXPECT_EQ(net.last_ack, 1u);
+  EXPECT_EQ(net.latency_history_total, 1);
+  EXPECT_EQ(game.server_time.ns, 100u);
+
+  // An equal ack is accepted but gives no second sample.
+  peer.send(make_packet(PacketType_World, 1, 200));
+  EXPECT_EQ(receive_one(), NetResult_World);
+  EXPECT_EQ(game.server_time.ns, 200u);
+  EXPECT_EQ(net.latency_history_total, 1);
+
+  // An older ack is skipped whole.
+  net_send_heartbeat();
+  net_send_heartbeat();
+  peer.send(make_packet(PacketType_World, 2, 300));
+  EXPECT_EQ(receive_one(), NetResult_World);
+  EXPECT_EQ(net.missed_packets, 1u);  // 2 is not the latest request (3)
+  EXPECT_EQ(net.latency_history_total, 1);
+  peer.send(make_packet(PacketType_World, 1, 400));
+  EXPECT_EQ(receive_one(), NetResult_None);
+  EXPECT_EQ(game.server_time.ns, 300u);
+  EXPECT_EQ(net.last_ack, 2u);
+  peer.send(make_packet(PacketType_World, 3, 500));
+  EXPECT_EQ(receive_one(), NetResult_World);
+  EXPECT_EQ(net.latency_history_total, 2);
+  EXPECT_EQ(net.received_packets, 5u);
+  EXPECT_LT(net.avg_latency.ns, (1000 * Milliseconds).ns);
+}
+
+// Samples of known length: the request is dated back by `k` ms before its acknowledgement arrives.
+void sample(u64 k) {
+  net.last_seq += 1;
+  net.last_sent_time = ago(k);
+  Packet p = make_packet(PacketType_World, net.last_seq);
+  ASSERT_EQ(net_handle_datagram(p, (int)p.size, net_location()), NetResult_World);
+}
+
+TEST_F(NetConnection, MeanLatencyOverTheSamplesHeld) {
+  for (u64 k : {10, 20, 30}) sample(k);
+  EXPECT_EQ(net.latency_history_total, 3);
+  EXPECT_NEAR(to_ms(net.avg_latency), 20.0, 2.0);
+
+  net_test_reset();
+  for (u64 k = 1; k <= 200; k++) sample(k);
+  // The ring holds the last 128 samples (73..200 ms); their mean, not the mean of all 200.
+  EXPECT_EQ(net.latency_history_total, 200);
+  EXPECT_EQ(net.latency_index, 200 % LATENCY_HISTORY_MAX);
+  EXPECT_NEAR(to_ms(net.avg_latency), 136.5, 2.0);
+  EXPECT_NEAR(to_ms(net.latency), 200.0, 2.0);
+}
+
+TEST_F(NetConnection, FiveDatagramsAFrameTheRestWait) {
+  ScriptedPeer peer;
+  ASSERT_TRUE(peer.start("127.0.0.32"));
+  game.screen = Screen_Lobby;
+  for (int i = 0; i < 7; i++) peer.send(make_packet(PacketType_World, 0, (u64)i));
+  settle();
+  net_update();
+  EXPECT_EQ(net.received_packets, 5u);
+  EXPECT_EQ(game.screen, Screen_Loading);
+  net_update();
+  EXPECT_EQ(net.received_packets, 7u);
+  net_update();
+  EXPECT_EQ(net.received_packets, 7u);
+}
+
+TEST_F(NetConnection, ErrorStopsTheFrameAndTheLobbyFollowsNextFrame) {
+  ScriptedPeer peer;
+  ASSERT_TRUE(peer.start("127.0.0.33"));
+  game.screen = Screen_Login;
+  Packet error = make_packet(PacketType_Error, 0, 0, 4);
+  error.error.code = ErrorCode_LoginNotFound;
+  peer.send(error);
+  Packet lobby = make_packet(PacketType_Lobby, 0, 0, 160);
+  cstr_copy(lobby.lobby.players[0].name, "Ann", PLAYER_NAME_LEN);
+  peer.send(lobby);
+  settle();
+  net_update();
+  EXPECT_EQ(net.last_error.code, ErrorCode_LoginNotFound);
+  EXPECT_EQ(game.screen, Screen_Login);
+  EXPECT_EQ(net.received_packets, 1u);
+  net_update();
+  EXPECT_EQ(game.screen, Screen_Lobby);
+  EXPECT_STREQ(game.lobby_screen.lobby.players[0].name, "Ann");
+}
+
+TEST_F(NetConnection, ErrorFadesAfterThreeSecondsOfServerTime) {
+  u64 t0 = 50 * Seconds.ns;
+  Packet error = make_packet(PacketType_Error, 0, t0, 4);
+  error.error.code = ErrorCode_NoSpace;
+  ASSERT_EQ(net_handle_datagram(error, (int)error.size, net_location()), NetResult_Err);
+  struct {
+    u64 after_ms;
+    bool kept;
+  } steps[] = {{1000, true}, {3000, true}, {3001, false}};
+  for (auto& s : steps) {
+    net.last_error.code = ErrorCode_NoSpace;
+    Packet p = make_packet(PacketType_World, 0, t0 + ms(s.after_ms).ns);
+    net_handle_datagram(p, (int)p.size, net_location());
+    EXPECT_EQ(net.last_error.code == ErrorCode_NoSpace, s.kept) << s.after_ms;
+  }
+  // A packet dated before the error does not clear it.
+  net.last_error.code = ErrorCode_NoSpace;
+  Packet early = make_packet(PacketType_World, 0, 1);
+  net_handle_datagram(early, (int)early.size, net_location());
+  EXPECT_EQ(net.last_error.code, ErrorCode_NoSpace);
+  net_clear_error();
+  EXPECT_EQ(net.last_error.code, ErrorCode_Ok);
+}
+
+TEST_F(NetConnection, HeartbeatAfterASecondExceptOnTheLoginScreen) {
+  ScriptedPeer peer;
+  ASSERT_TRUE(peer.start("127.0.0.34"));
+  Request r;
+  game.screen = Screen_Login;
+  net.last_sent_time = ago(5000);
+  net_update();
+  EXPECT_TRUE(peer.quiet());
+
+  for (Screen s : {Screen_Lobby, Screen_Loading, Screen_World, Screen_WorldMenu}) {
+    SCOPED_TRACE(screen_name(s));
+    game.screen = s;
+    net.last_sent_time = ago(900);
+    net_update();
+    EXPECT_TRUE(peer.quiet());
+    net.last_sent_time = ago(1100);
+    net_update();
+    ASSERT_TRUE(peer.receive(r));
+    EXPECT_EQ(r.type, RequestType_Heartbeat);
+    // The heartbeat restarted the clock.
+    net_update();
+    EXPECT_TRUE(peer.quiet());
+  }
+}
+
+TEST_F(NetConnection, TimeOuts) {
+  ScriptedPeer peer;
+  ASSERT_TRUE(peer.start("127.0.0.35"));
+  game.config.server_timeout_ms = 40;
+  net_reset_timeouts();
+  net_send_heartbeat();
+  EXPECT_FALSE(net_server_timed_out());
+  EXPECT_FALSE(net_request_timed_out());
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  EXPECT_TRUE(net_request_timed_out());
+  EXPECT_TRUE(net_server_timed_out());
+  EXPECT_EQ(net.last_error.code, ErrorCode_Gone);
+
+  // Any datagram gives the server a fresh window.
+  peer.send(make_packet(PacketType_World, 0));
+  EXPECT_EQ(receive_one(), NetResult_World);
+  EXPECT_FALSE(net_server_timed_out());
+}
+
+TEST_F(NetConnection, ServerDownIsShownNotFatal) {
+  // Nothing listens on this address: the kernel refuses, and the client says so on the screen.
+  net_connect("127.0.0.36");
+  ASSERT_NE(net.socket, 0);
+  net_send_heartbeat();
+  settle();
+  EXPECT_EQ(net_receive(net_location()), NetResult_Err);
+  EXPECT_EQ(net.last_error.code, ErrorCode_ServiceUnavailable);
+  // The next request still goes out (or is refused the same way); the program goes on.
+  net_clear_error();
+  net_send_heartbeat();
+  settle();
+  net_receive(net_location());
+  EXPECT_EQ(net.last_error.code, ErrorCode_ServiceUnavailable);
+
+  // A name that does not resolve leaves the link closed; each request tries again.
+  net_test_reset();
+  net_connect("no-such-host.invalid");
+  EXPECT_EQ(net.socket, 0);
+  EXPECT_EQ(net.last_error.code, ErrorCode_ServiceUnavailable);
+  net_clear_error();
+  net_send_heartbeat();
+  EXPECT_EQ(net.last_error.code, ErrorCode_ServiceUnavailable);
+  EXPECT_EQ(net.last_seq, 1u);
+  EXPECT_EQ(net_receive(net_location()), NetResult_None);
+}
+
+TEST_F(NetConnection, DisconnectTellsTheServerAndClosesTheLink) {
+  ScriptedPeer peer;
+  ASSERT_TRUE(peer.start("127.0.0.37"));
+  net.last_error.code = ErrorCode_Cooldown;
+  net_disconnect();
+  Request r;
+  ASSERT_TRUE(peer.receive(r));
+  EXPECT_EQ(r.type, RequestType_Disconnect);
+  EXPECT_EQ(net.socket, 0);
+  EXPECT_EQ(net.last_error.code, ErrorCode_Ok);
+  // Disconnecting twice sends nothing more.
+  net_disconnect();
+  EXPECT_TRUE(peer.quiet());
+  // After quitting, nothing opens the link again.
+  net_quit();
+  net_send_heartbeat();
+  EXPECT_EQ(net.socket, 0);
+  EXPECT_TRUE(peer.quiet());
+}
+
+}  // namespace
