@@ -71,7 +71,7 @@ struct SettingsWindow {
     dialog.default_pos = {0.5f * (f32)renderer.window_width, 0.5f * (f32)renderer.window_height};
     dialog.default_anchor = {0.5f, 0.5f};
     ui_dialog(dialog);
-    dialog.contents->max_width = 0.6f * (f32)renderer.window_width;
+    dialog.contents->max_width = 0.4f * (f32)renderer.window_width;
     ui_text("Volume");
     ui_slider_with_label("volume", &volume);
     ui_text("Name");
@@ -87,7 +87,8 @@ struct SettingsWindow {
     ui_end_layout();
     ui_end_dialog();
     ok_hovered = ok.hovered;
-    if (ok.hovered) set_tooltip(ui.mouse, {0, 1.25f}, "Keep these settings");
+    // Below the pointer, so the hovered button stays visible in the picture.
+    if (ok.hovered) set_tooltip(ui.mouse, {0, -1.5f}, "Keep these settings");
   }
 };
 
