@@ -142,6 +142,7 @@ struct Ui {
   int nrefused_layouts = 0;
   s16 prev_by_name[1024] = {};
   s16 prev_by_name_key[1024] = {};
+  u32 prev_name_hash[UiMaxElements] = {};
 };
 
 extern Ui ui;

@@ -82,6 +82,7 @@ struct alignas(64) UiElement {
   Image image;
 };
 static_assert(offsetof(UiElement, key) < 128, "the layout's fields should stay within two cache lines");
+static_assert(offsetof(UiElement, text) == offsetof(UiElement, id) + sizeof(UiId), "the identity is one block");
 
 struct UiElementConfig {
   bool disabled;
