@@ -1,4 +1,4 @@
-// A realistic UI frame: a HUD and four windows of item slots, about 500 elements, built with the
+// A realistic UI frame: a HUD, a chat and four windows of item slots, about 500 elements, built with the
 // previous-state lookups every widget makes, then laid out. No GL: drawing is not measured here.
 #include <benchmark/benchmark.h>
 
@@ -73,6 +73,18 @@ static void bench_build_frame() {
     }
     ui_end_dialog();
   }
+
+  // Chat lines, stored texts as the chat keeps them, and a few formatted figures.
+  static Text lines[20];
+  if (!lines[0].length) {
+    for (int i = 0; i < 20; i++) lines[i] = tprintf("player%d: message number %d of the chat", i % 4, i);
+  }
+  UiElement* chat = ui_div("chat", {10, 700});
+  for (int i = 0; i < 20; i++) ui_text(lines[i]);
+  for (int i = 0; i < 10; i++) ui_textf("%d fps, %.1f ms", 60 + i, 16.6f);
+  chat->scroll = true;
+  chat->rect.h = 200;
+  ui_end_layout();
   set_tooltip(ui.mouse, {0, 1.25f}, "Stone axe [Q: 3] [dmg: 4-7]");
 }
 
