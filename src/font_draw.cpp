@@ -99,12 +99,13 @@ f32 draw_text_billboard(v2 pos, v2 offset, f32 size, Color color, const char* fm
   f32 x = 0;
   int n = layout_line(Str(line), renderer.font_scale * (f32)descent + h, vertices, BILLBOARD_GLYPHS_MAX, &x);
   if (n > 0) glNamedBufferSubData(renderer.font_vbo, 0, (GLsizeiptr)(n * 6 * sizeof(Vertex)), vertices);
-  // Centred on its anchor, turned to the camera, lifted by `offset`, flipped upright, and sized so that
-  // its world size falls as the start-up window grows.
+  // Centred on its anchor with the line's foot on it, turned to the camera, lifted by `offset`, flipped
+  // upright, and sized so that its world size falls as the start-up window grows. The centring shift is
+  // taken before the size is applied, so text of any size stays centred.
   f32 world_scale = 432.0f / (f32)max(renderer.display_height, 1);
   m4 model = m4_translate(pos.x, pos.y, 0) * camera_facing_rotation() * m4_translate(offset.x, offset.y, 0) *
-             m4_scale_uniform(world_scale) *
-             m4_translate(-x / 2, renderer.font_scale * (f32)(ascent - descent), 0) * m4_scale(size, -size, size);
+             m4_scale_uniform(world_scale) * m4_scale(size, -size, size) *
+             m4_translate(-x / 2, -renderer.font_scale * (f32)(ascent - descent), 0);
   draw_glyphs(n, model, color);
   return h;
 }

@@ -1,9 +1,11 @@
 // The spine: the global client state, screens, the frame clock, start-up and shutdown.
 #include "client.hpp"
+#include "font.hpp"
 #include "net.hpp"
 #include "platform.hpp"
 #include "renderer.hpp"
 #include "screens.hpp"
+#include "terrain.hpp"
 #include "ui.hpp"
 
 Game game;
@@ -130,9 +132,11 @@ bool game_start() {
   if (!load_default_config()) return false;
   init_window();
   loading.report("init_window");
+  reset_camera();
   game.tmp_arena = malloc_arena(0x100000);
   ui_init();
   init_opengl();
+  init_fonts();
   init_hotkeys();
   // Without vertical sync (virtual displays have none) the loop paces itself instead of stopping here.
   game.vsync = SDL_GL_SetSwapInterval(1) == 0;
@@ -158,6 +162,7 @@ void game_run_frame(Time& last) {
 
 void game_shutdown() {
   net_quit();
+  terrain_free();
   if (game.config.debug_log_file && game.config.debug_log_file != stderr) fclose(game.config.debug_log_file);
   platform_quit();
 }

@@ -3,6 +3,7 @@
 #include <glad/gl.h>
 
 #include "client.hpp"
+#include "model.hpp"
 #include "renderer.hpp"
 
 // --- meshes built on the CPU
@@ -401,6 +402,21 @@ void draw_instances(v2 pos, Color color) {
   glBindVertexArray(renderer.instanced_vao);
   glDrawArraysInstanced(GL_TRIANGLE_FAN, 0, 4, 2048);
   finish_draw();
+}
+
+// The start-up capsule model scaled by (size.x, size.x, size.y), with spheres on its two cap centres so the
+// shape still shows while the model is not loaded.
+void draw_capsule(v3 pos, v2 size, Color color) {
+  use_shader(renderer.shaders.model);
+  AnimationInfo info = {};
+  info.opacity = 1;
+  info.tint = color;
+  draw_model(game.models.capsule, m4_translate(pos) * m4_scale(size.x, size.x, size.y), info);
+  glUseProgram(0);
+  // The model's caps have a quarter of its width as radius, at a quarter and five quarters of its height.
+  v3 cap = {{size.x * 0.25f, size.x * 0.25f, size.x * 0.25f}};
+  draw_sphere(pos + v3{{0, 0, size.y * 0.25f}}, cap, color);
+  draw_sphere(pos + v3{{0, 0, size.y * 1.25f}}, cap, color);
 }
 
 // --- developer test draws

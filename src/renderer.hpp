@@ -295,6 +295,7 @@ void draw_circle(v2 centre, f32 radius, Color color);
 void draw_quad(v2 pos, v2 size, Shader& shader);
 void draw_sphere(v3 pos, v3 size, Color color);
 void draw_instances(v2 pos, Color color);
+void draw_capsule(v3 pos, v2 size, Color color);
 // The six corners of a textured quad, texture coordinates from `src` in pixels of a w x h texture.
 void sprite_quad_vertices(Vertex* out, int width, int height, Rect src);
 // Rz(yaw) x Rx(pitch): turns a quad in the xy plane towards the camera.

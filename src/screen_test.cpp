@@ -3,8 +3,11 @@
 #include <glad/gl.h>
 
 #include "client.hpp"
+#include "font.hpp"
+#include "model.hpp"
 #include "renderer.hpp"
 #include "screens.hpp"
+#include "ui.hpp"
 
 static ParticleSystem test_flames, test_smoke;
 static Texture test_texture;
@@ -24,8 +27,20 @@ static void test_screen_camera() {
 }
 
 static void test_screen_world() {
+  // The loading screen normally brings the capsule in; this screen may be reached before it.
+  if (!game.models.capsule.nmeshes && file_exists("assets/capsule.glb"))
+    game.models.capsule = load_model("assets", "capsule.glb");
   test_screen_camera();
   f32 t = renderer.time;
+
+  // The shadow pass, with the capsule as the one caster.
+  shadowmap_begin(v2{40, 0});
+  AnimationInfo still = {};
+  still.opacity = 1;
+  draw_model_shadowmap(game.models.capsule, m4_translate(-60, 0, 0) * m4_scale(16, 16, 32), still);
+  shadowmap_end();
+  glDisable(GL_CULL_FACE);
+
   push_transform(renderer.vp);
 
   // Ground: a grid of lines, a filled circle, a box and the axes.
@@ -44,6 +59,7 @@ static void test_screen_world() {
 
   // Things standing on the stage.
   draw_sphere(v3{{-40, 40, 16}}, v3{{16, 16, 16}}, Color{{0.3f, 0.6f, 1, 1}});
+  draw_capsule(v3{{-60, 0, 0}}, v2{16, 32}, Color{{0.3f, 0.2f, 0, 1}});
   draw_rect_billboard(v3{{-40, 40, 36}}, v2{40, 6}, Color{{0.8f, 0.1f, 0.1f, 1}}, v2{0, 4});
 
   // Effects over the scene.
@@ -56,6 +72,7 @@ static void test_screen_world() {
   draw_instances(v2{-100, 0}, Color{{1.5f, 1.0f, 0.5f, 1}});
   m4 portal = m4_translate(130, 70, 40) * m4_rotate_z(0.3f * sinf(0.5f * t)) * m4_rotate_x(pi / 2) * m4_scale(5, 8, 1);
   draw_stars(portal);
+  draw_text_billboard(v2{-40, 40}, v2{0, 44}, 1, Color{{1, 1, 1, 1}}, "sphere");
   draw_cubemap();
   pop_transform();
 }
@@ -92,6 +109,22 @@ static void test_screen_overlay() {
   }
 }
 
+static void test_screen_text() {
+  Style style;
+  style.pos = {8, 6};
+  style.color = {{0.9f, 0.9f, 0.95f, 1}};
+  draw_string(style, "Renderer test: primitives, effects, bloom");
+  style.pos.y += ui.line_height;
+  style.font_size = 0.75f;
+  style.color = {{1, 0.8f, 0.4f, 1}};
+  draw_string(style, Str(tprintf("t = %.2f s, %d lights, %d programs", renderer.time, renderer.nlights,
+                                 renderer.shaders_info.nshaders).cstr()));
+  style.pos = {(f32)renderer.window_width - 8, 6};
+  style.anchor = {1, 0};
+  style.color = {{0.6f, 0.9f, 1, 1}};
+  draw_string(style, "Кириллица №1");
+}
+
 void test_screen() {
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
@@ -105,4 +138,5 @@ void test_screen() {
   update_lights();
   test_screen_world();
   test_screen_overlay();
+  test_screen_text();
 }

@@ -3,6 +3,8 @@
 #include <glad/gl.h>
 
 #include "client.hpp"
+#include "font.hpp"
+#include "ui.hpp"
 #include "renderer.hpp"
 
 #pragma GCC diagnostic push
@@ -17,6 +19,10 @@ void gl_test_init() {
   done = true;
   init_window();
   init_opengl();
+  init_fonts();
+  // The UI sets its line height from the font; these tests draw text without the UI.
+  ui.scale = 1;
+  ui.line_height = renderer.font_pixel_height;
   // Software GL pays for every pixel: keep the window small.
   gl_test_resize(GL_TEST_WIDTH, GL_TEST_HEIGHT);
 }

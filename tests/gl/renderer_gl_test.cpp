@@ -8,6 +8,8 @@
 #include <string>
 
 #include "client.hpp"
+#include "font.hpp"
+#include "ui.hpp"
 #include "gl_context.hpp"
 #include "renderer.hpp"
 #include "screens.hpp"
@@ -256,6 +258,52 @@ TEST_F(RendererGl, ASlashGlowsAndLeavesAHaloAfterPostProcessing) {
   EXPECT_GT(brightness(gl_test_window_pixel(halo_x, 80)), 0.01f);
   // Far away nothing glows.
   EXPECT_TRUE(colors_near(gl_test_window_pixel(5, 5), BLACK, 0.001f));
+}
+
+TEST_F(RendererGl, TextCoversTheRegionItMeasures) {
+  struct Case {
+    const char* text;
+    v2 pos, anchor;
+    f32 font_size;
+  } cases[] = {
+      {"Valmire 42", {12, 20}, {0, 0}, 0},
+      {"Hello", {GL_TEST_WIDTH - 10.0f, 80}, {1, 0}, 1},
+      {"MMMM", {GL_TEST_WIDTH / 2.0f, 120}, {0.5f, 0.5f}, 1.5f},
+  };
+  for (const Case& c : cases) {
+    draw_clear(BLACK);
+    glDisable(GL_DEPTH_TEST);
+    Style style;
+    style.pos = c.pos;
+    style.anchor = c.anchor;
+    style.font_size = c.font_size;
+    style.color = {{1, 1, 1, 1}};
+    Rect r = measure_string(style, c.text);
+    draw_string(style, c.text);
+    post_process();
+    glEnable(GL_DEPTH_TEST);
+    static f32 pixels[GL_TEST_WIDTH * GL_TEST_HEIGHT * 4];
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, GL_TEST_WIDTH, GL_TEST_HEIGHT, GL_RGBA, GL_FLOAT, pixels);
+    int lit = 0, outside = 0;
+    f32 lo_x = 1e9f, hi_x = -1e9f;
+    for (int row = 0; row < GL_TEST_HEIGHT; row++)
+      for (int x = 0; x < GL_TEST_WIDTH; x++) {
+        if (pixels[(row * GL_TEST_WIDTH + x) * 4] < 0.25f) continue;
+        f32 px = (f32)x + 0.5f, py = (f32)(GL_TEST_HEIGHT - 1 - row) + 0.5f;
+        lit++;
+        lo_x = min(lo_x, px);
+        hi_x = max(hi_x, px);
+        // Glyph boxes may reach a pixel or two past the line box (descenders, anti-aliasing).
+        if (px < r.x - 2 || px > r.x + r.w + 2 || py < r.y - 3 || py > r.y + r.h + 3) outside++;
+      }
+    EXPECT_GT(lit, 20) << c.text;
+    EXPECT_EQ(outside, 0) << c.text;
+    // The ink spans the measured width, bar the side bearings of the first and last glyph.
+    EXPECT_LT(lo_x - r.x, r.w * 0.15f) << c.text;
+    EXPECT_LT(r.x + r.w - hi_x, r.w * 0.15f) << c.text;
+  }
 }
 
 TEST_F(RendererGl, EffectsDrawInAWorldViewWithoutErrors) {

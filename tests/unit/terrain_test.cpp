@@ -12,6 +12,7 @@
 #pragma GCC diagnostic pop
 #include <stb_image.h>
 
+#include "renderer.hpp"
 #include "terrain.hpp"
 
 // The generated atlas: 8 blocks of 4 x 5 cells a row, three block rows for the 22 kinds.
@@ -84,18 +85,6 @@ TEST(TerrainMesh, UniformLocationShowsOnlyVariantsThatFollowThePositionAndTheOff
       EXPECT_EQ(a.col, b.col);
       EXPECT_EQ(a.row, b.row);
     }
-}
-
-TEST(TerrainMesh, VariantsCoverAllSixAndStayInRange) {
-  int seen[6] = {};
-  for (int y = -50; y < 50; y++)
-    for (int x = -50; x < 50; x++) {
-      int k = terrain_variant((f32)x, (f32)y);
-      ASSERT_GE(k, 0);
-      ASSERT_LT(k, 6);
-      seen[k]++;
-    }
-  for (int k = 0; k < 6; k++) EXPECT_GT(seen[k], 10000 / 6 / 2);
 }
 
 TEST(TerrainMesh, BorderCornersAreFullTilesUnlessTheBorderRowChangesKind) {
@@ -312,4 +301,55 @@ TEST(WorldMap, RefusesOtherChannelCountsGarbageAndHugeImages) {
     EXPECT_EQ(world_map_decode(c.data, c.size, &w, &h), nullptr) << c.name;
     EXPECT_EQ(w, -1) << c.name;
   }
+}
+
+// ---- buffers
+
+TEST(TerrainBuffers, IndicesWidenOnlyPastSixteenBits) {
+  struct Case {
+    s64 ntiles;
+    bool wide;
+  } cases[] = {{1, false}, {128 * 128, false}, {128 * 128 + 1, true}, {200 * 100, true}};
+  for (const Case& c : cases) EXPECT_EQ(terrain_wide_indices(c.ntiles), c.wide) << c.ntiles;
+
+  std::vector<u16> narrow(6 * 16384);
+  terrain_build_indices(16384, narrow.data(), false);
+  u16 first[6] = {0, 1, 2, 0, 2, 3};
+  for (int i = 0; i < 6; i++) EXPECT_EQ(narrow[(size_t)i], first[i]);
+  EXPECT_EQ(narrow[6 * 16383 + 5], 65535);
+
+  const s64 ntiles = 20000;
+  std::vector<u32> wide((size_t)(6 * ntiles));
+  terrain_build_indices(ntiles, wide.data(), true);
+  u32 last = 4 * (u32)(ntiles - 1);
+  u32 expected[6] = {last, last + 1, last + 2, last, last + 2, last + 3};
+  for (int i = 0; i < 6; i++) EXPECT_EQ(wide[(size_t)(6 * (ntiles - 1) + i)], expected[i]);
+}
+
+TEST(TerrainBuffers, AnotherTileCountResizesTheVerticesInsteadOfStopping) {
+  terrain_free();
+  prepare_tiles(4, 4);
+  ASSERT_NE(renderer.tiles_vertices, nullptr);
+  EXPECT_EQ(renderer.tiles_vertices_size, 4 * 4 * 96);
+  TileVertex* first = renderer.tiles_vertices;
+  prepare_tiles(4, 4);  // the same size keeps what it has
+  EXPECT_EQ(renderer.tiles_vertices, first);
+  prepare_tiles(200, 100);
+  EXPECT_EQ(renderer.tiles_vertices_size, 200 * 100 * 96);
+  // The GL buffers no longer match and are remade by the next draw.
+  EXPECT_NE(renderer.tiles_buffers_size, renderer.tiles_vertices_size);
+  // Nonsense sizes are ignored.
+  prepare_tiles(0, 7);
+  prepare_tiles(-3, -3);
+  EXPECT_EQ(renderer.tiles_vertices_size, 200 * 100 * 96);
+  // The whole array is writable at its new size.
+  std::vector<TileType> tiles(200 * 100, TileType_Dirt);
+  Location location = {};
+  location.width = 200;
+  location.height = 100;
+  location.tiles = tiles.data();
+  terrain_build_mesh(location, {2048, 960}, renderer.tiles_vertices);
+  EXPECT_NEAR(renderer.tiles_vertices[4 * 20000 - 2].pos.x, 199 * 32 + 16.1f, 1e-3);
+  terrain_free();
+  EXPECT_EQ(renderer.tiles_vertices, nullptr);
 }
