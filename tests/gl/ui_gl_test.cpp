@@ -112,11 +112,6 @@ void draw_frame() {
 TEST(UiGl, DialogWithButtonsSliderTextFieldAndTooltip) {
   gl_test_init();
   renderer.shader_dir = SHADER_DIR;
-  static bool fonts = false;
-  if (!fonts) {
-    init_fonts();
-    fonts = true;
-  }
   const int w = 1024, h = 576;
   gl_test_resize(w, h);
   ASSERT_EQ(renderer.window_width, w);
