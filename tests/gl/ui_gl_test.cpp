@@ -205,3 +205,26 @@ TEST(UiGl, NestedClipsIntersectAndPopBackToTheWholeWindow) {
   EXPECT_EQ(box[3], renderer.window_height);
   EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
+
+// The clipboard needs the video subsystem, which only this binary has.
+TEST(UiGl, CtrlVPastesTheClipboardIntoTheFocusedFieldOnly) {
+  gl_test_init();
+  TextInput input;
+  input.max_len = 8;
+  ASSERT_EQ(SDL_SetClipboardText("clip\xc3\xa9" "board"), 0);
+  SDL_Event paste = {};
+  paste.type = SDL_KEYDOWN;
+  paste.key.keysym.sym = SDLK_v;
+  paste.key.repeat = 1;
+  game.modifiers.ctrl = 1;
+  register_input_event(paste);  // no field has focus: nothing to paste into
+  EXPECT_EQ(input.text.length, 0);
+  activate_text_input(input);
+  register_input_event(paste);
+  EXPECT_STREQ(input.text.cstr(), "clip\xc3\xa9" "bo");  // cut at the limit, after whole characters
+  text_clear(input.text);
+  game.modifiers.ctrl = 0;
+  register_input_event(paste);  // a plain v is typed through text input events, not pasted
+  EXPECT_EQ(input.text.length, 0);
+  deactivate_text_input();
+}
