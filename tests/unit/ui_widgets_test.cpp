@@ -80,18 +80,6 @@ TEST_F(UiWidgets, SlidersSharingANameKeepSeparateState) {
   EXPECT_EQ(ui.active_element.slider, &b);
 }
 
-TEST_F(UiWidgets, SliderWithLabelShowsTheValueOrTheLabel) {
-  f32 v = 0.25f;
-  ui_slider_with_label("music", &v);
-  ui_slider_with_label("sound", &v, "loud");
-  layout();
-  UiElement* first = find("slider-with-label");
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->direction, Ui_Horizontal);
-  EXPECT_STREQ(first->last_child->text.cstr(), "0.25");
-  EXPECT_STREQ(find("slider-with-label", 1)->last_child->text.cstr(), "loud");
-}
-
 // --- buttons, toggles and groups
 
 TEST_F(UiWidgets, ButtonIsNamedAfterItsLabelAndHonoursItsConfig) {
@@ -236,17 +224,6 @@ TEST_F(UiWidgets, ErrorBoxAndLoaderAreCentredOnTheirPoints) {
   Rect loader = find("loader")->rect;
   EXPECT_FLOAT_EQ(loader.x + loader.w / 2, 1920);
   EXPECT_FLOAT_EQ(loader.y + loader.h / 2, 1080);
-}
-
-TEST_F(UiWidgets, TextIsNamedByItselfAndKeyedByItsHash) {
-  UiElement* a = ui_text("Music");
-  UiElement* b = ui_text("Music", "label");
-  UiElement* f = ui_textf("%d%%", 40);
-  EXPECT_STREQ(a->id.name.cstr(), "Music");
-  EXPECT_EQ(a->key, text_hash(Text("Music")));
-  EXPECT_STREQ(b->id.name.cstr(), "label");
-  EXPECT_STREQ(f->text.cstr(), "40%");
-  EXPECT_STREQ(f->id.name.cstr(), "40%");
 }
 
 TEST_F(UiWidgets, HrAndGapStretchAcross) {
