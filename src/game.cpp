@@ -40,6 +40,7 @@ static ScreenFunction screen_enter_hook(Screen s) {
 void set_screen(Screen s) {
   if (s == game.screen) return;
   printf("Switching from screen [%s] to screen [%s]\n", screen_name(game.screen), screen_name(s));
+  deactivate_text_input();
   if (game.screen == Screen_WorldMenu) save_config();
   game.screen = s;
   if (ScreenFunction enter = screen_enter_hook(s)) enter();
@@ -107,8 +108,11 @@ void update_and_draw() {
   update_window_size();
   prepare_input();
   push_transform(m4_ortho(0, (f32)renderer.window_width, (f32)renderer.window_height, 0, -1, 1));
+  ui_begin();
   if (ScreenFunction f = screen_function(game.screen)) f();
   post_process();
+  ui_end();
+  ui_render();
   pop_transform();
 }
 
@@ -130,6 +134,7 @@ bool game_start() {
   loading.report("init_window");
   reset_camera();
   game.tmp_arena = malloc_arena(0x100000);
+  ui_init();
   init_opengl();
   init_fonts();
   init_hotkeys();

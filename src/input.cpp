@@ -1,6 +1,7 @@
 #include "input.hpp"
 
 #include "client.hpp"
+#include "platform.hpp"
 #include "spells.hpp"
 #include "ui.hpp"
 
@@ -42,8 +43,17 @@ void register_input_event(const SDL_Event& event) {
     case SDL_QUIT: game.should_quit = true; break;
     case SDL_KEYDOWN: {
       SDL_Keycode key = event.key.keysym.sym;
-      if (key == SDLK_BACKQUOTE && game.modifiers.shift) {
-        toggle(game.debug.show_inspector);
+      if (key == SDLK_BACKSPACE) {
+        if (ui.active_element.text) delete_from_active_text_input();
+      } else if (key == SDLK_ESCAPE) {
+        if (ui.active_element.text) deactivate_text_input();
+      } else if (key == SDLK_v && game.modifiers.ctrl && ui.active_element.text) {
+        if (char* clipboard = platform_clipboard_text()) {
+          append_to_active_text_input(clipboard);
+          platform_free(clipboard);
+        }
+      } else if (key == SDLK_BACKQUOTE && game.modifiers.shift) {
+        toggle(ui.show_inspector);
       } else if (key == SDLK_F6) {
         toggle(game.debug.try_stuff);
         printf("try_stuff: %d\n", game.debug.try_stuff);
@@ -53,6 +63,9 @@ void register_input_event(const SDL_Event& event) {
         printf("Pressed %s key [mod=%d] on frame %ld!\n", SDL_GetKeyName(key), (int)event.key.keysym.mod, (long)game.frame);
       }
     } break;
+    case SDL_TEXTINPUT:
+      if (ui.active_element.text) append_to_active_text_input(event.text.text);
+      break;
     case SDL_KEYUP: input_set_modifier(event.key.keysym.sym, false); break;
     case SDL_MOUSEMOTION:
       ui.mouse = {(f32)event.motion.x, (f32)event.motion.y};

@@ -2,6 +2,7 @@
 #include "client.hpp"
 #include "platform.hpp"
 #include "renderer.hpp"
+#include "ui.hpp"
 
 void init_window() {
   platform_set_app_metadata("Valmire 2", "0.1", "com.valmire.valmire2");
@@ -43,4 +44,5 @@ void update_window_size() {
   renderer.window_width = w;
   renderer.window_height = h;
   game.window_size = {(f32)w, (f32)h};
+  update_ui_scale();
 }

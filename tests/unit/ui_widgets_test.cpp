@@ -1,0 +1,370 @@
+// Widgets and dialogs over simulated frames.
+#include "ui_test_support.hpp"
+
+struct UiWidgets : UiTest {};
+
+// --- sliders
+
+struct SliderFrame {
+  UiTestInput in;
+  f32 value;
+  bool changed;
+};
+
+TEST_F(UiWidgets, SliderDraggedPastItsEndsStaysInRangeAndReportsOnlyMoves) {
+  f32 value = 0.5f;
+  UiElementState st;
+  auto build = [&] {
+    ui_begin_layout("holder", {200, 200});
+    st = ui_slider("volume", &value);
+    ui_end_layout();
+  };
+  frame({}, build);
+  Rect r = find("volume")->rect;
+  v2 c = centre(r);
+  SliderFrame steps[] = {
+      {{c, true, true}, 0.5f, false},              // press: seen next frame
+      {{{r.x - 500, c.y}, true}, 0.0f, true},      // drag starts; far left of the track
+      {{{r.x - 900, c.y}, true}, 0.0f, false},     // still pinned: no change
+      {{{r.x + r.w + 500, c.y}, true}, 1.0f, true},
+      {{{r.x + r.w + 600, c.y}, true}, 1.0f, false},
+      {{c, false, false, true}, 1.0f, false},      // released before this frame's widgets: drag over
+      {{c, false}, 1.0f, false},
+  };
+  int i = 0;
+  for (const SliderFrame& s : steps) {
+    SCOPED_TRACE(i++);
+    frame(s.in, build);
+    EXPECT_FLOAT_EQ(value, s.value);
+    EXPECT_EQ(st.changed, s.changed);
+  }
+  EXPECT_EQ(ui.active_element.slider, nullptr);
+}
+
+TEST_F(UiWidgets, SliderValueFollowsTheMouseAndPlacesTheThumb) {
+  f32 value = 0;
+  auto build = [&] {
+    ui_begin_layout("holder", {200, 200});
+    ui_slider("volume", &value);
+    ui_end_layout();
+  };
+  frame({}, build);
+  Rect r = find("volume")->rect;
+  f32 thumb = em_px(0.7f);
+  frame({centre(r), true, true}, build);
+  // A quarter of the way along the thumb's travel.
+  f32 x = r.x + thumb / 2 + 0.25f * (r.w - thumb);
+  frame({{x, r.y}, true}, build);
+  EXPECT_NEAR(value, 0.25f, 1e-5f);
+  EXPECT_NEAR(find("slider-thumb")->rect.x, r.x + 0.25f * (r.w - thumb), 1e-3f);
+  EXPECT_NE(find("slider-thumb")->border_color.a, 0);  // outlined while dragged
+}
+
+TEST_F(UiWidgets, SlidersSharingANameKeepSeparateState) {
+  f32 a = 0.5f, b = 0.5f;
+  UiElementState sa, sb;
+  auto build = [&] {
+    ui_begin_layout("holder", {200, 200});
+    sa = ui_slider("gain", &a);
+    sb = ui_slider("gain", &b);
+    ui_end_layout();
+  };
+  frame({}, build);
+  Rect rb = find("gain", 1)->rect;
+  frame({centre(rb), true, true}, build);
+  frame({{rb.x + rb.w + 100, rb.y}, true}, build);
+  EXPECT_FALSE(sa.clicked);
+  EXPECT_TRUE(sb.clicked);
+  EXPECT_FLOAT_EQ(a, 0.5f);
+  EXPECT_FLOAT_EQ(b, 1.0f);
+  EXPECT_EQ(ui.active_element.slider, &b);
+}
+
+// --- buttons, toggles and groups
+
+TEST_F(UiWidgets, ButtonIsNamedAfterItsLabelAndHonoursItsConfig) {
+  UiElementConfig cfg = {};
+  cfg.disabled = true;
+  cfg.key = 17;
+  auto build = [&] {
+    ui_button("Login");
+    ui_button("Quit", cfg);
+  };
+  frame({}, build);
+  UiElement* login = find("button{Login}");
+  ASSERT_NE(login, nullptr);
+  EXPECT_STREQ(login->text.cstr(), "Login");
+  UiElement* quit = find("button{Quit}");
+  EXPECT_TRUE(quit->disabled);
+  EXPECT_EQ(quit->key, 17u);
+  v2 at = centre(quit->rect);
+  frame({at, true, true}, build);
+  UiElementState st;
+  frame({at}, [&] {
+    ui_button("Login");
+    st = ui_button("Quit", cfg);
+  });
+  EXPECT_FALSE(st.clicked || st.hovered);
+}
+
+TEST_F(UiWidgets, ComposedNamesMatchTheirFormattedForm) {
+  std::string long_label(200, 'w');
+  const char* labels[] = {"", "Login", "x", "\xd0\x96\xd0\x96", long_label.c_str()};
+  const char* prefixes[] = {"button{", "dialog-title-bar{"};
+  for (const char* prefix : prefixes) {
+    for (const char* label : labels) {
+      Text label_text;
+      text_set(label_text, label);
+      Text composed;
+      memset(composed.buffer, 'z', sizeof(composed.buffer));  // stale bytes must not leak in
+      ui_compose_name(composed, prefix, label_text);
+      Text formatted = tprintf("%s%s}", prefix, label);
+      EXPECT_TRUE(text_equal(composed, formatted)) << composed.cstr();
+      EXPECT_EQ(composed.length, formatted.length);
+    }
+  }
+}
+
+TEST_F(UiWidgets, ToggleButtonInvertsOnceOnAClick) {
+  bool value = false;
+  auto build = [&] { ui_toggle_button("Grid", &value); };
+  frame({}, build);
+  UiElement* box = find("toggle-button-box");
+  EXPECT_STREQ(box->text.cstr(), "   ");
+  v2 at = centre(find("toggle-button{Grid}")->rect);
+  frame({at, true, true}, build);
+  frame({at, true}, build);
+  EXPECT_TRUE(value);
+  frame({at}, build);
+  EXPECT_TRUE(value);  // the click counts once
+  EXPECT_STREQ(find("toggle-button-box")->text.cstr(), " x ");
+}
+
+TEST_F(UiWidgets, ToggleGroupAlwaysOpensAndClosesItsContentLayout) {
+  bool open = false;
+  bool shown = true;
+  auto build = [&] {
+    shown = ui_begin_toggle_group("Elements", open);
+    if (shown) push("inside", 10, 10);
+    ui_end_toggle_group();
+    push("after", 10, 10);
+  };
+  frame({}, build);
+  EXPECT_FALSE(shown);
+  UiElement* content = find("togge-group-content");
+  ASSERT_NE(content, nullptr);
+  EXPECT_EQ(content->first_child, nullptr);
+  EXPECT_EQ(find("after")->parent, &ui.elements[0]);
+  UiElement* button = find("button{[v] Elements}");
+  ASSERT_NE(button, nullptr);
+  v2 at = centre(button->rect);
+  frame({at, true, true}, build);
+  frame({at}, build);
+  EXPECT_TRUE(open);
+  EXPECT_NE(find("inside"), nullptr);
+  frame({at}, build);
+  EXPECT_NE(find("button{[^] Elements}"), nullptr);
+}
+
+// --- plain elements
+
+TEST_F(UiWidgets, BarsFillByRatioAndNeverBuildNanGeometry) {
+  struct Case {
+    Param param;
+    f32 fill_ratio;
+    const char* text;
+  } cases[] = {
+      {{25, 100}, 0.25f, "HP: 25/100"},
+      {{5, 0}, 0, "HP: 5/0"},
+      {{0, 0}, 0, "HP: 0/0"},
+      {{150, 100}, 1.5f, "HP: 150/100"},  // not clamped
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    ui_begin();
+    UiElement* bar = ui_param_bar(c.param, theme.hp_color, "HP");
+    layout();
+    UiElement* fill = find("fill");
+    EXPECT_FLOAT_EQ(fill->rect.w, c.fill_ratio * em_px(15));
+    EXPECT_FALSE(isnan(fill->rect.x) || isnan(fill->rect.w));
+    EXPECT_STREQ(bar->last_child->text.cstr(), c.text);
+    EXPECT_FLOAT_EQ(bar->rect.h, ui.line_height + 2 * px(theme.pad.tiny));
+  }
+  ui_begin();
+  ui_bar(NAN, theme.hp_color, "x");
+  layout();
+  EXPECT_FLOAT_EQ(find("fill")->rect.w, 0);
+}
+
+TEST_F(UiWidgets, SpinnerHighlightStepsFourTimesASecond) {
+  struct Case {
+    f32 seconds;
+    int lit;
+  } cases[] = {{0.0f, 0}, {0.3f, 1}, {0.6f, 2}, {0.8f, 0}, {10.26f, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.seconds);
+    game.time = {(u64)(c.seconds * 1e9)};
+    ui_begin();
+    ui_spinner();
+    for (int i = 0; i < 3; i++) {
+      Color col = find("spinner-rect", i)->bg_color;
+      EXPECT_EQ(col.g == 1.0f, i == c.lit);
+    }
+  }
+}
+
+TEST_F(UiWidgets, ErrorBoxAndLoaderAreCentredOnTheirPoints) {
+  ui_error_box("Name already exists");
+  ui_loader("Loading...");
+  layout();
+  Rect box = find("error-box")->rect;
+  EXPECT_FLOAT_EQ(box.x + box.w / 2, 0.5f * 3840);
+  EXPECT_FLOAT_EQ(box.y + box.h / 2, 0.8f * 2160);
+  EXPECT_EQ(find("error-box")->first_child->text_color.r, theme.error_color.r);
+  Rect loader = find("loader")->rect;
+  EXPECT_FLOAT_EQ(loader.x + loader.w / 2, 1920);
+  EXPECT_FLOAT_EQ(loader.y + loader.h / 2, 1080);
+}
+
+TEST_F(UiWidgets, HrAndGapStretchAcross) {
+  UiElement* col = ui_div("col", {});
+  push("wide", 300, 10);
+  UiElement* hr = ui_hr();
+  UiElement* gap = ui_gap();
+  ui_end_layout();
+  layout();
+  f32 inner = col->rect.w - 2 * theme.pad.medium;
+  EXPECT_FLOAT_EQ(hr->rect.w, inner);
+  EXPECT_FLOAT_EQ(find("hr-line")->rect.w, inner - 2 * theme.pad.medium);
+  EXPECT_FLOAT_EQ(find("hr-line")->rect.h, 0.1f * ui.line_height);
+  EXPECT_FLOAT_EQ(gap->rect.w, inner);
+  EXPECT_FLOAT_EQ(gap->rect.h, 0.5f * ui.line_height);
+}
+
+// --- dialogs
+
+static int hidden_count = 0;
+static void count_hide(UiDialog&) { hidden_count++; }
+
+struct UiDialogs : UiTest {
+  UiDialog dialog;
+  void SetUp() override {
+    UiTest::SetUp();
+    dialog = UiDialog();
+    dialog.is_visible = true;
+    dialog.on_hide = count_hide;
+    hidden_count = 0;
+  }
+  void build() {
+    if (!dialog.is_visible) return;
+    dialog.name = "gear";
+    dialog.title = "Gear";
+    dialog.default_pos = {1000, 500};
+    dialog.default_anchor = {0.5f, 0.5f};
+    ui_dialog(dialog);
+    push("content", 300, 200);
+    ui_end_dialog();
+  }
+  void step(UiTestInput in) {
+    frame(in, [&] { build(); });
+  }
+  Rect window() { return find("dialog{gear}")->rect; }
+  Rect title_bar() { return find("dialog-title-bar{gear}")->rect; }
+};
+
+TEST_F(UiDialogs, DefaultPlaceNamesThePointGivenByTheAnchor) {
+  step({});
+  Rect w = window();
+  EXPECT_FLOAT_EQ(w.x + w.w / 2, 1000);
+  EXPECT_FLOAT_EQ(w.y + w.h / 2, 500);
+  EXPECT_EQ(dialog.container, find("dialog{gear}"));
+  EXPECT_EQ(find("content")->parent, dialog.contents);
+  EXPECT_EQ(ui.current_layout, &ui.elements[0]);
+}
+
+TEST_F(UiDialogs, CloseButtonHidesAndCallsOnHide) {
+  step({});
+  v2 x = centre(find("button{x}")->rect);
+  step({x, true, true});
+  EXPECT_TRUE(dialog.is_visible);
+  step({x, true});
+  EXPECT_FALSE(dialog.is_visible);
+  EXPECT_EQ(hidden_count, 1);
+  EXPECT_FALSE(dialog.moved);  // a click on the close button is not a drag
+  EXPECT_EQ(ui.active_element.dialog, nullptr);
+  step({x});
+  EXPECT_EQ(find("dialog{gear}"), nullptr);
+}
+
+TEST_F(UiDialogs, CloseButtonsOfDifferentWindowsAreDistinct) {
+  UiDialog other;
+  other.is_visible = true;
+  auto both = [&] {
+    build();
+    other.name = "craft";
+    other.default_pos = {2500, 500};
+    ui_dialog(other);
+    ui_end_dialog();
+  };
+  frame({}, both);
+  v2 x = centre(find("button{x}", 1)->rect);
+  frame({x, true, true}, both);
+  frame({x}, both);
+  EXPECT_FALSE(other.is_visible);
+  EXPECT_TRUE(dialog.is_visible);
+}
+
+TEST_F(UiDialogs, DragMovesTheWindowAndStopsAtTheWindowEdge) {
+  step({});
+  Rect before = window();
+  v2 grab = {title_bar().x + 5, title_bar().y + 5};
+  step({grab, true, true});
+  step({grab, true});  // the drag starts here
+  EXPECT_TRUE(dialog.moved);
+  EXPECT_EQ(ui.active_element.dialog, &dialog);
+  step({grab, true});
+  EXPECT_FLOAT_EQ(window().x, before.x);  // no jump when the drag starts
+  EXPECT_FLOAT_EQ(window().y, before.y);
+  step({grab + v2{100, 50}, true});
+  EXPECT_FLOAT_EQ(window().x, before.x + 100);
+  EXPECT_FLOAT_EQ(window().y, before.y + 50);
+  step({{5000, 3000}, true});
+  EXPECT_FLOAT_EQ(window().x + window().w, 3840);
+  EXPECT_FLOAT_EQ(window().y + window().h, 2160);
+  step({{5000, 3000}, false, false, true});
+  EXPECT_EQ(ui.active_element.dialog, nullptr);
+}
+
+TEST_F(UiDialogs, AltClickOnTheTitleReturnsItHome) {
+  step({});
+  Rect home = window();
+  v2 grab = {title_bar().x + 5, title_bar().y + 5};
+  step({grab, true, true});
+  step({grab, true});
+  step({grab + v2{300, 200}, true});
+  step({grab + v2{300, 200}, false, false, true});
+  ASSERT_FLOAT_EQ(window().x, home.x + 300);
+  v2 moved_grab = {title_bar().x + 5, title_bar().y + 5};
+  game.modifiers.alt = 1;
+  step({moved_grab, true, true});
+  step({moved_grab, false, false, true});
+  EXPECT_FALSE(dialog.moved);
+  EXPECT_EQ(ui.active_element.dialog, nullptr);
+  step({moved_grab});
+  EXPECT_FLOAT_EQ(window().x, home.x);
+  EXPECT_FLOAT_EQ(window().y, home.y);
+}
+
+TEST_F(UiDialogs, ShowHideAndToggle) {
+  dialog.is_visible = false;
+  show_dialog(dialog, 12);
+  EXPECT_TRUE(dialog.is_visible);
+  EXPECT_EQ(dialog.entity_id, 12u);
+  EXPECT_FALSE(toggle_dialog(dialog));
+  EXPECT_EQ(hidden_count, 1);
+  EXPECT_TRUE(toggle_dialog(dialog));
+  EXPECT_EQ(dialog.entity_id, 0u);
+  dialog.on_hide = nullptr;
+  hide_dialog(dialog);  // no hook: nothing to call
+  EXPECT_FALSE(dialog.is_visible);
+}
