@@ -10,7 +10,7 @@ const char* const music_tracks[MUSIC_TRACKS_COUNT] = {
 };
 
 // Decodes a whole file into interleaved samples; false when nothing could be read.
-static bool audio_decode(const char* path, PlatformAudioSpec* spec, u8** buf, u32* len, bool* from_wav) {
+static bool audio_decode(const char* path, PlatformAudioSpec* format, u8** buf, u32* len, bool* from_wav) {
   *buf = nullptr;
   *len = 0;
   *from_wav = false;
@@ -22,13 +22,13 @@ static bool audio_decode(const char* path, PlatformAudioSpec* spec, u8** buf, u3
       free(samples);
       return false;
     }
-    *spec = {AUDIO_S16LSB, channels, rate};
+    *format = {AUDIO_S16LSB, channels, rate};
     *buf = (u8*)samples;
     *len = (u32)n * (u32)channels * 2;
     return true;
   }
   if (cstr_ends_with(path, ".wav")) {
-    if (!platform_load_wav(path, spec, buf, len)) {
+    if (!platform_load_wav(path, format, buf, len)) {
       printf("audio: %s\n", platform_error());
       return false;
     }
@@ -47,11 +47,11 @@ static void audio_release(u8* buf, bool from_wav) {
 }
 
 void load_sound(Sound& sound, const char* path) {
-  PlatformAudioSpec spec;
+  PlatformAudioSpec format;
   u8* data = nullptr;
   u32 data_len = 0;
   bool from_wav = false;
-  if (!audio_decode(path, &spec, &data, &data_len, &from_wav)) {
+  if (!audio_decode(path, &format, &data, &data_len, &from_wav)) {
     if (cstr_ends_with(path, ".wav")) abort();
   }
   assert(data_len > 0);
@@ -59,7 +59,7 @@ void load_sound(Sound& sound, const char* path) {
   u8* converted = nullptr;
   u32 converted_len = 0;
   PlatformAudioSpec dst = game.audio.device_spec;
-  if (!platform_audio_convert(spec, data, data_len, dst, &converted, &converted_len))
+  if (!platform_audio_convert(format, data, data_len, dst, &converted, &converted_len))
     panic("audio: cannot convert '%s': %s\n", path, platform_error());
   audio_release(data, from_wav);
   sound.name = path;
@@ -145,11 +145,11 @@ bool load_music(const char* path) {
     a.music_stream = nullptr;
   }
   printf("audio: loading music from '%s'\n", path);
-  PlatformAudioSpec spec;
+  PlatformAudioSpec format;
   u8* data = nullptr;
   u32 len = 0;
   bool from_wav = false;
-  if (!audio_decode(path, &spec, &data, &len, &from_wav) || len == 0) {
+  if (!audio_decode(path, &format, &data, &len, &from_wav) || len == 0) {
     // A damaged track is skipped by the playlist rather than ending the game.
     printf("audio: Failed to load '%s'\n", path);
     return false;
@@ -161,7 +161,7 @@ bool load_music(const char* path) {
     platform_free_wav(data);
     data = copy;
   }
-  a.music_stream = platform_audio_stream_create(spec, a.device_spec);
+  a.music_stream = platform_audio_stream_create(format, a.device_spec);
   if (!a.music_stream) panic("Cannot create audio stream: %s\n", platform_error());
   if (!platform_audio_stream_bind(a.music_stream)) panic("Cannot bind audio stream: %s\n", platform_error());
   a.music_buf = data;

@@ -58,7 +58,7 @@ bool platform_audio_stream_set_gain(PlatformAudioStream* stream, f32 gain);
 f32 platform_audio_stream_gain(PlatformAudioStream* stream);
 bool platform_audio_stream_set_frequency_ratio(PlatformAudioStream* stream, f32 ratio);
 // Loads a WAV file whole; the caller frees `*buf` with platform_free_wav.
-bool platform_load_wav(const char* path, PlatformAudioSpec* spec, u8** buf, u32* len);
+bool platform_load_wav(const char* path, PlatformAudioSpec* format, u8** buf, u32* len);
 void platform_free_wav(u8* buf);
 // Converts samples between formats; the result is malloc'ed.
 bool platform_audio_convert(PlatformAudioSpec src, const u8* data, u32 len, PlatformAudioSpec dst, u8** out,

@@ -18,7 +18,7 @@ struct PlatformAudioStream {
 
 static struct {
   SDL_AudioDeviceID device;
-  PlatformAudioSpec spec;
+  PlatformAudioSpec format;
   PlatformAudioStream streams[PLATFORM_AUDIO_STREAMS_MAX];
   s16 scratch[16384];
   s32 mix[16384];
@@ -66,8 +66,8 @@ bool platform_audio_open(PlatformAudioSpec desired, PlatformAudioSpec* obtained)
     if (!device) return false;
   }
   platform_audio.device = device;
-  platform_audio.spec = {have.format, have.channels, have.freq};
-  *obtained = platform_audio.spec;
+  platform_audio.format = {have.format, have.channels, have.freq};
+  *obtained = platform_audio.format;
   return true;
 }
 
@@ -119,7 +119,7 @@ bool platform_audio_stream_bind(PlatformAudioStream* stream) {
 // silence after the data pushes every real sample out.
 static const u8 platform_audio_silence[8192] = {};
 
-static int platform_audio_frame_bytes(PlatformAudioSpec spec) { return SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels; }
+static int platform_audio_frame_bytes(PlatformAudioSpec f) { return SDL_AUDIO_BITSIZE(f.format) / 8 * f.channels; }
 
 bool platform_audio_stream_put(PlatformAudioStream* stream, const void* data, int len) {
   SDL_LockAudioDevice(platform_audio.device);
@@ -175,10 +175,10 @@ bool platform_audio_stream_set_frequency_ratio(PlatformAudioStream* stream, f32 
   return fresh != nullptr;
 }
 
-bool platform_load_wav(const char* path, PlatformAudioSpec* spec, u8** buf, u32* len) {
+bool platform_load_wav(const char* path, PlatformAudioSpec* format, u8** buf, u32* len) {
   SDL_AudioSpec s = {};
   if (!SDL_LoadWAV(path, &s, buf, len)) return false;
-  *spec = {s.format, s.channels, s.freq};
+  *format = {s.format, s.channels, s.freq};
   return true;
 }
 

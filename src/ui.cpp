@@ -24,10 +24,6 @@ void update_ui_scale() {
   ui.line_height = ui.scale * renderer.font_pixel_height;
 }
 
-f32 px(f32 v) { return ui.scale * ((f32)renderer.display_height / desired_display_height) * v; }
-
-f32 em_px(f32 em) { return ui.line_height * em; }
-
 // --- frame contract
 
 void ui_init() {}
@@ -47,8 +43,7 @@ void ui_reset() {
 }
 
 void ui_begin() {
-  // Slots past `nelements` are never written, so only the used ones need clearing.
-  memset((void*)ui.elements, 0, sizeof(UiElement) * (size_t)ui.nelements);
+  // Each slot is cleared when it is handed out, while it is about to be written anyway.
   ui.nelements = 0;
   ui.current_layout = nullptr;
   ui.out_of_space_reported = false;
@@ -94,13 +89,14 @@ static void ui_index_prev() {
   for (int i = 0; i < ui.nelements_prev; i++) {
     const UiElement& e = ui.elements_prev[i];
     u32 h = ui_name_hash(e.id.name);
+    ui.prev_name_hash[i] = h;
     for (u32 slot = h & UiPrevIndexMask;; slot = (slot + 1) & UiPrevIndexMask) {
       int j = ui.prev_by_name[slot] - 1;
       if (j < 0) {
         ui.prev_by_name[slot] = (s16)(i + 1);
         break;
       }
-      if (text_equal(ui.elements_prev[j].id.name, e.id.name)) break;
+      if (ui.prev_name_hash[j] == h && text_equal(ui.elements_prev[j].id.name, e.id.name)) break;
     }
     for (u32 slot = ui_key_mix(h, e.key) & UiPrevIndexMask;; slot = (slot + 1) & UiPrevIndexMask) {
       int j = ui.prev_by_name_key[slot] - 1;
@@ -109,7 +105,7 @@ static void ui_index_prev() {
         break;
       }
       const UiElement& o = ui.elements_prev[j];
-      if (o.key == e.key && text_equal(o.id.name, e.id.name)) break;
+      if (ui.prev_name_hash[j] == h && o.key == e.key && text_equal(o.id.name, e.id.name)) break;
     }
   }
 }
@@ -122,7 +118,7 @@ UiElementState ui_get_prev_state(UiElement* element) {
     for (u32 slot = h & UiPrevIndexMask;; slot = (slot + 1) & UiPrevIndexMask) {
       int j = ui.prev_by_name[slot] - 1;
       if (j < 0) break;
-      if (text_equal(ui.elements_prev[j].id.name, element->id.name)) {
+      if (ui.prev_name_hash[j] == h && text_equal(ui.elements_prev[j].id.name, element->id.name)) {
         found = &ui.elements_prev[j];
         break;
       }
@@ -132,7 +128,7 @@ UiElementState ui_get_prev_state(UiElement* element) {
       int j = ui.prev_by_name_key[slot] - 1;
       if (j < 0) break;
       const UiElement& o = ui.elements_prev[j];
-      if (o.key == element->key && text_equal(o.id.name, element->id.name)) {
+      if (ui.prev_name_hash[j] == h && o.key == element->key && text_equal(o.id.name, element->id.name)) {
         found = &o;
         break;
       }
@@ -178,11 +174,14 @@ void ui_append_child(UiElement* parent, UiElement* child) {
   parent->last_child = child;
 }
 
+static void* (*volatile ui_zero_fn)(void*, int, size_t) = memset;
+static void ui_zero(void* p, size_t n) { ui_zero_fn(p, 0, n); }
+
 // Where a refused push writes: never linked into the tree, so callers may still set its fields and
 // open or close it as a layout without touching the real arrays.
 static UiElement ui_overflow_element;
 
-UiElement* ui_push_element(UiId id, UiElement* parent) {
+UiElement* ui_push_element(const UiId& id, UiElement* parent) {
   if (ui.nelements >= UiMaxElements) {
     if (!ui.out_of_space_reported) {
       fprintf(stderr, "Cannot push UiElement: out of space\n");
@@ -193,12 +192,17 @@ UiElement* ui_push_element(UiId id, UiElement* parent) {
     return &ui_overflow_element;
   }
   UiElement* e = &ui.elements[ui.nelements++];
+  // Everything but the identity, which is copied over anyway. Through the library's vectorised
+  // memset: the compiler's inline string store for a constant size is several times slower here.
+  char* bytes = (char*)e;
+  ui_zero(bytes, offsetof(UiElement, id));
+  ui_zero(bytes + offsetof(UiElement, text), sizeof(UiElement) - offsetof(UiElement, text));
   e->id = id;
   if (parent) ui_append_child(parent, e);
   return e;
 }
 
-UiElement* ui_begin_layout(UiId id, v2 pos) {
+UiElement* ui_begin_layout(const UiId& id, v2 pos) {
   if (ui.nelements >= UiMaxElements) {
     // The layout cannot exist: count the opening so the matching end knows to keep the current one.
     ui_push_element(id, nullptr);

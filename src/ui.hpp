@@ -1,6 +1,7 @@
 #pragma once
 // The immediate-mode UI: its global record, the theme, the frame contract and every widget.
 #include "math.hpp"
+#include "renderer.hpp"
 #include "types.hpp"
 #include "ui_element.hpp"
 
@@ -141,6 +142,7 @@ struct Ui {
   int nrefused_layouts = 0;
   s16 prev_by_name[1024] = {};
   s16 prev_by_name_key[1024] = {};
+  u32 prev_name_hash[UiMaxElements] = {};
 };
 
 extern Ui ui;
@@ -148,8 +150,10 @@ extern Ui ui;
 // --- scale and units
 
 void update_ui_scale();
-f32 px(f32 v);
-f32 em_px(f32 em);
+// Design units (pixels on a 2160-line display) to pixels.
+inline f32 px(f32 v) { return ui.scale * ((f32)renderer.display_height / desired_display_height) * v; }
+// Lines of text to pixels.
+inline f32 em_px(f32 em) { return ui.line_height * em; }
 
 // --- frame contract
 
@@ -162,9 +166,9 @@ void ui_render();
 
 // --- building the tree
 
-UiElement* ui_push_element(UiId id, UiElement* parent);
+UiElement* ui_push_element(const UiId& id, UiElement* parent);
 void ui_append_child(UiElement* parent, UiElement* child);
-UiElement* ui_begin_layout(UiId id, v2 pos);
+UiElement* ui_begin_layout(const UiId& id, v2 pos);
 void ui_end_layout();
 UiElementState ui_get_prev_state(UiElement* element);
 bool rect_is_hovered(Rect rect);
@@ -196,10 +200,13 @@ int ui_inspector_pick(int nelements, v2 mouse);
 
 // --- widgets
 
-UiElement* ui_div(UiId id, v2 pos);
-UiElement* ui_spacer(UiId id);
-UiElement* ui_rect(UiId id, Rect rect, Color color);
-UiElement* ui_text(Text text, UiId id = {});
+// Sets `dst` to prefix + text + "}" (cut at 127 bytes): the names widgets give their elements.
+void ui_compose_name(Text& dst, const char* prefix, const Text& text);
+
+UiElement* ui_div(const UiId& id, v2 pos);
+UiElement* ui_spacer(const UiId& id);
+UiElement* ui_rect(const UiId& id, Rect rect, Color color);
+UiElement* ui_text(const Text& text, const UiId& id = {});
 UiElement* ui_textf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 UiElement* ui_gap();
 UiElement* ui_hr();

@@ -9,7 +9,8 @@ void ui_dialog(UiDialog& dialog) {
     dialog.pos = dialog.default_pos;
   }
 
-  UiElement* c = ui_begin_layout(tprintf("dialog{%s}", dialog.name.cstr()), dialog.pos);
+  UiElement* c = ui_begin_layout(UiId(""), dialog.pos);
+  ui_compose_name(c->id.name, "dialog{", dialog.name);
   // A window at (0, 0) is still a window, not part of the flow.
   c->floating = true;
   c->rect.x = dialog.pos.x;
@@ -19,7 +20,8 @@ void ui_dialog(UiDialog& dialog) {
   c->anchor = dialog.moved ? v2{0, 0} : dialog.default_anchor;
   dialog.container = c;
 
-  UiElement* bar = ui_begin_layout(tprintf("dialog-title-bar{%s}", dialog.name.cstr()), {});
+  UiElement* bar = ui_begin_layout(UiId(""), {});
+  ui_compose_name(bar->id.name, "dialog-title-bar{", dialog.name);
   bar->direction = Ui_Horizontal;
   bar->border_color = theme.border_color;
   bar->grow = {0, 1};

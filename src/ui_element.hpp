@@ -48,38 +48,41 @@ struct Image {
   Color tint;  // alpha 0 = white
 };
 
-// Every field is zero unless a widget sets it: zero is the default of each.
-struct UiElement {
-  UiId id;
-  u64 key;
+// Every field is zero unless a widget sets it: zero is the default of each. The fields every layout
+// pass reads come first and fill two cache lines; identity, text and looks follow.
+struct alignas(64) UiElement {
   UiElement* parent;
   UiElement* first_child;
   UiElement* last_child;
   UiElement* next;
+  Rect rect;  // before layout: requested size and floating offset; after: absolute pixels
+  UiElementState state;
+  f32 pad;  // design units until the layout converts it
+  f32 gap;  // design units until the layout converts it
+  v2 grow;  // x: share of the free main-axis space; y: stretch across
+  v2 anchor;
+  f32 min_width, max_width, min_height, max_height;
+  f32 font_size;
+  UiDirection direction;
+  UiAlign text_align;
+  UiAlign align;
+  bool scroll;
+  bool floating;
+  bool fixed_size;
+  bool disabled;
+  u8 ignore_events;
+  u64 key;
+  UiId id;
+  Text text;
   Color bg_color;
   Color text_color;
   Color hover_color;
   Color active_color;
   Color border_color;
-  UiDirection direction;
-  f32 pad;  // design units until the layout converts it
-  f32 gap;  // design units until the layout converts it
-  v2 grow;  // x: share of the free main-axis space; y: stretch across
-  bool scroll;
-  f32 min_width, max_width, min_height, max_height;
-  bool floating;
-  v2 anchor;
-  bool fixed_size;
-  Rect rect;  // before layout: requested size and floating offset; after: absolute pixels
-  f32 font_size;
-  Text text;
-  UiAlign text_align;
-  UiAlign align;
   Image image;
-  bool disabled;
-  u8 ignore_events;
-  UiElementState state;
 };
+static_assert(offsetof(UiElement, key) < 128, "the layout's fields should stay within two cache lines");
+static_assert(offsetof(UiElement, text) == offsetof(UiElement, id) + sizeof(UiId), "the identity is one block");
 
 struct UiElementConfig {
   bool disabled;

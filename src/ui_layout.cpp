@@ -9,6 +9,38 @@ static bool ui_is_horizontal(const UiElement* e) { return e->direction == Ui_Hor
 static f32& ui_main_size(UiElement* e, bool horizontal) { return horizontal ? e->rect.w : e->rect.h; }
 static f32& ui_cross_size(UiElement* e, bool horizontal) { return horizontal ? e->rect.h : e->rect.w; }
 
+// Pen advances of recently measured texts. Most texts of a frame are the same as last frame's, and
+// walking glyphs is the costliest part of the layout. An entry only answers for the very same bytes
+// under the very same baked font, so the result is always what measuring would give.
+struct UiAdvanceEntry {
+  u32 hash;
+  int length;
+  f32 font_scale;
+  f32 advance;
+  char bytes[sizeof(Text::buffer)];
+};
+static UiAdvanceEntry ui_advance_cache[256];
+
+static f32 ui_text_advance(const Text& text) {
+  Str s = text.str();
+  u32 h = 2166136261u;
+  for (int i = 0; i < s.len; i++) h = (h ^ (u8)s.data[i]) * 16777619u;
+  UiAdvanceEntry& entry = ui_advance_cache[h & (len(ui_advance_cache) - 1)];
+  if (entry.hash == h && entry.length == s.len && entry.font_scale == renderer.font_scale &&
+      memcmp(entry.bytes, s.data, (size_t)s.len) == 0) {
+    return entry.advance;
+  }
+  f32 advance = text_advance(s);
+  if (s.len <= (int)sizeof(entry.bytes)) {
+    entry.hash = h;
+    entry.length = s.len;
+    entry.font_scale = renderer.font_scale;
+    entry.advance = advance;
+    memcpy(entry.bytes, s.data, (size_t)s.len);
+  }
+  return advance;
+}
+
 void ui_compute_sizes(UiElement* e) {
   bool horizontal = ui_is_horizontal(e);
   if (ui_main_size(e, horizontal) != 0) e->fixed_size = true;
@@ -28,11 +60,10 @@ void ui_compute_sizes(UiElement* e) {
 
   if (e->rect.w == 0) {
     if (e->text.length > 0) {
-      Style style = {};
-      style.font_size = e->font_size != 0 ? e->font_size : 1;
-      Rect m = measure_text(style, e->text);
-      e->rect.w = m.w;
-      if (e->rect.h == 0) e->rect.h = m.h;
+      // What measure_text gives: the advance at the UI scale and font size, one line high.
+      f32 font_size = e->font_size != 0 ? e->font_size : 1;
+      e->rect.w = ui.scale * ui_text_advance(e->text) * font_size;
+      if (e->rect.h == 0) e->rect.h = ui.line_height;
     } else if (e->image.texture.id != 0) {
       e->rect.w = (f32)e->image.texture.width;
       e->rect.h = (f32)e->image.texture.height;

@@ -3,29 +3,37 @@
 #include "renderer.hpp"
 #include "ui.hpp"
 
-static UiId ui_named(const UiId& id, Text name) {
-  if (id.name.length > 0) return id;
-  UiId named = id;
-  named.name = name;
-  return named;
+// Writes prefix + text + "}" as a name, cut at 127 bytes like any Text; the same as formatting
+// "prefix%s}" without the cost of printf on every widget of every frame.
+void ui_compose_name(Text& dst, const char* prefix, const Text& text) {
+  char* out = dst.buffer;
+  int n = 0;
+  const int cap = (int)sizeof(dst.buffer) - 1;
+  for (const char* p = prefix; *p && n < cap; p++) out[n++] = *p;
+  const char* t = text.cstr();
+  for (int i = 0; i < text.length && t[i] && n < cap; i++) out[n++] = t[i];
+  if (n < cap) out[n++] = '}';
+  out[n] = 0;
+  dst.literal = nullptr;
+  dst.length = n;
 }
 
 // --- containers and plain elements
 
-UiElement* ui_div(UiId id, v2 pos) {
+UiElement* ui_div(const UiId& id, v2 pos) {
   UiElement* e = ui_begin_layout(id, pos);
   e->pad = theme.pad.medium;
   e->gap = theme.gap.medium;
   return e;
 }
 
-UiElement* ui_spacer(UiId id) {
+UiElement* ui_spacer(const UiId& id) {
   UiElement* e = ui_push_element(id, ui.current_layout);
   e->grow = {1, 0};
   return e;
 }
 
-UiElement* ui_rect(UiId id, Rect rect, Color color) {
+UiElement* ui_rect(const UiId& id, Rect rect, Color color) {
   UiElement* e = ui_push_element(id, ui.current_layout);
   e->floating = true;
   e->rect = rect;
@@ -33,8 +41,9 @@ UiElement* ui_rect(UiId id, Rect rect, Color color) {
   return e;
 }
 
-UiElement* ui_text(Text text, UiId id) {
-  UiElement* e = ui_push_element(ui_named(id, text), ui.current_layout);
+UiElement* ui_text(const Text& text, const UiId& id) {
+  UiElement* e = ui_push_element(id, ui.current_layout);
+  if (id.name.length == 0) e->id.name = text;
   e->text = text;
   e->key = text_hash(text);
   return e;
@@ -86,8 +95,8 @@ UiElement* ui_error_box(Text msg) {
 // --- interactive widgets
 
 UiElementState ui_button(Text label, UiElementConfig cfg) {
-  UiId id = ui_named(cfg.id, tprintf("button{%s}", label.cstr()));
-  UiElement* e = ui_push_element(id, ui.current_layout);
+  UiElement* e = ui_push_element(cfg.id, ui.current_layout);
+  if (cfg.id.name.length == 0) ui_compose_name(e->id.name, "button{", label);
   e->text = label;
   e->bg_color = theme.button_bg_color;
   e->hover_color = theme.button_bg_hover_color;
@@ -100,7 +109,8 @@ UiElementState ui_button(Text label, UiElementConfig cfg) {
 }
 
 UiElementState ui_toggle_button(Text label, bool* value) {
-  UiElement* e = ui_begin_layout(tprintf("toggle-button{%s}", label.cstr()), {});
+  UiElement* e = ui_begin_layout(UiId(""), {});
+  ui_compose_name(e->id.name, "toggle-button{", label);
   e->direction = Ui_Horizontal;
   e->pad = theme.pad.medium;
   e->gap = theme.gap.small;

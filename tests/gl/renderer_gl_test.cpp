@@ -281,6 +281,9 @@ TEST_F(RendererGl, TextCoversTheRegionItMeasures) {
       {"Hello", {GL_TEST_WIDTH - 10.0f, 80}, {1, 0}, 1},
       {"MMMM", {GL_TEST_WIDTH / 2.0f, 120}, {0.5f, 0.5f}, 1.5f},
   };
+  // The window refresh sets the UI scale from the tiny test window; text is checked at its baked size.
+  ui.scale = 1;
+  ui.line_height = renderer.font_pixel_height;
   for (const Case& c : cases) {
     draw_clear(BLACK);
     glDisable(GL_DEPTH_TEST);

@@ -166,7 +166,7 @@ TEST_F(UiInteraction, PushesBeyondCapacityAreRefusedOnceAndTheTreeStaysBalanced)
   // The next frame starts clean and reports again if it overflows again.
   ui_begin();
   EXPECT_EQ(ui.nelements, 1);
-  EXPECT_EQ(ui.elements[1].first_child, nullptr);
+  EXPECT_EQ(ui.elements[0].first_child, nullptr);
 }
 
 TEST_F(UiInteraction, UpdateUiClearsFrameStateAndReleaseEndsDrags) {
@@ -283,11 +283,3 @@ TEST_F(UiInteraction, ResetKeepsTheLineHeightAndShowsTheWorldMap) {
   EXPECT_EQ(ui.current_layout, &ui.elements[0]);
 }
 
-TEST_F(UiInteraction, RectIsHoveredRecordsTheLastHit) {
-  ui.mouse = {10, 10};
-  EXPECT_FALSE(rect_is_hovered({20, 20, 5, 5}));
-  EXPECT_FALSE(ui.hovered);
-  EXPECT_TRUE(rect_is_hovered({0, 0, 10, 10}));  // edges count
-  EXPECT_TRUE(ui.hovered);
-  EXPECT_RECT(ui.hovered_element.rect, 0, 0, 10, 10);
-}

@@ -344,3 +344,23 @@ TEST_F(UiLayout, RootSizeComesFromItsFlowChildren) {
   layout();
   EXPECT_RECT(ui.elements[0].rect, 0, 0, 300, 50);
 }
+
+TEST_F(UiLayout, TextWidthsFollowTheTextAndTheBakedFont) {
+  // Repeated and near-identical texts, across a rebake: each must measure as the font says now.
+  const char* texts[] = {"Hello", "Hellp", "Hello", "\xd0\x96\xd0\x96", "Hello, world", "Hello"};
+  int widths[] = {1920, 3840, 1920};
+  for (int width : widths) {
+    free(font_bake(ui_test_font_path(), width));
+    update_ui_scale();
+    for (const char* t : texts) {
+      ui_begin();
+      UiElement* e = ui_text(t);
+      e->font_size = 1.5f;
+      layout();
+      Style style = {};
+      style.font_size = 1.5f;
+      Text text = t;
+      EXPECT_FLOAT_EQ(e->rect.w, measure_text(style, text).w) << t << " at " << width;
+    }
+  }
+}

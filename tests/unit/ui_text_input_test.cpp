@@ -193,18 +193,6 @@ TEST_F(UiTextInput, HidingAnyDialogOrChangingScreenTakesFocus) {
   game.screen = was;
 }
 
-TEST_F(UiTextInput, FocusingSetsTheHighestIndexFromTheLimit) {
-  struct Case {
-    int max_len, max_index;
-  } cases[] = {{0, 127}, {1, 0}, {64, 63}, {128, 127}};
-  for (const Case& c : cases) {
-    input.max_len = c.max_len;
-    activate_text_input(input);
-    EXPECT_EQ(ui.active_element.max_index, c.max_index);
-    EXPECT_EQ(ui.active_element.text, &input.text);
-  }
-}
-
 TEST(UiTextInputDeath, LimitAbove128AndEditingWithoutFocusStop) {
   TextInput input;
   input.max_len = 129;

@@ -80,18 +80,6 @@ TEST_F(UiWidgets, SlidersSharingANameKeepSeparateState) {
   EXPECT_EQ(ui.active_element.slider, &b);
 }
 
-TEST_F(UiWidgets, SliderWithLabelShowsTheValueOrTheLabel) {
-  f32 v = 0.25f;
-  ui_slider_with_label("music", &v);
-  ui_slider_with_label("sound", &v, "loud");
-  layout();
-  UiElement* first = find("slider-with-label");
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->direction, Ui_Horizontal);
-  EXPECT_STREQ(first->last_child->text.cstr(), "0.25");
-  EXPECT_STREQ(find("slider-with-label", 1)->last_child->text.cstr(), "loud");
-}
-
 // --- buttons, toggles and groups
 
 TEST_F(UiWidgets, ButtonIsNamedAfterItsLabelAndHonoursItsConfig) {
@@ -117,6 +105,24 @@ TEST_F(UiWidgets, ButtonIsNamedAfterItsLabelAndHonoursItsConfig) {
     st = ui_button("Quit", cfg);
   });
   EXPECT_FALSE(st.clicked || st.hovered);
+}
+
+TEST_F(UiWidgets, ComposedNamesMatchTheirFormattedForm) {
+  std::string long_label(200, 'w');
+  const char* labels[] = {"", "Login", "x", "\xd0\x96\xd0\x96", long_label.c_str()};
+  const char* prefixes[] = {"button{", "dialog-title-bar{"};
+  for (const char* prefix : prefixes) {
+    for (const char* label : labels) {
+      Text label_text;
+      text_set(label_text, label);
+      Text composed;
+      memset(composed.buffer, 'z', sizeof(composed.buffer));  // stale bytes must not leak in
+      ui_compose_name(composed, prefix, label_text);
+      Text formatted = tprintf("%s%s}", prefix, label);
+      EXPECT_TRUE(text_equal(composed, formatted)) << composed.cstr();
+      EXPECT_EQ(composed.length, formatted.length);
+    }
+  }
 }
 
 TEST_F(UiWidgets, ToggleButtonInvertsOnceOnAClick) {
@@ -218,17 +224,6 @@ TEST_F(UiWidgets, ErrorBoxAndLoaderAreCentredOnTheirPoints) {
   Rect loader = find("loader")->rect;
   EXPECT_FLOAT_EQ(loader.x + loader.w / 2, 1920);
   EXPECT_FLOAT_EQ(loader.y + loader.h / 2, 1080);
-}
-
-TEST_F(UiWidgets, TextIsNamedByItselfAndKeyedByItsHash) {
-  UiElement* a = ui_text("Music");
-  UiElement* b = ui_text("Music", "label");
-  UiElement* f = ui_textf("%d%%", 40);
-  EXPECT_STREQ(a->id.name.cstr(), "Music");
-  EXPECT_EQ(a->key, text_hash(Text("Music")));
-  EXPECT_STREQ(b->id.name.cstr(), "label");
-  EXPECT_STREQ(f->text.cstr(), "40%");
-  EXPECT_STREQ(f->id.name.cstr(), "40%");
 }
 
 TEST_F(UiWidgets, HrAndGapStretchAcross) {
