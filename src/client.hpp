@@ -138,6 +138,8 @@ void set_dst(v2 dst);
 void set_dir(v2 dir);
 void debug_log(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void debugf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// A local line in the chat, without sender.
+void chatf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // The frame clock, split out of the loop so it can be driven directly.
 void frame_clock_advance(Duration elapsed);

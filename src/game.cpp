@@ -1,4 +1,5 @@
 // The spine: the global client state, screens, the frame clock, start-up and shutdown.
+#include "chat_intake.hpp"
 #include "client.hpp"
 #include "font.hpp"
 #include "registry.hpp"
@@ -109,6 +110,16 @@ void debugf(const char* fmt, ...) {
   va_start(args, fmt);
   vsnprintf(log.messages[log.nmessages++], DEBUG_LOG_MESSAGE_LEN, fmt, args);
   va_end(args);
+}
+
+void chatf(const char* fmt, ...) {
+  ChatMessage message;
+  memset((void*)&message, 0, sizeof(message));
+  va_list args;
+  va_start(args, fmt);
+  vsnprintf(message.text, sizeof(message.text), fmt, args);
+  va_end(args);
+  chat_append_message(message);
 }
 
 void update_and_draw() {

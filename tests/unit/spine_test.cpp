@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "chat_intake.hpp"
 #include "client.hpp"
 #include "input.hpp"
 #include "renderer.hpp"
@@ -154,4 +157,19 @@ TEST(DebugLines, HeldUpToSixtyFour) {
   EXPECT_EQ(game.debug.log.nmessages, 64);
   EXPECT_STREQ(game.debug.log.messages[63], "line 63");
   game.debug.log.nmessages = 0;
+}
+
+TEST(DebugLines, ChatfAddsALocalLineWithoutSender) {
+  int before = chat_history.count;
+  std::string long_text(300, 'w');
+  chatf("%s", long_text.c_str());
+  chatf("Hello %d", 42);
+  ASSERT_EQ(chat_history.count, before + 2);
+  const ChatMessage* last = chat_recent(0);
+  ASSERT_NE(last, nullptr);
+  EXPECT_STREQ(last->text, "Hello 42");
+  EXPECT_STREQ(last->sender_name, "");
+  EXPECT_EQ(last->sender_id, 0u);
+  EXPECT_EQ(last->sent_time.ns, 0u);
+  EXPECT_EQ(strlen(chat_recent(1)->text), 127u);
 }
