@@ -31,9 +31,16 @@ Location& net_location() {
   return *game.location;
 }
 
+// Errors the client finds itself are dated with the last server time seen, so that they fade after three
+// seconds of server time like the server's own, and a late packet from before the silence cannot clear them.
+static void net_set_local_error(ErrorCode code) {
+  net.last_error.code = code;
+  net.last_error_time = game.server_time;
+}
+
 static void net_unavailable(const char* what, const char* why) {
   fprintf(stderr, "net: %s: %s\n", what, why);
-  net.last_error.code = ErrorCode_ServiceUnavailable;
+  net_set_local_error(ErrorCode_ServiceUnavailable);
 }
 
 static void net_close_socket() {
@@ -135,14 +142,14 @@ void net_send(Request& request) {
   net.last_sent_time = time_now();
   if (!net.socket && net.host[0]) net_connect(net.host);
   if (!net.socket) {
-    net.last_error.code = ErrorCode_ServiceUnavailable;
+    net_set_local_error(ErrorCode_ServiceUnavailable);
     return;
   }
   ssize_t sent = ::send(net.socket, &request, sizeof(Request), 0);
   if (sent >= 0) return;
   int err = errno;
   if (err == ECONNREFUSED) {
-    net.last_error.code = ErrorCode_ServiceUnavailable;
+    net_set_local_error(ErrorCode_ServiceUnavailable);
     fprintf(stderr, "net_send: server is not listening\n");
     return;
   }
@@ -156,7 +163,7 @@ bool net_request_timed_out() { return to_ms(time_since(net.last_sent_time)) > ga
 bool net_server_timed_out() {
   f32 silence = to_ms(time_since(net.last_recv_time));
   if (silence <= game.config.server_timeout_ms) return false;
-  net.last_error.code = ErrorCode_Gone;
+  net_set_local_error(ErrorCode_Gone);
   printf("[net] Server timed out: %f.1\n", silence);
   return true;
 }
@@ -181,7 +188,7 @@ NetResult net_receive(Location& location) {
     if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR) return NetResult_None;
     // The server's port is closed: it is down or restarting. Show it and keep going.
     if (err == ECONNREFUSED || err == ECONNRESET) {
-      net.last_error.code = ErrorCode_ServiceUnavailable;
+      net_set_local_error(ErrorCode_ServiceUnavailable);
       return NetResult_Err;
     }
     printf("net: Error: [%d] %s\n", err, strerror(err));

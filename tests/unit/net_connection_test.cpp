@@ -167,6 +167,22 @@ TEST_F(NetConnection, ErrorFadesAfterThreeSecondsOfServerTime) {
   EXPECT_EQ(net.last_error.code, ErrorCode_Ok);
 }
 
+TEST_F(NetConnection, ALocalTimeOutSurvivesLatePacketsOfThatMoment) {
+  u64 t0 = 80 * Seconds.ns;
+  Packet p = make_packet(PacketType_World, 0, t0);
+  net_handle_datagram(p, (int)p.size, net_location());
+  net.last_recv_time = ago(60000);
+  ASSERT_TRUE(net_server_timed_out());
+  EXPECT_EQ(net.last_error.code, ErrorCode_Gone);
+  // A datagram from just before the silence arrives late: the message stays up.
+  Packet late = make_packet(PacketType_World, 0, t0 + ms(500).ns);
+  net_handle_datagram(late, (int)late.size, net_location());
+  EXPECT_EQ(net.last_error.code, ErrorCode_Gone);
+  Packet later = make_packet(PacketType_World, 0, t0 + ms(3001).ns);
+  net_handle_datagram(later, (int)later.size, net_location());
+  EXPECT_EQ(net.last_error.code, ErrorCode_Ok);
+}
+
 TEST_F(NetConnection, HeartbeatAfterASecondExceptOnTheLoginScreen) {
   ScriptedPeer peer;
   ASSERT_TRUE(peer.start("127.0.0.145"));
