@@ -25,8 +25,12 @@ struct ScreensTest : ::testing::Test {
     game.config.path = nullptr;
     game.wasd = game.last_wasd = 0;
     renderer.camera.yaw = 0;
-    // Each test on its own loopback address, so the suite can run in parallel with others.
-    const char* ip = "127.0.9.1";
+    // Each test on its own loopback address (from its name), so the tests can run in parallel.
+    const char* name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    u32 h = 2166136261u;
+    for (const char* c = name; *c; c++) h = (h ^ (u8)*c) * 16777619u;
+    char ip[32];
+    snprintf(ip, sizeof(ip), "127.0.%u.%u", 9 + (h >> 8) % 8, 1 + h % 250);
     ASSERT_TRUE(peer.start(ip));
     ASSERT_TRUE(getcwd(saved_cwd, sizeof(saved_cwd)));
   }
