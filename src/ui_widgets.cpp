@@ -154,9 +154,12 @@ UiElementState ui_slider(UiId id, f32* value, UiElementConfig cfg) {
   t->bg_color = {{0.5f, 0.6f, 0.7f, 1}};
   t->hover_color = theme.button_bg_active_color;
 
-  if (state.clicked) ui.active_element.slider = value;
+  // The click is seen a frame late: when the button already came up again, the click sets the value once
+  // instead of starting a drag that nothing would end until the next release.
+  bool released_click = state.clicked && !left_mouse_is_down();
+  if (state.clicked && !released_click) ui.active_element.slider = value;
   state.changed = false;
-  if (ui.active_element.slider == value) {
+  if (ui.active_element.slider == value || released_click) {
     t->border_color = theme.border_color;
     f32 entry = *value;
     f32 left = prev.x + thumb / 2;

@@ -41,6 +41,24 @@ TEST_F(UiWidgets, SliderDraggedPastItsEndsStaysInRangeAndReportsOnlyMoves) {
   EXPECT_EQ(ui.active_element.slider, nullptr);
 }
 
+TEST_F(UiWidgets, AQuickClickSetsTheValueWithoutLeavingADrag) {
+  f32 value = 0;
+  auto build = [&] {
+    ui_begin_layout("holder", {200, 200});
+    ui_slider("volume", &value);
+    ui_end_layout();
+  };
+  frame({}, build);
+  Rect r = find("volume")->rect;
+  frame({centre(r), true, true}, build);
+  // Released on the very next frame, before the widget saw the press.
+  frame({centre(r), false, false, true}, build);
+  EXPECT_NEAR(value, 0.5f, 1e-5f);
+  EXPECT_EQ(ui.active_element.slider, nullptr);
+  frame({{r.x + r.w + 100, centre(r).y}, false}, build);
+  EXPECT_NEAR(value, 0.5f, 1e-5f);
+}
+
 TEST_F(UiWidgets, SliderValueFollowsTheMouseAndPlacesTheThumb) {
   f32 value = 0;
   auto build = [&] {
