@@ -287,6 +287,7 @@ TEST_F(ScreensTest, LobbyOutcomeOfNameErrorsAndAcknowledgedCreation) {
 TEST_F(ScreensTest, LoadingCompletesWithALocationAndThePlayer) {
   Location& location = net_location();
   Entity player;
+  memset((void*)&player, 0, sizeof(player));
   player.id = 5;
   struct Case {
     u8 location_type;
@@ -336,6 +337,7 @@ TEST(ScreensWorld, WalkingDirectionFollowsKeysAndCameraYaw) {
 
 TEST_F(ScreensTest, WalkingSendsOnlyChangesAndOneStopWhenAllKeysAreUp) {
   Entity player;
+  memset((void*)&player, 0, sizeof(player));
   player.id = 3;
   game.player = &player;
   game.screen = Screen_World;
@@ -354,17 +356,20 @@ TEST_F(ScreensTest, WalkingSendsOnlyChangesAndOneStopWhenAllKeysAreUp) {
   std::vector<Request> sent = drain();
   ASSERT_EQ(sent.size(), 3u);
   for (const Request& r : sent) EXPECT_EQ(r.type, RequestType_SetDir);
-  EXPECT_EQ(sent[0].dst.x, 0);
-  EXPECT_EQ(sent[0].dst.y, 1);
-  EXPECT_EQ(sent[1].dst.x, 1);
-  EXPECT_EQ(sent[1].dst.y, 1);
-  EXPECT_EQ(sent[2].dst.x, 0);
-  EXPECT_EQ(sent[2].dst.y, 0);
+  // Requests are packed: copy the vectors out before comparing, never bind references into them.
+  v2 dirs[3] = {sent[0].dst, sent[1].dst, sent[2].dst};
+  EXPECT_EQ(dirs[0].x, 0);
+  EXPECT_EQ(dirs[0].y, 1);
+  EXPECT_EQ(dirs[1].x, 1);
+  EXPECT_EQ(dirs[1].y, 1);
+  EXPECT_EQ(dirs[2].x, 0);
+  EXPECT_EQ(dirs[2].y, 0);
   game.player = nullptr;
 }
 
 TEST_F(ScreensTest, WorldKeysNeedAPlayerAndLeaveFocusedFieldsAlone) {
   Entity player;
+  memset((void*)&player, 0, sizeof(player));
   player.id = 3;
   game.screen = Screen_World;
   game.debug.use_wasd = true;
@@ -386,13 +391,14 @@ TEST_F(ScreensTest, WorldKeysNeedAPlayerAndLeaveFocusedFieldsAlone) {
 }
 
 TEST(ScreensWorld, PlaceholderColourByGroup) {
-  Entity mob;
+  Entity mob, rock;
+  memset((void*)&mob, 0, sizeof(mob));
+  memset((void*)&rock, 0, sizeof(rock));
   enable_component(mob, Component_Mortal);
   mob.mortal.group = 1;
   EXPECT_FLOAT_EQ(placeholder_color(mob).g, 0.7f);
   mob.mortal.group = 2;
   EXPECT_FLOAT_EQ(placeholder_color(mob).g, 0);
-  Entity rock;
   rock.mortal.group = 1;  // no Mortal component: the group means nothing
   EXPECT_FLOAT_EQ(placeholder_color(rock).b, 0.7f);
 }
