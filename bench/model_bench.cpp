@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "model.hpp"
+#include "render/model.hpp"
 #include "registry.hpp"
 
 static std::string assets_dir() { return std::string(VALMIRE_SOURCE_DIR) + "/assets"; }

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "client.hpp"
+#include "app/client.hpp"
 #include "physics.hpp"
 #include "registry.hpp"
 

@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 #include <glad/gl.h>
 
-#include "client.hpp"
-#include "renderer.hpp"
+#include "app/client.hpp"
+#include "render/renderer.hpp"
 
 static bool renderer_bench_ready() {
   static int state = 0;  // 0: not tried, 1: ready, -1: no display

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "client.hpp"
+#include "app/client.hpp"
 #include "server.hpp"
 #include "snapshot_cache.hpp"
 #include "state_body.hpp"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "terrain.hpp"
+#include "render/terrain.hpp"
 
 static std::vector<TileType> bench_tiles(int w, int h) {
   std::vector<TileType> tiles((size_t)(w * h));

@@ -2,10 +2,10 @@
 // previous-state lookups every widget makes, then laid out. No GL: drawing is not measured here.
 #include <benchmark/benchmark.h>
 
-#include "client.hpp"
-#include "font.hpp"
-#include "renderer.hpp"
-#include "ui.hpp"
+#include "app/client.hpp"
+#include "render/font.hpp"
+#include "render/renderer.hpp"
+#include "ui/ui.hpp"
 
 static void bench_ui_setup() {
   static bool baked = false;

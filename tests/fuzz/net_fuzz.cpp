@@ -2,9 +2,9 @@
 // and clang (scripts/fuzz-net.sh); the mutation test in the unit tests covers the same ground in CI.
 #include <stdlib.h>
 
-#include "client.hpp"
+#include "app/client.hpp"
 #include "location.hpp"
-#include "net.hpp"
+#include "net/net.hpp"
 #include "registry.hpp"
 
 static Location& fuzz_location() {

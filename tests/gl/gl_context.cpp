@@ -2,10 +2,10 @@
 
 #include <glad/gl.h>
 
-#include "client.hpp"
-#include "font.hpp"
-#include "ui.hpp"
-#include "renderer.hpp"
+#include "app/client.hpp"
+#include "render/font.hpp"
+#include "ui/ui.hpp"
+#include "render/renderer.hpp"
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "client.hpp"
+#include "app/client.hpp"
 #include "gl_context.hpp"
-#include "model.hpp"
+#include "render/model.hpp"
 #include "registry.hpp"
 
 namespace {

@@ -7,12 +7,12 @@
 
 #include <string>
 
-#include "client.hpp"
-#include "font.hpp"
-#include "ui.hpp"
+#include "app/client.hpp"
+#include "render/font.hpp"
+#include "ui/ui.hpp"
 #include "gl_context.hpp"
-#include "renderer.hpp"
-#include "screens.hpp"
+#include "render/renderer.hpp"
+#include "screens/screens.hpp"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "client.hpp"
-#include "font.hpp"
+#include "app/client.hpp"
+#include "render/font.hpp"
 #include "gl_context.hpp"
-#include "renderer.hpp"
-#include "terrain.hpp"
-#include "ui.hpp"
+#include "render/renderer.hpp"
+#include "render/terrain.hpp"
+#include "ui/ui.hpp"
 
 namespace {
 

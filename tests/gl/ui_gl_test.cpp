@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "client.hpp"
-#include "font.hpp"
+#include "app/client.hpp"
+#include "render/font.hpp"
 #include "gl_context.hpp"
-#include "renderer.hpp"
-#include "ui.hpp"
+#include "render/renderer.hpp"
+#include "ui/ui.hpp"
 
 namespace {
 

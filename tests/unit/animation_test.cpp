@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "model.hpp"
+#include "render/model.hpp"
 
 namespace {
 

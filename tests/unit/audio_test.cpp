@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "audio.hpp"
-#include "client.hpp"
+#include "audio/audio.hpp"
+#include "app/client.hpp"
 
 // The "disk" driver writes what the device plays to a file, so the tests can check what came out.
 class AudioDevice : public ::testing::Test {

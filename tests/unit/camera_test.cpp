@@ -1,11 +1,11 @@
 // The world camera's maths, without a window or GL context.
 #include <gtest/gtest.h>
 
-#include "camera.hpp"
-#include "client.hpp"
+#include "render/camera.hpp"
+#include "app/client.hpp"
 #include "entity.hpp"
-#include "renderer.hpp"
-#include "ui.hpp"
+#include "render/renderer.hpp"
+#include "ui/ui.hpp"
 
 static Camera default_camera(v3 target = {}) {
   Camera c;

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "client.hpp"
-#include "config_file.hpp"
+#include "app/client.hpp"
+#include "app/config_file.hpp"
 
 // Each test works in a fresh temporary folder, since the writer only ever writes "config.ini" there.
 class ConfigFile : public ::testing::Test {

@@ -1,9 +1,9 @@
 // Font baking, glyph lookup and text measuring, all without a GL context.
 #include <gtest/gtest.h>
 
-#include "font.hpp"
-#include "renderer.hpp"
-#include "ui.hpp"
+#include "render/font.hpp"
+#include "render/renderer.hpp"
+#include "ui/ui.hpp"
 
 static const char* test_font_path() {
   static const char* candidates[] = {VALMIRE_SOURCE_DIR "/assets/fonts/FiraCode-Regular.ttf",

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "model.hpp"
+#include "render/model.hpp"
 #include "registry.hpp"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "model.hpp"
+#include "render/model.hpp"
 
 namespace {
 

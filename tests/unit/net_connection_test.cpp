@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "net_peer.hpp"
-#include "renderer.hpp"
-#include "terrain.hpp"
+#include "render/renderer.hpp"
+#include "render/terrain.hpp"
 
 namespace {
 

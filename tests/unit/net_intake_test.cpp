@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "chat_intake.hpp"
+#include "net/chat_intake.hpp"
 #include "net_peer.hpp"
 #include "state_body.hpp"
 

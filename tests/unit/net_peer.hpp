@@ -8,9 +8,9 @@
 
 #include <vector>
 
-#include "client.hpp"
+#include "app/client.hpp"
 #include "location.hpp"
-#include "net.hpp"
+#include "net/net.hpp"
 #include "registry.hpp"
 
 struct ScriptedPeer {

@@ -3,7 +3,7 @@
 #include <glad/gl.h>
 #include <gtest/gtest.h>
 
-#include "renderer.hpp"
+#include "render/renderer.hpp"
 
 namespace {
 

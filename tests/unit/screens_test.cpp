@@ -4,8 +4,8 @@
 
 #include "location.hpp"
 #include "net_peer.hpp"
-#include "screens.hpp"
-#include "ui.hpp"
+#include "screens/screens.hpp"
+#include "ui/ui.hpp"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "chat_intake.hpp"
-#include "client.hpp"
-#include "net.hpp"
+#include "net/chat_intake.hpp"
+#include "app/client.hpp"
+#include "net/net.hpp"
 #include "registry.hpp"
 
 struct ServerProcess {

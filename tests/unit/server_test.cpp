@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "client.hpp"
+#include "app/client.hpp"
 #include "items.hpp"
 #include "png.hpp"
 #include "pwhash.hpp"

@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "chat_intake.hpp"
-#include "client.hpp"
-#include "input.hpp"
-#include "renderer.hpp"
+#include "net/chat_intake.hpp"
+#include "app/client.hpp"
+#include "app/input.hpp"
+#include "render/renderer.hpp"
 #include "spells.hpp"
-#include "ui.hpp"
+#include "ui/ui.hpp"
 
 static SDL_Event key_event(u32 type, SDL_Keycode key, bool repeat = false) {
   SDL_Event e = {};

@@ -12,8 +12,8 @@
 #pragma GCC diagnostic pop
 #include <stb_image.h>
 
-#include "renderer.hpp"
-#include "terrain.hpp"
+#include "render/renderer.hpp"
+#include "render/terrain.hpp"
 
 // The generated atlas: 8 blocks of 4 x 5 cells a row, three block rows for the 22 kinds.
 static const v2 atlas = {2048, 960};

@@ -2,10 +2,10 @@
 // Shared set-up of the UI tests: a baked font, a known window and simulated frames, all without GL.
 #include <gtest/gtest.h>
 
-#include "client.hpp"
-#include "font.hpp"
-#include "renderer.hpp"
-#include "ui.hpp"
+#include "app/client.hpp"
+#include "render/font.hpp"
+#include "render/renderer.hpp"
+#include "ui/ui.hpp"
 
 inline const char* ui_test_font_path() {
   static const char* candidates[] = {VALMIRE_SOURCE_DIR "/assets/fonts/FiraCode-Regular.ttf",

@@ -3,7 +3,7 @@
 // that put entities of real kinds into the storage.
 #include <gtest/gtest.h>
 
-#include "client.hpp"
+#include "app/client.hpp"
 #include "location.hpp"
 #include "physics.hpp"
 #include "registry.hpp"

@@ -1,0 +1,154 @@
+#pragma once
+// The client's state record `game` and the spine of the program: screens, frame clock, hooks.
+#include <SDL2/SDL.h>
+
+#include "audio/audio.hpp"
+#include "config.hpp"
+#include "app/config_file.hpp"
+#include "app/input.hpp"
+#include "math.hpp"
+#include "render/model.hpp"
+#include "packet.hpp"
+#include "types.hpp"
+#include "ui/ui.hpp"
+#include "net/world_map_intake.hpp"
+
+struct Location;
+struct Entity;
+struct Contact;
+
+enum Screen : u32 {
+  Screen_PreLoading = 0,
+  Screen_Login = 1,
+  Screen_Lobby = 2,
+  Screen_Loading = 3,
+  Screen_World = 4,
+  Screen_WorldMenu = 5,
+  Screen_Test = 6,
+  Screen_Num,
+};
+
+constexpr const char* BUILD_STAMP = "2026-07-29T20:11";
+constexpr const char* GAME_VERSION = "0.1.1";
+constexpr int FRAME_STATS_MAX = 60;
+// The frame time the loop keeps to when the display offers no vertical sync.
+constexpr Duration FRAME_PACE = {16666667ull};
+constexpr int DEBUG_LOG_MESSAGES_MAX = 64;
+constexpr int DEBUG_LOG_MESSAGE_LEN = 256;
+
+struct FrameStat {
+  Duration elapsed;
+  u64 frame = 0;
+};
+
+struct GameDebug {
+  FrameStat frames_stats[FRAME_STATS_MAX];
+  int frames_stats_index = 0;
+  struct {
+    char messages[DEBUG_LOG_MESSAGES_MAX][DEBUG_LOG_MESSAGE_LEN];
+    int nmessages = 0;
+  } log;
+  bool use_wasd = false;
+  bool try_stuff = false;
+  bool show_inspector = false;
+  bool free_camera = false;
+};
+
+// The login screen's fields and the request waiting for its answer.
+struct LoginScreen {
+  TextInput login;
+  TextInput password;
+  RequestType request_type_in_progress = RequestType_None;
+};
+
+// The lobby screen's state; the network fills `lobby`.
+struct LobbyScreen {
+  Lobby lobby = {};
+  bool creating_mode = false;
+  TextInput new_name;
+  bool creation_in_progress = false;
+  u32 creation_seq = 0;  // the create request's sequence number: later heartbeats must not hide its answer
+  bool enter_in_progress = false;
+};
+
+struct Game {
+  // Frame clock and screens.
+  f32 dt = 0;
+  Time time;
+  u64 frame = 0;
+  Time server_time;
+  GameTime game_time;
+  bool paused = false;
+  int updates_requested = 0;
+  Screen screen = Screen_PreLoading;
+  bool fullscreen = false;
+  Arena* tmp_arena = nullptr;
+  GameDebug debug;
+  const char* player_name = nullptr;
+  bool should_quit = false;
+  bool vsync = false;
+
+  // Window and input.
+  SDL_Window* window = nullptr;
+  v2 window_size = {};
+  InputModifiers modifiers = {};
+  u32 mouse_went_down = 0;
+  u32 mouse_is_down = 0;
+  u32 mouse_went_up = 0;
+  Wheel wheel;
+  v2 mouse_world = {};
+  v2 mouse_delta = {};
+  u8 wasd = 0;  // held movement keys: W 1, A 2, S 4, D 8
+  u8 last_wasd = 0;
+  bool skip_lmb_up = false;  // the next left release ends a press already used
+  HotkeyHandler lmb_handler = nullptr;
+  HotkeyHandler rmb_handler = nullptr;
+
+  // The world the client mirrors.
+  Location* location = nullptr;
+  Entity* player = nullptr;
+  u32 hovered_id = 0;
+  LoginScreen login_screen;
+  LobbyScreen lobby_screen;
+  WorldMap world_map;
+  AdminBlock admin;
+
+  Config config;
+  Audio audio;
+
+  // Models per entity kind (loaded on first sight) and the fixed models loaded at start.
+  EntityModels entity_models[256];
+  GameModels models;
+  Texture test_texture;
+
+  Game() { debug.use_wasd = true; }
+};
+
+extern Game game;
+
+const char* screen_name(Screen s);
+void set_screen(Screen s);
+void update_and_draw();
+void pre_loading_screen();
+void draw_build_version();
+void toggle_pause();
+void request_gameplay_updates(int n);
+void teleport(v2 dst);
+void set_dst(v2 dst);
+void set_dir(v2 dir);
+void debug_log(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void debugf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// A local line in the chat, without sender.
+void chatf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// The frame clock, split out of the loop so it can be driven directly.
+void frame_clock_advance(Duration elapsed);
+void frame_stats_record(Duration cost);
+
+void init_window();
+void update_window_size();
+
+// Start-up, the frame loop and shutdown.
+bool game_start();
+void game_run_frame(Time& last);
+void game_shutdown();

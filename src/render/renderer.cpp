@@ -1,0 +1,544 @@
+// The renderer core: context and fixed state, programs, the transform stack, off-screen targets, bloom, lights.
+#include <glad/gl.h>
+
+#include "app/client.hpp"
+#include "location.hpp"
+#include "app/platform.hpp"
+#include "render/renderer.hpp"
+
+Renderer renderer;
+
+#define gl_log(...)                                \
+  do {                                             \
+    if (renderer.settings.verbose) printf(__VA_ARGS__); \
+  } while (0)
+
+void gl_assert() {
+  GLenum err = glGetError();
+  assert(err == GL_NO_ERROR);
+}
+
+// --- debug output
+
+static const char* gl_debug_source_name(GLenum source) {
+  switch (source) {
+    case GL_DEBUG_SOURCE_API: return "API";
+    case GL_DEBUG_SOURCE_WINDOW_SYSTEM: return "WINDOW SYSTEM";
+    case GL_DEBUG_SOURCE_SHADER_COMPILER: return "SHADER COMPILER";
+    case GL_DEBUG_SOURCE_THIRD_PARTY: return "THIRD PARTY";
+    case GL_DEBUG_SOURCE_APPLICATION: return "APPLICATION";
+    case GL_DEBUG_SOURCE_OTHER: return "OTHER";
+    default: return "UNKNOWN";
+  }
+}
+
+static const char* gl_debug_type_name(GLenum type) {
+  switch (type) {
+    case GL_DEBUG_TYPE_ERROR: return "ERROR";
+    case GL_DEBUG_TYPE_DEPRECATED_BEHAVIOR: return "DEPRECATED_BEHAVIOR";
+    case GL_DEBUG_TYPE_UNDEFINED_BEHAVIOR: return "UNDEFINED_BEHAVIOR";
+    case GL_DEBUG_TYPE_PORTABILITY: return "PORTABILITY";
+    case GL_DEBUG_TYPE_PERFORMANCE: return "PERFORMANCE";
+    case GL_DEBUG_TYPE_OTHER: return "OTHER";
+    case GL_DEBUG_TYPE_MARKER: return "MARKER";
+    default: return "UNKNOWN";
+  }
+}
+
+static const char* gl_debug_severity_name(GLenum severity) {
+  switch (severity) {
+    case GL_DEBUG_SEVERITY_NOTIFICATION: return "NOTIFICATION";
+    case GL_DEBUG_SEVERITY_HIGH: return "HIGH";
+    case GL_DEBUG_SEVERITY_MEDIUM: return "MEDIUM";
+    case GL_DEBUG_SEVERITY_LOW: return "LOW";
+    default: return "UNKNOWN";
+  }
+}
+
+void gl_debug_message_callback(u32 source, u32 type, u32 id, u32 severity, int length, const char* message,
+                               const void* user) {
+  (void)length;
+  (void)user;
+  if (severity != GL_DEBUG_SEVERITY_HIGH && severity != GL_DEBUG_SEVERITY_MEDIUM) return;
+  fprintf(stderr, "gl: [%s %s %s] %u: %s\n", gl_debug_source_name(source), gl_debug_type_name(type),
+          gl_debug_severity_name(severity), id, message);
+  // Compile and link failures are judged by reload_shader, which keeps the old program on a rebuild;
+  // some drivers also report them here at high severity.
+  if (severity == GL_DEBUG_SEVERITY_HIGH && source != GL_DEBUG_SOURCE_SHADER_COMPILER) panic("gl error\n");
+}
+
+// --- programs
+
+static const char* const uniform_names[] = {
+    "sampler", "time",   "tintColor", "mvp",           "model",    "local_transform", "joint_transforms", "light_dir",
+    "lights",  "camera_pos", "camera_target_pos", "shadow", "opacity", "ambient", "alpha_threshold", "angle",
+    "sector",  "gradient", "is_animated", "flip", "vision_radius", "viewport",
+};
+
+static void lookup_uniforms(Shader& s) {
+  int* locs[] = {&s.sampler_loc, &s.time_loc, &s.tint_color_loc, &s.mvp_loc, &s.model_loc, &s.local_transform_loc,
+                 &s.joint_transforms_loc, &s.light_dir_loc, &s.lights_loc, &s.camera_pos_loc,
+                 &s.camera_target_pos_loc, &s.shadow_loc, &s.opacity_loc, &s.ambient_loc, &s.alpha_threshold_loc,
+                 &s.angle_loc, &s.sector_loc, &s.gradient_loc, &s.is_animated_loc, &s.flip_loc,
+                 &s.vision_radius_loc, &s.viewport_loc};
+  static_assert(sizeof(locs) / sizeof(locs[0]) == sizeof(uniform_names) / sizeof(uniform_names[0]));
+  for (int i = 0; i < len(uniform_names); i++) *locs[i] = glGetUniformLocation(s.program, uniform_names[i]);
+}
+
+struct ShaderSource {
+  char* text = nullptr;
+  size_t size = 0;
+};
+
+static ShaderSource read_shader_source(const char* file, const char* format) {
+  Path path;
+  snprintf(path.buffer, sizeof(path.buffer), "%s/%s", renderer.shader_dir, file);
+  ShaderSource src;
+  src.text = (char*)SDL_LoadFile(path.buffer, &src.size);
+  if (!src.text) {
+    printf(format, path.buffer, platform_error());
+    fflush(stdout);
+    abort();
+  }
+  return src;
+}
+
+static void print_shader_log(GLuint object, bool program) {
+  char log[4096] = {};
+  GLsizei n = 0;
+  if (program)
+    glGetProgramInfoLog(object, sizeof(log), &n, log);
+  else
+    glGetShaderInfoLog(object, sizeof(log), &n, log);
+  if (n > 0) printf("%s\n", log);
+}
+
+bool reload_shader(Shader& shader, const char* vs, const char* fs) {
+  ShaderSource vs_src = read_shader_source(vs, "Failed to load shader [%s] : %s\n");
+  GLuint vertex = glCreateShader(GL_VERTEX_SHADER);
+  const GLchar* vs_texts[1] = {vs_src.text};
+  GLint vs_lens[1] = {(GLint)vs_src.size};
+  glShaderSource(vertex, 1, vs_texts, vs_lens);
+  glCompileShader(vertex);
+  SDL_free(vs_src.text);
+  GLint ok = 0;
+  glGetShaderiv(vertex, GL_COMPILE_STATUS, &ok);
+  if (!ok) {
+    printf("gl: vertex shader(%s) compilation failed\n", vs);
+    print_shader_log(vertex, false);
+  }
+
+  ShaderSource fs_src = read_shader_source(fs, "Failed to load shader [%s]: %s\n");
+  ShaderSource prelude = read_shader_source("light.frag", "Failed to load shader [%s]: %s\n");
+  GLuint fragment = glCreateShader(GL_FRAGMENT_SHADER);
+  // The prelude carries the version line and the shared lighting, so it must come first.
+  const GLchar* fs_texts[2] = {prelude.text, fs_src.text};
+  GLint fs_lens[2] = {(GLint)prelude.size, (GLint)fs_src.size};
+  glShaderSource(fragment, 2, fs_texts, fs_lens);
+  glCompileShader(fragment);
+  SDL_free(fs_src.text);
+  SDL_free(prelude.text);
+  glGetShaderiv(fragment, GL_COMPILE_STATUS, &ok);
+  if (!ok) {
+    printf("gl: fragment shader(%s) compilation failed\n", fs);
+    print_shader_log(fragment, false);
+  }
+
+  GLuint program = glCreateProgram();
+  glAttachShader(program, vertex);
+  glAttachShader(program, fragment);
+  glLinkProgram(program);
+  glDeleteShader(vertex);
+  glDeleteShader(fragment);
+  glGetProgramiv(program, GL_LINK_STATUS, &ok);
+  if (ok) {
+    renderer.shaders_info.broken_shader = nullptr;
+    if (shader.program) {
+      glDeleteProgram(shader.program);
+      gl_log("gl: Reloading shader '%s' [%d] -> [%d]\n", shader.name, (int)shader.program, (int)program);
+    } else {
+      gl_log("gl: Compiled shader '%s' [%d]\n", shader.name, (int)program);
+    }
+    shader.program = program;
+    lookup_uniforms(shader);
+    gl_assert();
+    return true;
+  }
+
+  char log[4096] = {};
+  glGetProgramInfoLog(program, sizeof(log), nullptr, log);
+  printf("gl: Link Error for shader '%s':\n%s\n", shader.name ? shader.name : "", log);
+  fflush(stdout);
+  glDeleteProgram(program);
+  // A program that never built leaves nothing to draw with.
+  if (!shader.program) abort();
+  renderer.shaders_info.broken_shader = &shader;
+  return false;
+}
+
+void load_shader(Shader& shader, const char* name, const char* vs, const char* fs) {
+  shader.name = name;
+  shader.vs_filename = vs;
+  shader.fs_filename = fs;
+  reload_shader(shader, vs, fs);
+  ShadersInfo& info = renderer.shaders_info;
+  assert(info.nshaders < len(info.list));
+  info.list[info.nshaders++] = &shader;
+}
+
+Shader load_shader(const char* vs, const char* fs) {
+  Shader shader = {};
+  shader.name = "temp";
+  shader.vs_filename = vs;
+  shader.fs_filename = fs;
+  reload_shader(shader, vs, fs);
+  return shader;
+}
+
+void load_shaders() {
+  Shaders& s = renderer.shaders;
+  load_shader(s.sprite, "sprite", "quad.vert", "sprite.frag");
+  load_shader(s.rect, "rect", "quad.vert", "rect.frag");
+  load_shader(s.text, "text", "text.vert", "text.frag");
+  load_shader(s.shape, "shape", "shape.vert", "shape.frag");
+  load_shader(s.sphere, "sphere", "sphere.vert", "sphere.frag");
+  load_shader(s.tile, "tile", "tile.vert", "tile.frag");
+  load_shader(s.line, "line", "line.vert", "line.frag");
+  load_shader(s.point, "point", "point.vert", "solid.frag");
+  load_shader(s.triangle, "triangle", "triangle.vert", "solid.frag");
+  load_shader(s.model, "model", "model.vert", "model.frag");
+  load_shader(s.shadowmap, "shadowmap", "shadowmap.vert", "shadowmap.frag");
+  load_shader(s.cubemap, "cubemap", "cubemap.vert", "cubemap.frag");
+  load_shader(s.slash, "slash", "simple.vert", "slash.frag");
+  load_shader(s.hit, "hit", "simple_quad.vert", "hit.frag");
+  load_shader(s.fire, "fire", "simple_quad.vert", "fire.frag");
+  load_shader(s.flames, "flames", "flames.vert", "flames.frag");
+  load_shader(s.sprint_aura, "sprint_aura", "simple_quad.vert", "sprint_aura.frag");
+  load_shader(s.instanced, "instanced", "instanced.vert", "instanced.frag");
+  load_shader(s.stars, "stars", "stars.vert", "stars.frag");
+  load_shader(s.test, "test", "test.vert", "test.frag");
+  load_shader(s.item, "item", "item.vert", "item.frag");
+  load_shader(s.blur, "blur", "composite.vert", "blur.frag");
+  load_shader(s.composite, "composite", "composite.vert", "composite.frag");
+}
+
+// Programs are only built at start-up; these hooks stay for a future file watcher.
+void reload_shaders() {}
+void setup_shaders_watcher() {}
+
+void use_shader(Shader& shader) {
+  glUseProgram(shader.program);
+  renderer.last_shader = &shader;
+}
+
+// --- transforms and uniforms
+
+void push_transform(m4 m) {
+  assert(renderer.ntransforms < len(renderer.transforms));
+  renderer.transforms[renderer.ntransforms++] = m;
+}
+
+void pop_transform() {
+  assert(renderer.ntransforms > 1);
+  renderer.ntransforms--;
+}
+
+m4 current_transform() {
+  assert(renderer.ntransforms > 0);
+  return renderer.transforms[renderer.ntransforms - 1];
+}
+
+void set_matrix(int location, const m4& m) { glUniformMatrix4fv(location, 1, GL_TRUE, m.elements); }
+
+void set_model_matrix(Shader& shader, m4 model) { set_matrix(shader.mvp_loc, current_transform() * model); }
+
+void clear_model_matrix(Shader& shader) { set_matrix(shader.mvp_loc, current_transform()); }
+
+void set_time(Shader& shader, f32 t) { glUniform1f(shader.time_loc, t); }
+
+void set_tint_color(Shader& shader, Color c) { glUniform4f(shader.tint_color_loc, c.r, c.g, c.b, c.a); }
+
+// --- targets
+
+static void assert_bound_framebuffer_complete() {
+  assert(glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE);
+}
+
+static GLuint create_target_texture(GLenum format, GLenum filter) {
+  GLuint t = 0;
+  glCreateTextures(GL_TEXTURE_2D, 1, &t);
+  glTextureStorage2D(t, 1, format, RENDER_TARGET_SIZE, RENDER_TARGET_SIZE);
+  glTextureParameteri(t, GL_TEXTURE_MIN_FILTER, filter);
+  glTextureParameteri(t, GL_TEXTURE_MAG_FILTER, filter);
+  glTextureParameteri(t, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTextureParameteri(t, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  return t;
+}
+
+void prepare_hdr() {
+  const int size = RENDER_TARGET_SIZE;
+  const GLenum both[2] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
+
+  glCreateFramebuffers(1, &renderer.msaa_fbo);
+  renderer.msaa_hdr_texture_id = create_target_texture(GL_RGBA16F, GL_NEAREST);
+  renderer.msaa_brightness_texture_id = create_target_texture(GL_RGBA16F, GL_NEAREST);
+  glNamedFramebufferTexture(renderer.msaa_fbo, GL_COLOR_ATTACHMENT0, renderer.msaa_hdr_texture_id, 0);
+  glNamedFramebufferTexture(renderer.msaa_fbo, GL_COLOR_ATTACHMENT1, renderer.msaa_brightness_texture_id, 0);
+  glNamedFramebufferDrawBuffers(renderer.msaa_fbo, 2, both);
+  glBindFramebuffer(GL_FRAMEBUFFER, renderer.msaa_fbo);
+  assert_bound_framebuffer_complete();
+
+  glCreateFramebuffers(1, &renderer.hdr_fbo);
+  glCreateRenderbuffers(1, &renderer.hdr_depth_rbo);
+  GLuint color = 0, bright = 0;
+  if (renderer.settings.enable_msaa) {
+    glCreateTextures(GL_TEXTURE_2D_MULTISAMPLE, 1, &color);
+    glCreateTextures(GL_TEXTURE_2D_MULTISAMPLE, 1, &bright);
+    glTextureStorage2DMultisample(color, 4, GL_RGB16F, size, size, GL_TRUE);
+    glTextureStorage2DMultisample(bright, 4, GL_RGB16F, size, size, GL_TRUE);
+    glNamedRenderbufferStorageMultisample(renderer.hdr_depth_rbo, 4, GL_DEPTH_COMPONENT32F, size, size);
+  } else {
+    color = create_target_texture(GL_RGBA16F, GL_NEAREST);
+    bright = create_target_texture(GL_RGBA16F, GL_NEAREST);
+    glNamedRenderbufferStorage(renderer.hdr_depth_rbo, GL_DEPTH_COMPONENT32F, size, size);
+  }
+  renderer.hdr_texture = {color, size, size, 0};
+  renderer.brightness_texture = {bright, size, size, 0};
+  glNamedFramebufferTexture(renderer.hdr_fbo, GL_COLOR_ATTACHMENT0, color, 0);
+  glNamedFramebufferTexture(renderer.hdr_fbo, GL_COLOR_ATTACHMENT1, bright, 0);
+  glNamedFramebufferRenderbuffer(renderer.hdr_fbo, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, renderer.hdr_depth_rbo);
+  glNamedFramebufferDrawBuffer(renderer.hdr_fbo, GL_COLOR_ATTACHMENT0);
+  glBindFramebuffer(GL_FRAMEBUFFER, renderer.hdr_fbo);
+  GLenum err = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+  assert(err == GL_FRAMEBUFFER_COMPLETE);
+
+  glCreateSamplers(1, &renderer.blur_sampler);
+  glSamplerParameteri(renderer.blur_sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glSamplerParameteri(renderer.blur_sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glSamplerParameteri(renderer.blur_sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glSamplerParameteri(renderer.blur_sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+
+  glCreateFramebuffers(2, renderer.blur_fbo);
+  for (int i = 0; i < 2; i++) {
+    renderer.blur_texture_ids[i] = create_target_texture(GL_RGBA16F, GL_LINEAR);
+    glNamedFramebufferTexture(renderer.blur_fbo[i], GL_COLOR_ATTACHMENT0, renderer.blur_texture_ids[i], 0);
+    glNamedFramebufferDrawBuffer(renderer.blur_fbo[i], GL_COLOR_ATTACHMENT0);
+    glBindFramebuffer(GL_FRAMEBUFFER, renderer.blur_fbo[i]);
+    assert_bound_framebuffer_complete();
+  }
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  gl_assert();
+}
+
+void bind_default_framebuffer() {
+  glBindFramebuffer(GL_FRAMEBUFFER, renderer.settings.enable_postprocessing ? renderer.hdr_fbo : 0);
+  glViewport(0, 0, renderer.window_width, renderer.window_height);
+}
+
+void enable_brightness_attachment() {
+  if (!renderer.settings.enable_postprocessing) return;
+  const GLenum both[2] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
+  glNamedFramebufferDrawBuffers(renderer.hdr_fbo, 2, both);
+}
+
+void disable_brightness_attachment() {
+  if (!renderer.settings.enable_postprocessing) return;
+  glNamedFramebufferDrawBuffer(renderer.hdr_fbo, GL_COLOR_ATTACHMENT0);
+}
+
+void draw_clear(Color c) {
+  bind_default_framebuffer();
+  enable_brightness_attachment();
+  // Only the window-sized corner of the 4096-square target is ever drawn, so only it is cleared.
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(0, 0, renderer.window_width, renderer.window_height);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+  glClearBufferfv(GL_COLOR, 0, c.elements);
+  if (renderer.settings.enable_postprocessing) {
+    const f32 black[4] = {0, 0, 0, 1};
+    glClearBufferfv(GL_COLOR, 1, black);
+  }
+  const f32 depth = 1.0f;
+  glClearBufferfv(GL_DEPTH, 0, &depth);
+  glDisable(GL_SCISSOR_TEST);
+  disable_brightness_attachment();
+}
+
+void post_process() {
+  renderer.blur_passes = 0;
+  if (!renderer.settings.enable_postprocessing) return;
+  int w = renderer.window_width, h = renderer.window_height;
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_BLEND);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_SCISSOR_TEST);
+
+  GLuint scene = renderer.msaa_hdr_texture_id, bright = renderer.msaa_brightness_texture_id;
+  if (renderer.settings.enable_msaa) {
+    for (int i = 0; i < 2; i++) {
+      glNamedFramebufferReadBuffer(renderer.hdr_fbo, GL_COLOR_ATTACHMENT0 + i);
+      glNamedFramebufferDrawBuffer(renderer.msaa_fbo, GL_COLOR_ATTACHMENT0 + i);
+      glBlitNamedFramebuffer(renderer.hdr_fbo, renderer.msaa_fbo, 0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT,
+                             GL_NEAREST);
+    }
+    glNamedFramebufferReadBuffer(renderer.hdr_fbo, GL_COLOR_ATTACHMENT0);
+  } else {
+    // Without multisampling there is nothing to resolve: the scene target is read directly.
+    scene = renderer.hdr_texture.id;
+    bright = renderer.brightness_texture.id;
+  }
+
+  Shader& blur = renderer.shaders.blur;
+  use_shader(blur);
+  glBindVertexArray(renderer.quad_vao);
+  glUniform2i(blur.viewport_loc, w, h);
+  glViewport(0, 0, w, h);
+  // Each bilinear tap averages two neighbouring texels: half the fetches of a plain Gaussian, which is
+  // most of the frame's cost on a software rasteriser.
+  glBindSampler(0, renderer.blur_sampler);
+  glBindFramebuffer(GL_FRAMEBUFFER, renderer.blur_fbo[0]);
+  glUniform1i(blur.flip_loc, 0);
+  glBindTextureUnit(0, bright);
+  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  renderer.blur_passes++;
+  int hz = 0;
+  for (int pass = 0; pass < 5; pass++) {
+    hz = 1 - hz;
+    glBindFramebuffer(GL_FRAMEBUFFER, renderer.blur_fbo[hz]);
+    glUniform1i(blur.flip_loc, hz);
+    glBindTextureUnit(0, renderer.blur_texture_ids[1 - hz]);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    renderer.blur_passes++;
+  }
+
+  glBindSampler(0, 0);
+
+  Shader& composite = renderer.shaders.composite;
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  use_shader(composite);
+  glBindTextureUnit(0, scene);
+  glBindTextureUnit(1, renderer.blur_texture_ids[1]);
+  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  glBindTextureUnit(0, 0);
+  glBindTextureUnit(1, 0);
+  glBindVertexArray(0);
+  glUseProgram(0);
+  glEnable(GL_BLEND);
+  gl_assert();
+}
+
+// --- lights
+
+void clear_lights() {
+  renderer.nlights = 0;
+  for (Light& l : renderer.lights) l = {};
+}
+
+bool add_light(v3 pos, Color color, f32 radius) {
+  if (renderer.nlights >= len(renderer.lights)) return false;
+  Light& l = renderer.lights[renderer.nlights++];
+  l.type = 1;
+  l.pos = pos;
+  l.color = {{color.r, color.g, color.b}};
+  l.radius = radius;
+  return true;
+}
+
+v3 ambient_light_at(bool dungeon, int hour) {
+  if (dungeon) return {{0.4f, 0.4f, 0.4f}};
+  if (hour >= 6 && hour <= 18) return {{1, 1, 1}};
+  if (hour >= 19 && hour <= 21) return {{0.75f, 0.75f, 0.75f}};
+  return {{0.5f, 0.5f, 0.5f}};
+}
+
+void update_lights() {
+  renderer.light_pos = {{-0.3f, -0.3f, 1.0f}};
+  Shader* programs[2] = {&renderer.shaders.model, &renderer.shaders.tile};
+  for (Shader* s : programs) {
+    use_shader(*s);
+    int loc = LIGHTS_UNIFORM_LOCATION;
+    for (const Light& l : renderer.lights) {
+      glUniform1i(loc, l.type);
+      glUniform3fv(loc + 1, 1, l.pos.elements);
+      glUniform3fv(loc + 2, 1, l.color.elements);
+      glUniform1f(loc + 3, l.radius);
+      loc += 4;
+    }
+  }
+  bool dungeon = game.location && game.location->type == LocationType_Dungeon;
+  renderer.ambient_light = ambient_light_at(dungeon, game.game_time.hour);
+}
+
+// --- start-up
+
+void init_opengl() {
+  Measure measure = measure_start("gl");
+  SDL_GLContext context = SDL_GL_CreateContext(game.window);
+  if (!context) panic("Couldn't create OpenGL context: %s\n", platform_error());
+  int version = gladLoadGL((GLADloadfunc)SDL_GL_GetProcAddress);
+  if (!version) panic("Couldn't load OpenGL functions\n");
+  gl_log("GL %d.%d\n", version / 10000, version % 10000);
+  gl_log("gl: vendor: %s\n", (const char*)glGetString(GL_VENDOR));
+  gl_log("gl: renderer: %s\n", (const char*)glGetString(GL_RENDERER));
+  gl_log("gl: version: %s\n", (const char*)glGetString(GL_VERSION));
+  gl_log("gl: glsl version: %s\n", (const char*)glGetString(GL_SHADING_LANGUAGE_VERSION));
+
+  glDebugMessageCallback(gl_debug_message_callback, nullptr);
+  glDebugMessageControl(GL_DONT_CARE, GL_DONT_CARE, GL_DONT_CARE, 0, nullptr, GL_TRUE);
+  glEnable(GL_DEBUG_OUTPUT);
+
+  glEnable(GL_MULTISAMPLE);
+  glEnable(GL_SAMPLE_ALPHA_TO_COVERAGE);
+
+  GLint max_samples = 0, max_texture_size = 0, max_combined = 0, max_units = 0;
+  GLfloat line_widths[2] = {};
+  glGetIntegerv(GL_MAX_SAMPLES, &max_samples);
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_texture_size);
+  glGetIntegerv(GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS, &max_combined);
+  glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &max_units);
+  glGetFloatv(GL_ALIASED_LINE_WIDTH_RANGE, line_widths);
+  gl_log("gl: max MSAA %dx\n", max_samples);
+  gl_log("gl: texture Max size: %d\n", max_texture_size);
+  gl_log("gl: max combined texture units: %d\n", max_combined);
+  gl_log("gl: max texture image units: %d\n", max_units);
+  gl_log("gl: line width range: %f-%f\n", line_widths[0], line_widths[1]);
+
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+
+  setup_shaders_watcher();
+  load_shaders();
+  load_default_texture();
+  measure.report("shaders");
+
+  glCreateVertexArrays(1, &renderer.quad_vao);
+  prepare_test();
+  prepare_rect();
+  prepare_circle();
+  prepare_sprite();
+  prepare_gradient();
+  prepare_line();
+  prepare_shape();
+  prepare_sphere();
+  prepare_hdr();
+  prepare_shadowmap();
+  prepare_cubemap();
+  prepare_particles();
+  prepare_stars();
+  glCreateVertexArrays(1, &renderer.instanced_vao);
+  measure.report("prepares");
+
+  renderer.icons_texture = load_texture("assets/icons.png");
+  renderer.fire_texture = load_texture("assets/fire.png");
+  renderer.flame_texture = load_texture("assets/flame.png");
+  renderer.tiles_texture = load_texture("assets/tiles.png");
+  renderer.tiles_texture_tile_size = 64;
+  measure.report("textures & tiles");
+
+  push_transform(m4_identity());
+  gl_assert();
+  measure.end();
+}

@@ -1,0 +1,68 @@
+// The world menu: an overlay on the running world with music and sound settings, the lobby and quit.
+#include "app/client.hpp"
+#include "net/net.hpp"
+#include "render/renderer.hpp"
+#include "screens/screens.hpp"
+#include "ui/ui.hpp"
+
+Text gain_percent_label(f32 gain) { return tprintf("%3d%%", (int)(100.0f * gain)); }
+
+static void world_menu_events() {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    register_input_event(event);
+    if (event.type != SDL_KEYDOWN) continue;
+    SDL_Keycode key = event.key.keysym.sym;
+    if (key == SDLK_ESCAPE || key == SDLK_F10) set_screen(Screen_World);
+  }
+}
+
+void world_menu_screen() {
+  net_update();
+  world_menu_events();
+  update_world();
+  draw_world_screen();
+  if (game.screen != Screen_WorldMenu) return;
+
+  v2 centre = {0.5f * (f32)renderer.window_width, 0.5f * (f32)renderer.window_height};
+  UiElement* menu = ui_div("world-screen-menu", centre);
+  menu->floating = true;
+  menu->anchor = {0.5f, 0.5f};
+  menu->bg_color = theme.bg_color;
+  menu->border_color = theme.border_color;
+  menu->pad = theme.pad.extra_large;
+  bool back = ui_button("Back").clicked;
+  UiElement* music = ui_text("Music");
+  if (ui_get_prev_state(music).hovered) {
+    set_tooltip(ui.mouse, v2{0, 1.25f}, tprintf("Track: %s", game.audio.music_track_name));
+  }
+  UiElement* controls = ui_begin_layout("music-controls", {});
+  controls->direction = Ui_Horizontal;
+  controls->gap = theme.gap.medium;
+  if (ui_button("Next Track").clicked) load_next_music_track();
+  ui_end_layout();
+  if (ui_slider_with_label("music-gain", &game.config.music_gain, gain_percent_label(game.config.music_gain)).changed) {
+    set_music_gain();
+  }
+  ui_text("Sound Effects:");
+  ui_slider_with_label("sound-gain", &game.config.sound_gain, gain_percent_label(game.config.sound_gain));
+  ui_hr();
+  bool lobby = ui_button("Lobby").clicked;
+  ui_hr();
+  ui_textf("Server: %s", game.config.server_name);
+  ui_textf("Version: %s", GAME_VERSION);
+  ui_textf("Build: %s", BUILD_STAMP);
+  if (ui_button("Quit").clicked) {
+    // Quitting from here leaves the menu too: the settings changed in it are kept.
+    save_config();
+    game.should_quit = true;
+  }
+  ui_end_layout();
+
+  if (back) {
+    set_screen(Screen_World);
+  } else if (lobby) {
+    net_send_quit();
+    set_screen(Screen_Lobby);
+  }
+}
