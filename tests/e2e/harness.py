@@ -97,20 +97,13 @@ class Process:
         with open(self.err_path, "rb") as f:
             return f.read().decode(errors="replace")
 
-    def wait_for_output(self, text, timeout=60, stream="stdout"):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            if text in (self.stdout() if stream == "stdout" else self.stderr()):
-                return True
-            if self.proc.poll() is not None:
-                return text in (self.stdout() if stream == "stdout" else self.stderr())
-            time.sleep(0.1)
-        return False
+    def wait_for_output(self, text, timeout=60):
+        return self.wait_for(lambda out: text in out, timeout)
 
     def wait_for(self, predicate, timeout=60):
-        """Waits until predicate(stdout) holds."""
+        """Waits until predicate(stdout) holds, or the program has ended."""
         deadline = time.time() + timeout
-        while time.time() < deadline:
+        while time.time() < deadline and self.proc.poll() is None:
             if predicate(self.stdout()):
                 return True
             time.sleep(0.1)

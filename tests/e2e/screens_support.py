@@ -49,16 +49,8 @@ def start_client_in_workdir(s, config_text_):
     return s.start_client(None, cwd=s.workdir)
 
 
-def screen_switch(to):
-    return f"to screen [{to}]"
-
-
 def wait_screen(client, to, timeout=60):
-    return client.wait_for_output(screen_switch(to), timeout)
-
-
-def count(text, needle):
-    return text.count(needle)
+    return client.wait_for_output(f"to screen [{to}]", timeout)
 
 
 def ui_elements(s, timeout=20):
@@ -107,7 +99,3 @@ def click_element(s, name, index=0, timeout=20):
         if time.time() > deadline:
             raise AssertionError(f"no element {name!r} on screen")
         time.sleep(0.3)
-
-
-def has_element(s, name):
-    return name in ui_elements(s)

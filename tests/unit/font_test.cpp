@@ -1,20 +1,8 @@
 // Font baking, glyph lookup and text measuring, all without a GL context.
-#include <gtest/gtest.h>
-
-#include "render/font.hpp"
-#include "render/renderer.hpp"
-#include "ui/ui.hpp"
-
-static const char* test_font_path() {
-  static const char* candidates[] = {VALMIRE_SOURCE_DIR "/assets/fonts/FiraCode-Regular.ttf",
-                                     "/usr/share/fonts/truetype/firacode/FiraCode-Regular.ttf"};
-  for (const char* path : candidates)
-    if (file_exists(path)) return path;
-  return candidates[0];
-}
+#include "ui_test_support.hpp"
 
 static void bake(int display_width) {
-  u8* bitmap = font_bake(test_font_path(), display_width);
+  u8* bitmap = font_bake(ui_test_font_path(), display_width);
   free(bitmap);
 }
 
@@ -44,7 +32,7 @@ TEST(FontBake, PixelHeightFollowsStartupWidthAndEveryRangePacks) {
   } cases[] = {{1920, 24}, {3840, 48}, {1280, 16}, {1919, 23}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.display_width);
-    u8* bitmap = font_bake(test_font_path(), c.display_width);
+    u8* bitmap = font_bake(ui_test_font_path(), c.display_width);
     for (const stbtt_pack_range& range : unicode_ranges) EXPECT_EQ(range.font_size, c.pixel_height);
     // The tallest ASCII box spans more than the em's cap height and not much more than the size.
     EXPECT_GT(renderer.font_pixel_height, 0.7f * c.pixel_height);
