@@ -208,6 +208,53 @@ TEST(ServerPwhash, HashesVerifyAndTheWorkerAnswersByTicket) {
   EXPECT_FALSE(pwhash_submit(job)) << "no worker, no queue";
 }
 
+TEST(ServerPwhash, WeakerHashesAreRenewedAfterALogin) {
+  ASSERT_TRUE(pwhash_init());
+  char low[PASSWORD_HASH_LEN];
+  ASSERT_TRUE(pwhash_hash(HashCost_Low, "correct horse", low));
+  EXPECT_FALSE(pwhash_is_weaker(low, HashCost_Low));
+  EXPECT_TRUE(pwhash_is_weaker(low, HashCost_Interactive));
+  EXPECT_TRUE(pwhash_is_weaker("not a hash", HashCost_Low)) << "unreadable settings are renewed";
+
+  // A worker at today's cost answers a match on a weaker hash with a new hash of the same password.
+  pwhash_worker_start(HashCost_Interactive);
+  PwhashJob job;
+  job.ticket = 1;
+  job.type = PwhashJob_Verify;
+  cstr_copy(job.password, "correct horse", PASSWORD_LEN);
+  cstr_copy(job.hash, low, PASSWORD_HASH_LEN);
+  ASSERT_TRUE(pwhash_submit(job));
+  PwhashResult r;
+  bool answered = false;
+  for (int i = 0; i < 5000 && !answered; i++) {
+    answered = pwhash_poll(r);
+    if (!answered) usleep(1000);
+  }
+  pwhash_worker_stop();
+  ASSERT_TRUE(answered);
+  EXPECT_TRUE(r.ok);
+  ASSERT_TRUE(r.rehashed);
+  EXPECT_FALSE(pwhash_is_weaker(r.hash, HashCost_Interactive));
+  EXPECT_TRUE(pwhash_verify(r.hash, "correct horse"));
+}
+
+TEST(ServerLog, OutsideTextCannotForgeALine) {
+  const char* inputs[] = {"plain name", "two\nlines", "\x1b[2J clear", "back\\slash", "\x7f\x01"};
+  for (const char* in : inputs) {
+    const char* out = log_text(in);
+    SCOPED_TRACE(in);
+    for (const char* c = out; *c; c++) EXPECT_TRUE((u8)*c >= 0x20 && *c != 0x7F);
+    // Printable input is left alone; anything escaped grows and keeps a visible mark.
+    bool printable = text_is_printable(in) && !strchr(in, '\\');
+    if (printable) {
+      EXPECT_STREQ(out, in);
+    } else {
+      EXPECT_GT(strlen(out), strlen(in));
+      EXPECT_NE(strstr(out, "\\x"), nullptr);
+    }
+  }
+}
+
 // --- the map image
 
 TEST(ServerPng, OneChannelImageDecodesToTheSameBytes) {
