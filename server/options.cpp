@@ -9,14 +9,18 @@ static const char* const help_text =
     "The reference game server: accounts, characters, the world and its snapshots over UDP.\n"
     "\n"
     "Options:\n"
-    "  --bind ADDRESS         IPv4 address to listen on (default 0.0.0.0)\n"
+    "  --bind ADDRESS         IPv4 address to listen on (default 0.0.0.0; 127.0.0.1 with --dev)\n"
     "  --port N               UDP port (default 4242)\n"
     "  --db PATH              SQLite database file, created when missing (default valmire.db)\n"
     "  --seed N               world generation seed (default 1)\n"
     "  --world-size N         world width and height in tiles, 32..180 (default 128): the tiles\n"
     "                         travel in one datagram\n"
-    "  --dev                  accept any login and password; a missing account is created on first login\n"
-    "  --admin LOGIN          give the characters of this account admin rights (repeatable)\n"
+    "  --dev                  accept any login and password; a missing account is created on first login;\n"
+    "                         listens on loopback only\n"
+    "  --dev-public           let --dev listen on a --bind address that is not loopback\n"
+    "  --admin LOGIN          give the characters of this account admin rights (repeatable); the\n"
+    "                         account is made with --create-account, never by registering\n"
+    "  --create-account LOGIN make an account in --db with the password read from standard input, and exit\n"
     "  --hash-cost LEVEL      password hashing cost: interactive (default), moderate, or low;\n"
     "                         low is libsodium's minimum and is meant for automated tests only\n"
     "  --session-timeout MS   end a session after this much silence (default 5000)\n"
@@ -76,11 +80,15 @@ ParseResult server_parse_args(int argc, const char* const* argv, ServerOptions& 
       o.dev = true;
       continue;
     }
+    if (cstr_equal(flag, "--dev-public")) {
+      o.dev_public = true;
+      continue;
+    }
     // Every other flag takes one value.
     bool known = cstr_equal(flag, "--bind") || cstr_equal(flag, "--port") || cstr_equal(flag, "--db") ||
                  cstr_equal(flag, "--seed") || cstr_equal(flag, "--admin") || cstr_equal(flag, "--hash-cost") ||
                  cstr_equal(flag, "--session-timeout") || cstr_equal(flag, "--ticks") ||
-                 cstr_equal(flag, "--world-size");
+                 cstr_equal(flag, "--world-size") || cstr_equal(flag, "--create-account");
     if (!known) {
       error = tprintf("unknown option '%.100s' (see --help)", flag);
       return ParseResult_Error;
@@ -96,6 +104,7 @@ ParseResult server_parse_args(int argc, const char* const* argv, ServerOptions& 
         return ParseResult_Error;
       }
       cstr_copy(o.bind, value, (int)sizeof(o.bind));
+      o.bind_given = true;
     } else if (cstr_equal(flag, "--port")) {
       if (!parse_int(value, 1, 65535, n)) {
         error = tprintf("--port needs a number from 1 to 65535, got '%.64s'", value);
@@ -130,6 +139,12 @@ ParseResult server_parse_args(int argc, const char* const* argv, ServerOptions& 
         return ParseResult_Error;
       }
       cstr_copy(o.admins[o.nadmins++], value, LOGIN_LEN);
+    } else if (cstr_equal(flag, "--create-account")) {
+      if (strlen(value) < 3 || strlen(value) >= LOGIN_LEN || !text_is_printable(value)) {
+        error = tprintf("--create-account needs a login of 3 to %d printable characters", LOGIN_LEN - 1);
+        return ParseResult_Error;
+      }
+      cstr_copy(o.create_account, value, LOGIN_LEN);
     } else if (cstr_equal(flag, "--hash-cost")) {
       if (cstr_equal(value, "low")) o.hash_cost = HashCost_Low;
       else if (cstr_equal(value, "interactive")) o.hash_cost = HashCost_Interactive;
@@ -152,7 +167,26 @@ ParseResult server_parse_args(int argc, const char* const* argv, ServerOptions& 
       o.max_ticks = (int)n;
     }
   }
+  // Any password opens a --dev server: by default only this machine can reach it.
+  if (o.dev && !o.bind_given) cstr_copy(o.bind, "127.0.0.1", (int)sizeof(o.bind));
+  if (o.dev && !o.dev_public && !udp_is_loopback_text(o.bind)) {
+    error = tprintf("--dev accepts any password: it listens on a loopback address unless --dev-public is given "
+                    "too (got --bind %.64s)", o.bind);
+    return ParseResult_Error;
+  }
+  if (o.dev_public && !o.dev) {
+    error = Text("--dev-public only goes with --dev");
+    return ParseResult_Error;
+  }
   return ParseResult_Run;
+}
+
+bool udp_is_loopback_text(const char* ipv4) { return strncmp(ipv4, "127.", 4) == 0; }
+
+bool text_is_printable(const char* s) {
+  for (; *s; s++)
+    if ((u8)*s < 0x20 || *s == 0x7F) return false;
+  return true;
 }
 
 bool server_is_admin_login(const ServerOptions& options, const char* login) {

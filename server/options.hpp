@@ -18,7 +18,9 @@ enum HashCost : u8 {
 };
 
 struct ServerOptions {
-  char bind[64] = "0.0.0.0";
+  char bind[64] = "0.0.0.0";  // --dev without --bind listens on 127.0.0.1 instead
+  bool bind_given = false;
+  bool dev_public = false;  // --dev on an address others can reach
   u16 port = SERVER_DEFAULT_PORT;
   Path db;
   u32 seed = 1;
@@ -29,6 +31,7 @@ struct ServerOptions {
   int session_timeout_ms = SERVER_DEFAULT_SESSION_TIMEOUT_MS;
   int world_size = SERVER_DEFAULT_WORLD_SIZE;
   int max_ticks = 0;  // 0: run until a signal
+  char create_account[LOGIN_LEN] = {};  // --create-account: make this account and exit
 };
 
 enum ParseResult {
@@ -41,4 +44,7 @@ enum ParseResult {
 ParseResult server_parse_args(int argc, const char* const* argv, ServerOptions& options, Text& error);
 void server_print_help(FILE* out);
 bool server_is_admin_login(const ServerOptions& options, const char* login);
+bool udp_is_loopback_text(const char* ipv4);  // 127.0.0.0/8
+// A login or name from outside: false when it holds a control byte (it would forge log lines).
+bool text_is_printable(const char* s);
 const char* hash_cost_name(HashCost cost);

@@ -41,6 +41,18 @@ bool pwhash_verify(const char* hash, const char* password) {
   return crypto_pwhash_str_verify(hash, password, strnlen(password, PASSWORD_LEN)) == 0;
 }
 
+bool pwhash_is_weaker(const char* hash, HashCost cost) {
+  unsigned long long ops;
+  size_t mem;
+  limits(cost, ops, mem);
+  // "$argon2id$v=19$m=<KiB>,t=<passes>,p=<lanes>$salt$hash"
+  const char* m = strstr(hash, "$m=");
+  const char* t = strstr(hash, ",t=");
+  if (!m || !t) return true;
+  unsigned long long kib = strtoull(m + 3, nullptr, 10), passes = strtoull(t + 3, nullptr, 10);
+  return kib * 1024ull < (unsigned long long)mem || passes < ops;
+}
+
 static struct {
   std::mutex mutex;
   std::condition_variable wake;
@@ -74,6 +86,7 @@ static void worker_main() {
       result.ok = pwhash_hash(cost, job.password, result.hash);
     } else {
       result.ok = pwhash_verify(job.hash, job.password);
+      if (result.ok && pwhash_is_weaker(job.hash, cost)) result.rehashed = pwhash_hash(cost, job.password, result.hash);
     }
     sodium_memzero(&job, sizeof(job));
 

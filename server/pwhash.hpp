@@ -22,13 +22,16 @@ struct PwhashJob {
 
 struct PwhashResult {
   u64 ticket = 0;
-  bool ok = false;  // hashed, or the password matched
+  bool ok = false;        // hashed, or the password matched
+  bool rehashed = false;  // matched a hash weaker than today's cost: `hash` is a new one to store
   char hash[PASSWORD_HASH_LEN] = {};
 };
 
 bool pwhash_init();  // libsodium start-up; false when it cannot run
 bool pwhash_hash(HashCost cost, const char* password, char out[PASSWORD_HASH_LEN]);
 bool pwhash_verify(const char* hash, const char* password);
+// True when `hash` was made with less memory or fewer passes than `cost` asks for (or cannot be read).
+bool pwhash_is_weaker(const char* hash, HashCost cost);
 
 // The worker: one thread, a bounded queue in each direction.
 void pwhash_worker_start(HashCost cost);

@@ -24,6 +24,29 @@ static u8 digest_key[crypto_generichash_KEYBYTES];
 
 Time server_clock() { return server.clock_base + (time_now() - server.monotonic_base); }
 
+const char* log_text(const char* text) {
+  static char buffers[8][4 * CHAT_MESSAGE_LEN + 1];
+  static int counter;
+  char* b = buffers[counter++ % 8];
+  int n = 0;
+  for (const char* c = text; *c && n < (int)sizeof(buffers[0]) - 5; c++) {
+    u8 byte = (u8)*c;
+    if (byte < 0x20 || byte == 0x7F || byte == '\\') n += snprintf(b + n, 5, "\\x%02X", byte);
+    else b[n++] = *c;
+  }
+  b[n] = 0;
+  return b;
+}
+
+// A limit that lets `burst` through at once and then one per `interval`: `free_at` is when the next one
+// would be on time; it may run ahead of now by the burst.
+static bool rate_take(Time& free_at, Time now, Duration interval, int burst) {
+  Time base = free_at.ns > now.ns ? free_at : now;
+  if (base.ns - now.ns > (u64)(burst - 1) * interval.ns) return false;
+  free_at = base + interval;
+  return true;
+}
+
 // --- sending
 
 static void send_packet(Session& s, Packet& packet) {
@@ -83,14 +106,14 @@ static void send_location(Session& s) {
 
 static void send_location_map(Session& s) {
   const Location& l = world.location;
-  int n = png_write_gray8((const u8*)l.tiles, l.width, l.height, out_packet.data, PACKET_PAYLOAD_MAX);
-  if (n <= 0) {
-    printf("server: the world map does not fit one datagram\n");
-    return;
+  if (server.map_png_size <= 0) {
+    server.map_png_size = png_write_gray8((const u8*)l.tiles, l.width, l.height, server.map_png, PACKET_PAYLOAD_MAX);
+    if (server.map_png_size <= 0) {
+      printf("server: the world map does not fit one datagram\n");
+      return;
+    }
   }
-  out_packet.type = PacketType_LocationMap;
-  out_packet.size = (u32)(PACKET_HEADER_SIZE + n);
-  send_packet(s, out_packet);
+  send_simple(s, PacketType_LocationMap, server.map_png, server.map_png_size);
 }
 
 // --- sessions
@@ -120,7 +143,31 @@ static int players_in_world() {
   return n;
 }
 
+static int logged_in_sessions() {
+  int n = 0;
+  for (Session& s : server.sessions) n += s.active && s.account_id != 0;
+  return n;
+}
+
+// Makes room in the pool of sessions still logging in: the address's own oldest first, then the oldest.
+static void make_prelogin_room(UdpAddress address) {
+  for (int pass = 0; pass < 2; pass++) {
+    Session* oldest = nullptr;
+    int n = 0;
+    for (Session& s : server.sessions) {
+      if (!s.active || s.account_id || (pass == 0 && s.address.ip != address.ip)) continue;
+      n++;
+      if (!oldest || s.started.ns < oldest->started.ns) oldest = &s;
+    }
+    if (oldest && n >= (pass == 0 ? PRELOGIN_PER_ADDRESS : PRELOGIN_MAX)) {
+      server.stats.prelogin_evicted++;
+      server_end_session(*oldest, "crowded out while logging in");
+    }
+  }
+}
+
 static Session* start_session(UdpAddress address) {
+  make_prelogin_room(address);
   for (Session& s : server.sessions) {
     if (s.active) continue;
     u32 generation = s.generation + 1;
@@ -129,26 +176,31 @@ static Session* start_session(UdpAddress address) {
     s.active = true;
     s.address = address;
     s.started = s.last_recv = time_now();
+    // Sessions skip different ticks, so the snapshot work stays even from tick to tick.
+    s.snapshot_credit = (int)((&s - server.sessions) * 23 % SERVER_FPS);
     printf("session %s: started\n", udp_address_str(address));
     return &s;
   }
   return nullptr;
 }
 
-static void save_character(Session& s) {
+static bool save_character(Session& s) {
   Entity* player = world_find(s.player_id);
-  if (!player || !s.character_id) return;
+  if (!player || !s.character_id) return true;
   static u8 blob[SAVED_CHARACTER_MAX];
   int size = world_save_character(*player, blob, (int)sizeof(blob));
-  if (size <= 0 || !storage_save_character_state(server.storage, s.character_id, blob, size))
-    printf("session %s: cannot save '%s'\n", udp_address_str(s.address), s.character_name);
+  if (size <= 0 || !storage_save_character_state(server.storage, s.character_id, blob, size)) {
+    printf("session %s: cannot save '%s'\n", udp_address_str(s.address), log_text(s.character_name));
+    return false;
+  }
+  return true;
 }
 
 static void leave_world(Session& s) {
   if (!s.player_id) return;
   save_character(s);
   if (Entity* player = world_find(s.player_id)) world_leave_character(*player);
-  printf("session %s: '%s' left the world\n", udp_address_str(s.address), s.character_name);
+  printf("session %s: '%s' left the world\n", udp_address_str(s.address), log_text(s.character_name));
   s.player_id = 0;
   s.streaming = false;
 }
@@ -167,34 +219,51 @@ void server_end_session(Session& s, const char* why) {
 
 void server_expire_sessions(Time now) {
   u64 limit = (u64)server.options.session_timeout_ms * Milliseconds.ns;
-  for (Session& s : server.sessions)
-    if (s.active && now.ns > s.last_recv.ns && now.ns - s.last_recv.ns > limit) server_end_session(s, "timed out");
+  for (Session& s : server.sessions) {
+    if (!s.active || now.ns <= s.last_recv.ns) continue;
+    u64 silent = now.ns - s.last_recv.ns;
+    if (!s.account_id && silent > PRELOGIN_TIMEOUT.ns) server_end_session(s, "timed out while logging in");
+    else if (silent > limit) server_end_session(s, "timed out");
+  }
 }
 
-// Puts the session's chosen character in the world; a character another session holds moves over.
-static bool enter_character(Session& s, s64 character_id, const char* name) {
+// Puts the session's chosen character in the world; a character another session holds moves over, and
+// that session is told so. A stored record that cannot be read keeps the character out: entering would
+// replace it with a fresh one at the next save.
+static ErrorCode enter_character(Session& s, s64 character_id, const char* name) {
+  static u8 blob[SAVED_CHARACTER_MAX];
+  int size = 0;
+  if (!storage_load_character_state(server.storage, character_id, blob, (int)sizeof(blob), &size) || size < 0 ||
+      !world_saved_character_valid(blob, size)) {
+    printf("session %s: the stored record of '%s' cannot be loaded; it stays as it is and is not entered\n",
+           udp_address_str(s.address), log_text(name));
+    return ErrorCode_InternalServerError;
+  }
   leave_world(s);
   for (Session& other : server.sessions) {
     if (&other != &s && other.active && other.character_id == character_id && other.player_id) {
-      printf("session %s: '%s' taken over by %s\n", udp_address_str(other.address), name, udp_address_str(s.address));
+      printf("session %s: '%s' taken over by %s\n", udp_address_str(other.address), log_text(name),
+             udp_address_str(s.address));
       leave_world(other);
       other.character_id = 0;
+      send_error(other, ErrorCode_Conflict);
     }
   }
-  if (players_in_world() >= PLAYERS_MAX) return false;
-  static u8 blob[SAVED_CHARACTER_MAX];
-  int size = 0;
-  if (!storage_load_character_state(server.storage, character_id, blob, (int)sizeof(blob), &size) || size < 0) size = 0;
+  if (players_in_world() >= PLAYERS_MAX) return ErrorCode_ServerBusy;
+  // Taken over just now: its record is the one the other session saved on leaving.
+  if (!storage_load_character_state(server.storage, character_id, blob, (int)sizeof(blob), &size) || size < 0 ||
+      !world_saved_character_valid(blob, size))
+    return ErrorCode_InternalServerError;
   Entity* player = world_enter_character(name, s.admin, blob, size);
-  if (!player) return false;
+  if (!player) return ErrorCode_ServerBusy;
   storage_touch_character(server.storage, character_id, server_clock().ns);
   s.character_id = character_id;
   cstr_copy(s.character_name, name, PLAYER_NAME_LEN);
   s.player_id = player->id;
   s.streaming = false;
-  printf("session %s: '%s' entered the world at (%.0f, %.0f)\n", udp_address_str(s.address), name, player->pos.x,
-         player->pos.y);
-  return true;
+  printf("session %s: '%s' entered the world at (%.0f, %.0f)\n", udp_address_str(s.address), log_text(name),
+         player->pos.x, player->pos.y);
+  return ErrorCode_Ok;
 }
 
 static void logout(Session& s) {
@@ -215,13 +284,72 @@ static void password_digest(const char* password, u8 out[PASSWORD_DIGEST_LEN]) {
 
 static u64 session_ticket(const Session& s) { return ((u64)s.generation << 32) | (u64)(&s - server.sessions); }
 
+// --- wrong passwords
+
+static LoginGuard login_guards[LOGIN_GUARDS_MAX];
+
+static LoginGuard* find_guard(const char* login) {
+  for (LoginGuard& g : login_guards)
+    if (g.login[0] && cstr_equal(g.login, login)) return &g;
+  return nullptr;
+}
+
+// Forbidden without hashing: the login is locked out, or this is a resend of the password that just failed.
+static bool guard_refuses(const char* login, const u8 digest[PASSWORD_DIGEST_LEN], Time now) {
+  LoginGuard* g = find_guard(login);
+  if (!g) return false;
+  if (now.ns < g->locked_until.ns) return true;
+  return g->failures > 0 && now.ns - g->last_failure.ns < 5 * Seconds.ns &&
+         sodium_memcmp(digest, g->last_digest, PASSWORD_DIGEST_LEN) == 0;
+}
+
+static void guard_failed(const char* login, const u8 digest[PASSWORD_DIGEST_LEN], Time now) {
+  LoginGuard* g = find_guard(login);
+  if (!g) {
+    // The entry of the login that failed longest ago makes room.
+    g = &login_guards[0];
+    for (LoginGuard& other : login_guards)
+      if (other.last_failure.ns < g->last_failure.ns) g = &other;
+    *g = LoginGuard();
+    cstr_copy(g->login, login, LOGIN_LEN);
+  }
+  if (g->failures == 0 || now.ns - g->first_failure.ns > LOGIN_FAILURE_WINDOW.ns) {
+    g->failures = 0;
+    g->first_failure = now;
+  }
+  g->failures++;
+  g->last_failure = now;
+  memcpy(g->last_digest, digest, PASSWORD_DIGEST_LEN);
+  if (g->failures >= LOGIN_FAILURES_MAX) {
+    g->locked_until = now + LOGIN_LOCKOUT;
+    g->failures = 0;
+    printf("server: %d wrong passwords for '%s' within a minute; its logins are refused for %d s\n",
+           LOGIN_FAILURES_MAX, log_text(login), (int)(LOGIN_LOCKOUT.ns / Seconds.ns));
+  }
+}
+
+static void guard_succeeded(const char* login) {
+  if (LoginGuard* g = find_guard(login)) *g = LoginGuard();
+}
+
+// --- authentication
+
+// A refused login frees a session that is not logged in, so refusals cannot fill the pool.
+static void refuse_auth(Session& s, ErrorCode code) {
+  send_error(s, code);
+  if (!s.account_id) server_end_session(s, "login refused");
+}
+
 static void login_session(Session& s, s64 account_id, const char* login) {
+  if (!s.account_id && logged_in_sessions() >= SESSIONS_MAX) return refuse_auth(s, ErrorCode_ServerBusy);
+  // Credentials of another account replace the current ones only now that they are verified.
+  if (s.account_id) logout(s);
   s.account_id = account_id;
   cstr_copy(s.login, login, LOGIN_LEN);
   s.admin = server_is_admin_login(server.options, login);
   memcpy(s.password_digest, s.pending_digest, PASSWORD_DIGEST_LEN);
   s.auth_pending = false;
-  printf("session %s: logged in as '%s'%s\n", udp_address_str(s.address), login, s.admin ? " (admin)" : "");
+  printf("session %s: logged in as '%s'%s\n", udp_address_str(s.address), log_text(login), s.admin ? " (admin)" : "");
   send_lobby(s);
 }
 
@@ -237,6 +365,19 @@ static bool submit_job(Session& s, PwhashJobType type, const char* password, con
   return ok;
 }
 
+// What is wrong with a login or register on its face, before any session or storage is involved.
+static ErrorCode auth_form_error(const Request& r) {
+  char login[LOGIN_LEN];
+  memcpy(login, r.auth.login, LOGIN_LEN);
+  login[LOGIN_LEN - 1] = 0;
+  bool dev = server.options.dev;
+  if (r.auth.client_version != CLIENT_VERSION) return ErrorCode_VersionMismatch;
+  if (strlen(login) < (dev ? 1u : 3u)) return ErrorCode_LoginTooShort;
+  if (!text_is_printable(login)) return ErrorCode_BadRequest;
+  if (!dev && strnlen(r.auth.password, PASSWORD_LEN - 1) < 6) return ErrorCode_PasswordTooSimple;
+  return ErrorCode_Ok;
+}
+
 static void handle_auth(Session& s, const Request& r) {
   char login[LOGIN_LEN], password[PASSWORD_LEN];
   memcpy(login, r.auth.login, LOGIN_LEN);
@@ -245,12 +386,9 @@ static void handle_auth(Session& s, const Request& r) {
   password[PASSWORD_LEN - 1] = 0;
   bool dev = server.options.dev;
 
-  if (r.auth.client_version != CLIENT_VERSION) {
-    send_error(s, ErrorCode_VersionMismatch);
-  } else if (strlen(login) < (dev ? 1u : 3u)) {
-    send_error(s, ErrorCode_LoginTooShort);
-  } else if (!dev && strlen(password) < 6) {
-    send_error(s, ErrorCode_PasswordTooSimple);
+  ErrorCode form = auth_form_error(r);
+  if (form != ErrorCode_Ok) {
+    refuse_auth(s, form);
   } else {
     u8 digest[PASSWORD_DIGEST_LEN];
     password_digest(password, digest);
@@ -260,10 +398,9 @@ static void handle_auth(Session& s, const Request& r) {
     } else if (s.auth_pending) {
       // The answer to the first one is on its way.
     } else {
-      if (s.account_id) logout(s);
       AccountRecord account;
       if (!storage_find_account(server.storage, login, account)) {
-        send_error(s, ErrorCode_InternalServerError);
+        refuse_auth(s, ErrorCode_InternalServerError);
       } else {
         cstr_copy(s.pending_login, login, LOGIN_LEN);
         memcpy(s.pending_digest, digest, PASSWORD_DIGEST_LEN);
@@ -271,15 +408,21 @@ static void handle_auth(Session& s, const Request& r) {
         if (account.id && dev) {
           login_session(s, account.id, login);
         } else if (account.id && r.type == RequestType_Register) {
-          send_error(s, ErrorCode_LoginAlreadyExists);
+          refuse_auth(s, ErrorCode_LoginAlreadyExists);
+        } else if (!account.id && r.type == RequestType_Register && server_is_admin_login(server.options, login)) {
+          // Admin accounts are made by the operator, never by whoever registers the name first.
+          printf("session %s: register of admin login '%s' refused\n", udp_address_str(s.address), log_text(login));
+          refuse_auth(s, ErrorCode_Forbidden);
         } else if (!account.id && r.type == RequestType_Login && !dev) {
-          send_error(s, ErrorCode_LoginNotFound);
+          refuse_auth(s, ErrorCode_LoginNotFound);
+        } else if (account.id && guard_refuses(login, digest, time_now())) {
+          refuse_auth(s, ErrorCode_Forbidden);
         } else if (!submit_job(s, account.id ? PwhashJob_Verify : PwhashJob_Hash, password, account.password_hash)) {
-          send_error(s, ErrorCode_ServerBusy);
+          refuse_auth(s, ErrorCode_ServerBusy);
         }
       }
-      sodium_memzero(digest, sizeof(digest));
     }
+    sodium_memzero(digest, sizeof(digest));
   }
   sodium_memzero(password, sizeof(password));
 }
@@ -289,27 +432,34 @@ void server_poll_auth() {
   while (pwhash_poll(result)) {
     u32 slot = (u32)(result.ticket & 0xFFFFFFFFu);
     u32 generation = (u32)(result.ticket >> 32);
-    if (slot >= SESSIONS_MAX) continue;
+    if (slot >= SESSION_SLOTS) continue;
     Session& s = server.sessions[slot];
     if (!s.active || s.generation != generation || !s.auth_pending) continue;
     s.auth_pending = false;
     if (!result.ok) {
       // A failed verification is a wrong password; a failed hash is ours.
-      send_error(s, s.pending_account_id ? ErrorCode_Forbidden : ErrorCode_InternalServerError);
-      if (s.pending_account_id) printf("session %s: wrong password for '%s'\n", udp_address_str(s.address), s.pending_login);
+      if (s.pending_account_id) {
+        printf("session %s: wrong password for '%s'\n", udp_address_str(s.address), log_text(s.pending_login));
+        guard_failed(s.pending_login, s.pending_digest, time_now());
+      }
+      refuse_auth(s, s.pending_account_id ? ErrorCode_Forbidden : ErrorCode_InternalServerError);
     } else if (s.pending_account_id) {
+      guard_succeeded(s.pending_login);
+      // A hash made with weaker settings than today's is replaced now that the password is known good.
+      if (result.rehashed && storage_set_password_hash(server.storage, s.pending_account_id, result.hash))
+        printf("session %s: password hash of '%s' renewed\n", udp_address_str(s.address), log_text(s.pending_login));
       login_session(s, s.pending_account_id, s.pending_login);
     } else {
       s64 id = 0;
       StorageResult created = storage_create_account(server.storage, s.pending_login, result.hash, &id);
       if (created == StorageResult_Ok) {
-        printf("session %s: registered '%s'\n", udp_address_str(s.address), s.pending_login);
+        printf("session %s: registered '%s'\n", udp_address_str(s.address), log_text(s.pending_login));
         login_session(s, id, s.pending_login);
       } else if (created == StorageResult_Exists) {
         // Someone registered the same login while the hash was being made.
-        send_error(s, ErrorCode_LoginAlreadyExists);
+        refuse_auth(s, ErrorCode_LoginAlreadyExists);
       } else {
-        send_error(s, ErrorCode_InternalServerError);
+        refuse_auth(s, ErrorCode_InternalServerError);
       }
     }
     sodium_memzero(result.hash, sizeof(result.hash));
@@ -341,6 +491,7 @@ static void handle_create_player(Session& s, const Request& r) {
   char name[PLAYER_NAME_LEN];
   if (!take_name(r.create_player.name, name)) return send_error(s, ErrorCode_BadRequest);
   if (!name[0]) return send_error(s, ErrorCode_CannotBeEmpty);
+  if (!rate_take(s.create_free, time_now(), WORLD_MOVE_INTERVAL, 1)) return send_error(s, ErrorCode_Cooldown);
   s64 id = 0;
   switch (storage_create_character(server.storage, s.account_id, name, &id)) {
     case StorageResult_Ok: break;
@@ -348,8 +499,9 @@ static void handle_create_player(Session& s, const Request& r) {
     case StorageResult_Full: return send_error(s, ErrorCode_NoSpace);
     default: return send_error(s, ErrorCode_InternalServerError);
   }
-  printf("session %s: created '%s'\n", udp_address_str(s.address), name);
-  if (!enter_character(s, id, name)) return send_error(s, ErrorCode_ServerBusy);
+  printf("session %s: created '%s'\n", udp_address_str(s.address), log_text(name));
+  ErrorCode entered = enter_character(s, id, name);
+  if (entered != ErrorCode_Ok) return send_error(s, entered);
   send_lobby(s);
 }
 
@@ -359,7 +511,11 @@ static void handle_enter(Session& s, const Request& r) {
   s64 id = storage_find_character(server.storage, s.account_id, name);
   if (!id) return send_error(s, ErrorCode_NotFound);
   // A resent enter for the character already in the world is answered again, not entered twice.
-  if (!(s.player_id && s.character_id == id) && !enter_character(s, id, name)) return send_error(s, ErrorCode_ServerBusy);
+  if (!(s.player_id && s.character_id == id)) {
+    if (!rate_take(s.enter_free, time_now(), WORLD_MOVE_INTERVAL, 1)) return send_error(s, ErrorCode_Cooldown);
+    ErrorCode entered = enter_character(s, id, name);
+    if (entered != ErrorCode_Ok) return send_error(s, entered);
+  }
   send_simple(s, PacketType_World, nullptr, 0);
 }
 
@@ -374,15 +530,15 @@ static void handle_chat(Session& s, Entity& player, const Request& r) {
     blank = blank && *c == ' ';
   }
   if (blank) return;
+  if (!rate_take(s.chat_free, time_now(), CHAT_INTERVAL, CHAT_BURST)) return send_error(s, ErrorCode_Cooldown);
   memset(message.text + strlen(message.text), 0, CHAT_MESSAGE_LEN - strlen(message.text));
   cstr_copy(message.sender_name, player.person.name, PLAYER_NAME_LEN);
   message.sender_id = player.id;
   message.recipient_id = 0;
   message.sent_time = server_clock();
-  printf("chat: %s: %s\n", message.sender_name, message.text);
+  printf("chat: %s: %s\n", log_text(message.sender_name), log_text(message.text));
   for (Session& other : server.sessions)
     if (other.active && other.player_id) send_simple(other, PacketType_ChatMessage, &message, (int)sizeof(message));
-  (void)s;
 }
 
 static void stop_mover(Entity& e) {
@@ -399,7 +555,7 @@ static void handle_admin(Session& s, Entity& player, const Request& r) {
   switch (r.type) {
     case RequestType_TogglePause:
       toggle(server.paused);
-      printf("server: %s by '%s'\n", server.paused ? "paused" : "resumed", s.character_name);
+      printf("server: %s by '%s'\n", server.paused ? "paused" : "resumed", log_text(s.character_name));
       break;
     case RequestType_RequestUpdates: server.updates_requested = 1; break;
     case RequestType_Teleport:
@@ -469,17 +625,26 @@ static void handle_request(Session& s, const Request& r) {
   switch (r.type) {
     case RequestType_CreatePlayer: return handle_create_player(s, r);
     case RequestType_Enter: return handle_enter(s, r);
-    case RequestType_Quit: return leave_world(s);
+    case RequestType_Quit:
+      if (!s.player_id) return;
+      if (!rate_take(s.quit_free, time_now(), WORLD_MOVE_INTERVAL, 1)) return send_error(s, ErrorCode_Cooldown);
+      return leave_world(s);
     default: break;
   }
   Entity* player = world_find(s.player_id);
   if (!player) return send_error(s, ErrorCode_BadRequest);
   switch (r.type) {
-    case RequestType_StartStateUpdates:
-      send_location(s);
-      send_location_map(s);
+    case RequestType_StartStateUpdates: {
+      // A repeat within the interval only resumes the stream: a forged one cannot fetch tens of KB.
+      Time now = time_now();
+      if (!s.location_sent.ns || now.ns - s.location_sent.ns >= LOCATION_RESEND_INTERVAL.ns) {
+        send_location(s);
+        send_location_map(s);
+        s.location_sent = now;
+      }
       s.streaming = true;
       return;
+    }
     case RequestType_SetDst:
     case RequestType_SetDir: {
       Mover* mover = find_mover(*player);
@@ -518,14 +683,20 @@ void server_handle_datagram(UdpAddress from, const u8* data, int size) {
       server.stats.malformed++;
       return;
     }
-    s = start_session(from);
+    // A login that is wrong on its face is answered without a session: the answer is smaller than the request.
+    ErrorCode form = auth_form_error(r);
+    if (form == ErrorCode_Ok) s = start_session(from);
     if (!s) {
       Session refused;
       refused.address = from;
       refused.seq_ack = r.seq;
-      send_error(refused, ErrorCode_ServerBusy);
+      send_error(refused, form != ErrorCode_Ok ? form : ErrorCode_ServerBusy);
       return;
     }
+    s->seq_ack = r.seq;
+  } else if (r.seq > s->seq_ack && r.seq - s->seq_ack > SEQ_WINDOW) {
+    server.stats.seq_out_of_window++;
+    return;
   }
   s->last_recv = time_now();
   if (r.seq > s->seq_ack) s->seq_ack = r.seq;
@@ -578,27 +749,6 @@ int server_collect_snapshot(Entity& player, Entity** out, int capacity) {
   return n;
 }
 
-// The shared encoder over copies of the records: one deflate of the whole body, cut and retried until
-// it fits. Kept as the reference the piece cache is measured and checked against.
-static int build_with_shared_encoder(Session& s, Packet& packet, Entity** list, int n, const AdminBlock* admin) {
-  static Entity records[SNAPSHOT_RECORDS_MAX];
-  for (int i = 0; i < n; i++) memcpy((void*)&records[i], list[i], sizeof(Entity));
-  // Start from the count that fitted last time in a crowd.
-  static int fit_hint[SESSIONS_MAX];
-  int slot = (int)(&s - server.sessions);
-  int want = n;
-  if (s.snapshot_records && (int)s.snapshot_records < n && fit_hint[slot] > 0)
-    want = min(n, fit_hint[slot] + fit_hint[slot] / 8 + 8);
-  int size = 0;
-  while (true) {
-    size = state_packet_build(packet, records, want, world_game_time(), admin, server.compression_level);
-    if (size > 0 || want <= 1) break;
-    want = want * 3 / 4;
-  }
-  fit_hint[slot] = want < n ? want : 0;
-  return size;
-}
-
 int server_build_snapshot(Session& s, Packet& packet) {
   Entity* player = world_find(s.player_id);
   if (!player) return 0;
@@ -616,17 +766,21 @@ int server_build_snapshot(Session& s, Packet& packet) {
       info.pos = e->pos;
     }
   }
-  int size = server.snapshot_pieces
-                 ? snapshot_packet_build(packet, list, n, world_game_time(), with_admin ? &admin : nullptr)
-                 : build_with_shared_encoder(s, packet, list, n, with_admin ? &admin : nullptr);
+  int size = snapshot_packet_build(packet, list, n, world_game_time(), with_admin ? &admin : nullptr);
   s.snapshot_records = size > 0 ? packet.state.nentities : 0;
   s.snapshot_size = size;
   return size;
 }
 
 static void send_snapshots() {
+  Time now = time_now();
   for (Session& s : server.sessions) {
     if (!s.active || !s.streaming || !s.player_id) continue;
+    // A client silent this long is gone or was never there (a forged start): nothing goes its way.
+    if (now.ns > s.last_recv.ns && now.ns - s.last_recv.ns > STREAM_SILENCE.ns) continue;
+    s.snapshot_credit += SNAPSHOTS_PER_SECOND;
+    if (s.snapshot_credit < SERVER_FPS) continue;
+    s.snapshot_credit -= SERVER_FPS;
     if (server_build_snapshot(s, out_packet) > 0) send_packet(s, out_packet);
   }
 }
@@ -648,6 +802,15 @@ bool server_init(const ServerOptions& options, Text& error) {
   load_entity_registry();
   snapshot_cache_clear();
   if (!storage_open(server.storage, options.db.cstr(), error)) return false;
+  for (int i = 0; i < options.nadmins; i++) {
+    AccountRecord account;
+    if (storage_find_account(server.storage, options.admins[i], account) && !account.id)
+      printf("valmire-server: warning: --admin '%s' has no account; make it with --db %s --create-account %s\n",
+             log_text(options.admins[i]), options.db.cstr(), log_text(options.admins[i]));
+  }
+  if (options.hash_cost == HashCost_Low && !options.dev)
+    printf("valmire-server: warning: --hash-cost low makes passwords cheap to guess from a stolen database; "
+           "it is meant for tests\n");
   if (!server_generate_world(options.seed, options.world_size, server_clock())) {
     error = Text("cannot generate the world");
     storage_close(server.storage);
@@ -667,11 +830,23 @@ bool server_init(const ServerOptions& options, Text& error) {
   return true;
 }
 
-static void save_all() {
-  storage_begin(server.storage);
+int server_save_all() {
+  int n = 0;
+  if (storage_begin(server.storage)) {
+    bool ok = true;
+    for (Session& s : server.sessions)
+      if (s.active && s.player_id) {
+        ok = save_character(s) && ok;
+        n++;
+      }
+    if (ok && storage_commit(server.storage)) return n;
+    storage_rollback(server.storage);
+    printf("valmire-server: saving in one transaction failed; saving character by character\n");
+  }
+  n = 0;
   for (Session& s : server.sessions)
-    if (s.active && s.player_id) save_character(s);
-  storage_commit(server.storage);
+    if (s.active && s.player_id) n += save_character(s);
+  return n;
 }
 
 void server_shutdown() {
@@ -682,23 +857,30 @@ void server_shutdown() {
   server.socket = -1;
   storage_close(server.storage);
   world_free();
-  printf("valmire-server: stopped after %llu ticks (%llu datagrams in, %llu dropped as malformed, %llu packets out, "
-         "%llu sends failed)\n",
+  printf("valmire-server: stopped after %llu ticks (%llu datagrams in, %llu dropped as malformed, %llu out of "
+         "sequence, %llu packets out, %llu sends failed)\n",
          (unsigned long long)server.tick, (unsigned long long)server.stats.datagrams_in,
-         (unsigned long long)server.stats.malformed, (unsigned long long)server.stats.packets_out,
-         (unsigned long long)server.stats.send_failures);
+         (unsigned long long)server.stats.malformed, (unsigned long long)server.stats.seq_out_of_window,
+         (unsigned long long)server.stats.packets_out, (unsigned long long)server.stats.send_failures);
   fflush(stdout);
 }
 
-static u8 receive_buffer[PACKET_SIZE_MAX];
+static UdpBatch receive_batch;
 
 void server_tick() {
   Time start = time_now();
-  for (int i = 0; i < DATAGRAMS_PER_TICK_MAX; i++) {
-    UdpAddress from;
-    int n = udp_receive(server.socket, receive_buffer, (int)sizeof(receive_buffer), &from);
+  // Until the socket is empty or the tick's share is read; an empty or broken datagram is one more read.
+  for (int left = DATAGRAMS_PER_TICK_MAX; left > 0;) {
+    int want = min(left, UDP_BATCH_MAX);
+    int n = udp_receive_batch(server.socket, receive_batch, want);
     if (n <= 0) break;
-    server_handle_datagram(from, receive_buffer, min(n, (int)sizeof(receive_buffer) + 1));
+    for (int i = 0; i < n; i++) {
+      // Longer than a slot is longer than any request: its size alone makes it malformed.
+      int size = receive_batch.size[i];
+      server_handle_datagram(receive_batch.from[i], receive_batch.data[i], size);
+    }
+    left -= n;
+    if (n < want) break;
   }
   server_poll_auth();
   server_expire_sessions(time_now());
@@ -710,7 +892,7 @@ void server_tick() {
   send_snapshots();
   server.stats.last_snapshot_cost = time_since(snapshots);
   if (time_since(server.last_autosave) > AUTOSAVE_INTERVAL) {
-    save_all();
+    server_save_all();
     server.last_autosave = time_now();
   }
   server.tick++;
@@ -718,10 +900,16 @@ void server_tick() {
   fflush(stdout);
 }
 
-void server_run(volatile sig_atomic_t* stop) {
+void server_run(volatile sig_atomic_t* stop, volatile sig_atomic_t* save) {
   const Duration step = {1000000000ull / SERVER_FPS};
   Time next = time_now();
   while (!*stop) {
+    if (save && *save) {
+      *save = 0;
+      int n = server_save_all();
+      printf("valmire-server: saved %d characters on request\n", n);
+      fflush(stdout);
+    }
     server_tick();
     if (server.options.max_ticks > 0 && server.tick >= (u64)server.options.max_ticks) break;
     next += step;
@@ -735,4 +923,40 @@ void server_run(volatile sig_atomic_t* stop) {
     timespec ts = {(time_t)(wait / 1000000000ull), (long)(wait % 1000000000ull)};
     nanosleep(&ts, nullptr);
   }
+}
+
+int server_create_account(const ServerOptions& options, FILE* in) {
+  char password[PASSWORD_LEN + 2] = {};
+  if (!fgets(password, (int)sizeof(password), in)) {
+    fprintf(stderr, "valmire-server: no password on standard input\n");
+    return 1;
+  }
+  int n = (int)strcspn(password, "\r\n");
+  bool too_long = n >= PASSWORD_LEN;
+  password[n] = 0;
+  int status = 1;
+  Text error;
+  Storage storage;
+  if (n < 6 || too_long) {
+    fprintf(stderr, "valmire-server: the password needs 6 to %d characters\n", PASSWORD_LEN - 1);
+  } else if (!pwhash_init()) {
+    fprintf(stderr, "valmire-server: libsodium cannot start\n");
+  } else if (!storage_open(storage, options.db.cstr(), error, false)) {
+    fprintf(stderr, "valmire-server: %s\n", error.cstr());
+  } else {
+    char hash[PASSWORD_HASH_LEN];
+    s64 id = 0;
+    StorageResult r = pwhash_hash(options.hash_cost, password, hash) ? storage_create_account(storage, options.create_account, hash, &id)
+                                                                      : StorageResult_Error;
+    if (r == StorageResult_Ok) {
+      printf("valmire-server: account '%s' created\n", options.create_account);
+      status = 0;
+    } else {
+      fprintf(stderr, "valmire-server: %s\n", r == StorageResult_Exists ? "that login already has an account" : "cannot create the account");
+    }
+    sodium_memzero(hash, sizeof(hash));
+    storage_close(storage);
+  }
+  sodium_memzero(password, sizeof(password));
+  return status;
 }

@@ -9,11 +9,34 @@
 #include "udp.hpp"
 #include "world.hpp"
 
-constexpr int SESSIONS_MAX = 64;
-constexpr int DATAGRAMS_PER_TICK_MAX = 2048;  // a flood cannot starve the simulation
+constexpr int SESSIONS_MAX = 64;  // logged in
+// Sessions still logging in have a pool of their own, so strangers cannot crowd out players; a source
+// address holds only a few of them, and when the pool is full the oldest goes.
+constexpr int PRELOGIN_MAX = 32;
+constexpr int PRELOGIN_PER_ADDRESS = 4;
+constexpr int SESSION_SLOTS = SESSIONS_MAX + PRELOGIN_MAX;
+constexpr Duration PRELOGIN_TIMEOUT = {1000000000ull};
+constexpr int DATAGRAMS_PER_TICK_MAX = 8192;  // a flood cannot starve the simulation
 constexpr int PASSWORD_DIGEST_LEN = 32;
 constexpr int SNAPSHOT_RECORDS_MAX = 2048;    // records considered for one snapshot
-constexpr Duration AUTOSAVE_INTERVAL = {300000000000ull};
+constexpr Duration AUTOSAVE_INTERVAL = {60000000000ull};
+// A request this far above the last one taken in is forged or broken: taking it would make every later
+// honest request look old.
+constexpr u32 SEQ_WINDOW = 4096;
+// A forged StartStateUpdates must not turn the server into an amplifier: the location and map go out at
+// most once in this time, and streaming stops when the client has been silent (it heartbeats every second).
+constexpr Duration LOCATION_RESEND_INTERVAL = {5000000000ull};
+constexpr Duration STREAM_SILENCE = {3000000000ull};
+// Enough to ride out two lost packets within the client's 100 ms time-out, at two thirds the bandwidth of
+// one per tick.
+constexpr int SNAPSHOTS_PER_SECOND = 40;
+constexpr int CHAT_BURST = 5;
+constexpr Duration CHAT_INTERVAL = {1000000000ull};
+constexpr Duration WORLD_MOVE_INTERVAL = {1000000000ull};  // Enter, Quit, CreatePlayer
+constexpr int LOGIN_FAILURES_MAX = 5;
+constexpr Duration LOGIN_FAILURE_WINDOW = {60000000000ull};
+constexpr Duration LOGIN_LOCKOUT = {30000000000ull};
+constexpr int LOGIN_GUARDS_MAX = 256;
 
 struct Session {
   bool active = false;
@@ -38,6 +61,12 @@ struct Session {
   char character_name[PLAYER_NAME_LEN] = {};
   Id player_id = 0;
   bool streaming = false;  // state packets every tick
+  Time location_sent;      // when the location and map last went out (0: never)
+  int snapshot_credit = 0;  // snapshots are sent on the ticks where this reaches SERVER_FPS
+
+  // Rate limits: the time each limit is next free (a burst is the credit ahead of it).
+  Time chat_free;
+  Time enter_free, quit_free, create_free;
 
   u64 packets_sent = 0;
   u32 snapshot_records = 0;  // records in the last snapshot
@@ -47,6 +76,8 @@ struct Session {
 struct ServerStats {
   u64 datagrams_in = 0;
   u64 malformed = 0;
+  u64 seq_out_of_window = 0;
+  u64 prelogin_evicted = 0;
   u64 packets_out = 0;
   u64 send_failures = 0;
   Duration last_tick_cost;
@@ -57,7 +88,7 @@ struct Server {
   ServerOptions options;
   int socket = -1;
   Storage storage;
-  Session sessions[SESSIONS_MAX];
+  Session sessions[SESSION_SLOTS];
   u64 tick = 0;
   bool paused = false;
   int updates_requested = 0;  // single steps an admin asked for while paused
@@ -65,10 +96,20 @@ struct Server {
   Time monotonic_base;
   Time last_autosave;
   ServerStats stats;
-  // Snapshots from per-entity cached pieces (the default), or one deflate of the whole body with the
-  // shared encoder at `compression_level`.
-  bool snapshot_pieces = true;
-  int compression_level = 1;
+  // The world map's PNG, made once per world (0: not made yet).
+  int map_png_size = 0;
+  u8 map_png[PACKET_PAYLOAD_MAX];
+};
+
+// Wrong passwords per login: after LOGIN_FAILURES_MAX in LOGIN_FAILURE_WINDOW, attempts are refused
+// without hashing for LOGIN_LOCKOUT.
+struct LoginGuard {
+  char login[LOGIN_LEN] = {};
+  int failures = 0;
+  Time first_failure;
+  Time last_failure;
+  Time locked_until;
+  u8 last_digest[PASSWORD_DIGEST_LEN] = {};  // a resend of the same wrong password is not counted again
 };
 
 extern Server server;
@@ -81,7 +122,15 @@ void server_shutdown();  // saves every character in the world
 // One tick: read datagrams, answer, simulate, stream snapshots.
 void server_tick();
 // Run ticks at SERVER_FPS until *stop becomes true (or the tick limit of the options is reached).
-void server_run(volatile sig_atomic_t* stop);
+// *save (SIGHUP) saves every character and keeps running.
+void server_run(volatile sig_atomic_t* stop, volatile sig_atomic_t* save = nullptr);
+// Saves every character in the world in one transaction, or one by one when that fails; returns how many
+// were saved.
+int server_save_all();
+// valmire-server --create-account: the password is the first line of `in`. Returns the exit status.
+int server_create_account(const ServerOptions& options, FILE* in);
+// A text from outside as the log prints it: control bytes as \xNN. One of 8 rotating buffers.
+const char* log_text(const char* text);
 
 // The request path, for tests: one datagram from an address.
 void server_handle_datagram(UdpAddress from, const u8* data, int size);

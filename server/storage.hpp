@@ -10,6 +10,7 @@ constexpr int PASSWORD_HASH_LEN = 128;  // crypto_pwhash_STRBYTES
 
 struct Storage {
   sqlite3* db = nullptr;
+  int lock_fd = -1;  // held while a server uses the file
 };
 
 struct CharacterSummary {
@@ -31,7 +32,9 @@ enum StorageResult {
   StorageResult_Error = 3,
 };
 
-bool storage_open(Storage& storage, const char* path, Text& error);
+// `exclusive`: take the file's lock (a side file PATH.lock), so a second server on it refuses to start.
+// The database itself stays readable by others, so it can be backed up while it runs.
+bool storage_open(Storage& storage, const char* path, Text& error, bool exclusive = true);
 void storage_close(Storage& storage);
 
 // False only on a database error; `out.id` is 0 when the login is unknown.
@@ -53,3 +56,4 @@ bool storage_load_character_state(Storage& storage, s64 character_id, u8* out, i
 
 bool storage_begin(Storage& storage);
 bool storage_commit(Storage& storage);
+void storage_rollback(Storage& storage);

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 const char* udp_address_str(UdpAddress a) {
@@ -60,20 +61,39 @@ void udp_close(int fd) {
   if (fd >= 0) close(fd);
 }
 
-int udp_receive(int fd, void* buffer, int capacity, UdpAddress* from) {
-  sockaddr_in addr = {};
-  socklen_t addr_len = sizeof(addr);
-  // MSG_TRUNC reports the datagram's real length, so an oversized one is recognised instead of cut short.
-  ssize_t n = recvfrom(fd, buffer, (size_t)capacity, MSG_TRUNC, (sockaddr*)&addr, &addr_len);
-  if (n < 0) {
-    // A client that went away makes the kernel report its closed port on a later read; that is not our error.
-    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ECONNREFUSED || errno == EINTR) return 0;
-    printf("udp: receive failed: %s\n", strerror(errno));
-    return -1;
+int udp_receive_batch(int fd, UdpBatch& batch, int max) {
+  static mmsghdr messages[UDP_BATCH_MAX];
+  static iovec vectors[UDP_BATCH_MAX];
+  static sockaddr_in addrs[UDP_BATCH_MAX];
+  max = max < UDP_BATCH_MAX ? max : UDP_BATCH_MAX;
+  if (max <= 0) return 0;
+  for (int i = 0; i < max; i++) {
+    vectors[i] = {batch.data[i], UDP_SLOT_SIZE};
+    messages[i] = {};
+    messages[i].msg_hdr.msg_name = &addrs[i];
+    messages[i].msg_hdr.msg_namelen = sizeof(addrs[i]);
+    messages[i].msg_hdr.msg_iov = &vectors[i];
+    messages[i].msg_hdr.msg_iovlen = 1;
   }
-  from->ip = ntohl(addr.sin_addr.s_addr);
-  from->port = ntohs(addr.sin_port);
-  return n > 0x7FFFFFFF ? 0x7FFFFFFF : (int)n;
+  // A client that went away makes the kernel report its closed port on a later read: that report is
+  // consumed by the failed call, so trying again reads what follows it.
+  for (int attempt = 0; attempt < UDP_BATCH_MAX; attempt++) {
+    int n = recvmmsg(fd, messages, (unsigned)max, MSG_DONTWAIT | MSG_TRUNC, nullptr);
+    if (n < 0) {
+      if (errno == ECONNREFUSED || errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+      printf("udp: receive failed: %s\n", strerror(errno));
+      return -1;
+    }
+    for (int i = 0; i < n; i++) {
+      batch.from[i].ip = ntohl(addrs[i].sin_addr.s_addr);
+      batch.from[i].port = ntohs(addrs[i].sin_port);
+      unsigned len = messages[i].msg_len;
+      batch.size[i] = len > 0x7FFFFFFFu ? 0x7FFFFFFF : (int)len;
+    }
+    return n;
+  }
+  return 0;
 }
 
 bool udp_send(int fd, UdpAddress to, const void* data, int size) {

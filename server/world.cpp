@@ -166,6 +166,21 @@ static bool valid_record(const Entity& record) {
   return record.type != Entity_None && find_entity_prototype(record.type) != nullptr;
 }
 
+bool world_saved_character_valid(const u8* saved, int saved_size) {
+  if (saved_size == 0) return true;
+  if (!saved || saved_size < SAVED_CHARACTER_HEADER) return false;
+  u32 magic = 0, count = 0;
+  memcpy(&magic, saved, 4);
+  memcpy(&count, saved + 4, 4);
+  if (magic != SAVED_CHARACTER_MAGIC || count < 1 || count > SAVED_CHARACTER_RECORDS_MAX ||
+      saved_size != SAVED_CHARACTER_HEADER + (int)count * Entity_Shared_Size)
+    return false;
+  static Entity first;
+  memset((void*)&first, 0, sizeof(Entity));
+  memcpy((void*)&first, saved + SAVED_CHARACTER_HEADER, Entity_Shared_Size);
+  return first.type == Entity_Player && has_component(first, Component_Person);
+}
+
 Entity* world_enter_character(const char* name, bool admin, const u8* saved, int saved_size) {
   Entity* p = alloc_entity(Entity_Player);
   if (!p) return nullptr;

@@ -53,6 +53,9 @@ bool world_is_walkable(v2 pos);
 
 // Characters. `saved` is the blob of an earlier world_save_character, or empty for a new character.
 Entity* world_enter_character(const char* name, bool admin, const u8* saved, int saved_size);
+// Whether a stored blob can bring its character back: empty (never entered), or a whole record set whose
+// first record is a character. Anything else must not be replaced by a fresh character.
+bool world_saved_character_valid(const u8* saved, int saved_size);
 // Writes the character and its possessions; returns the byte count, 0 when it cannot.
 int world_save_character(const Entity& player, u8* out, int capacity);
 void world_leave_character(Entity& player);

@@ -201,6 +201,7 @@ bool server_generate_world(u32 seed, int size, Time now) {
   if (!tiles) return false;
   worldgen_tiles(tiles, size, size, seed);
   bool ok = world_reset(size, size, tiles);
+  server.map_png_size = 0;  // a new world, a new map
   if (ok) {
     world.spawn = worldgen_spawn_point(tiles, size, size);
     world.rng = seed ^ 0x6A09E667u;

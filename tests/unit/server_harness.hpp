@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <string>
+
 #include "net/chat_intake.hpp"
 #include "app/client.hpp"
 #include "net/net.hpp"
@@ -40,15 +42,42 @@ inline bool wait_for_log(const ServerProcess& server, const char* text, int ms) 
   return log_contains(server, text);
 }
 
+inline void harness_remove_db(const ServerProcess& server) {
+  unlink(server.db);
+  for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+    char side[300];
+    snprintf(side, sizeof(side), "%s%s", server.db, suffix);
+    unlink(side);
+  }
+}
+
+// Runs the server program to completion with `args` (a shell word list) and `input` on standard input;
+// returns its exit status and its output in `output`.
+inline int server_command(const char* args, const char* input, std::string& output) {
+  char command[1024];
+  snprintf(command, sizeof(command), "printf '%%s\\n' '%s' | timeout 20 %s/valmire-server %s 2>&1", input,
+           VALMIRE_BINARY_DIR, args);
+  FILE* p = popen(command, "r");
+  if (!p) return -1;
+  output.clear();
+  char line[512];
+  while (fgets(line, sizeof(line), p)) output += line;
+  int status = pclose(p);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// An account made the operator's way (admins are never registered over the wire).
+inline bool server_create_account(const ServerProcess& server, const char* login, const char* password) {
+  std::string output;
+  char args[512];
+  snprintf(args, sizeof(args), "--db %s --hash-cost low --create-account %s", server.db, login);
+  return server_command(args, password, output) == 0;
+}
+
 // Starts the server; `fresh` removes the database of an earlier run first. Extra flags follow.
 inline bool server_start(ServerProcess& server, const char* address, bool fresh, std::vector<const char*> extra = {}) {
   cstr_copy(server.address, address, (int)sizeof(server.address));
-  if (fresh) {
-    unlink(server.db);
-    char side[300];
-    snprintf(side, sizeof(side), "%s-journal", server.db);
-    unlink(side);
-  }
+  if (fresh) harness_remove_db(server);
   unlink(server.log);
   std::vector<const char*> args = {VALMIRE_BINARY_DIR "/valmire-server", "--bind", address, "--db", server.db,
                                    "--hash-cost", "low"};
