@@ -12,7 +12,7 @@
 #include "physics.hpp"
 #include "png.hpp"
 #include "pwhash.hpp"
-#include "snapshot_cache.hpp"
+#include "snapshot_body.hpp"
 #include "state_body.hpp"
 
 Server server;
@@ -800,7 +800,6 @@ bool server_init(const ServerOptions& options, Text& error) {
   server.monotonic_base = time_now();
   server.last_autosave = server.monotonic_base;
   load_entity_registry();
-  snapshot_cache_clear();
   if (!storage_open(server.storage, options.db.cstr(), error)) return false;
   for (int i = 0; i < options.nadmins; i++) {
     AccountRecord account;
