@@ -117,6 +117,12 @@ void world_map_colors(const u8* tiles, int width, int height, u8* out) {
 
 u8* world_map_decode(const u8* data, int size, int* width, int* height) {
   int w = 0, h = 0, channels = 0;
+  // Only PNG is expected from the server; the decoder's other formats are never reached from the network.
+  static const u8 png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (data && size > 0 && (size < 8 || memcmp(data, png_signature, 8) != 0)) {
+    printf("failed to load map data: not a PNG image\n");
+    return nullptr;
+  }
   if (!data || size <= 0 || !stbi_info_from_memory(data, size, &w, &h, &channels)) {
     printf("failed to load map data: %s\n", stbi_failure_reason() ? stbi_failure_reason() : "no data");
     return nullptr;
