@@ -11,39 +11,58 @@ static const char* const pass_names[RenderPass_Count] = {
 
 const char* render_pass_name(RenderPass pass) { return (u32)pass < (u32)RenderPass_Count ? pass_names[pass] : "?"; }
 
-// Intervals begun and not yet ended, innermost last: an effect drawn among the entities is inside both.
-static int open_stack[4];
+// Passes begun and not yet ended, innermost last. Time is charged to the innermost pass only: an effect
+// drawn among the entities ends the entities' interval and a new one begins after it, so the table's rows
+// add up to the frame.
+static RenderPass open_stack[8];
 static int nopen = 0;
+// The interval being timed now, or -1 (none, or this frame's intervals ran out).
+static int open_interval = -1;
 
-void pass_timers_enable(bool on) {
+static void interval_open(RenderPass pass) {
   PassTimers& t = renderer.pass_timers;
-  if (on == t.enabled) return;
-  if (on && !t.queries[0][0][0]) glCreateQueries(GL_TIMESTAMP, PASS_TIMER_FRAMES * PASS_TIMER_INTERVALS * 2, &t.queries[0][0][0]);
-  t.enabled = on;
-  for (int& n : t.nintervals) n = 0;
-  t.frames_issued = 0;
-  nopen = 0;
-  pass_timers_clear();
-}
-
-void pass_begin(RenderPass pass) {
-  PassTimers& t = renderer.pass_timers;
-  if (!t.enabled || nopen >= len(open_stack)) return;
   int& n = t.nintervals[t.slot];
   if (n >= PASS_TIMER_INTERVALS) {
-    open_stack[nopen++] = -1;
+    open_interval = -1;
     return;
   }
   t.passes[t.slot][n] = (u8)pass;
   glQueryCounter(t.queries[t.slot][n][0], GL_TIMESTAMP);
-  open_stack[nopen++] = n++;
+  open_interval = n++;
+}
+
+static void interval_close() {
+  PassTimers& t = renderer.pass_timers;
+  if (open_interval >= 0) glQueryCounter(t.queries[t.slot][open_interval][1], GL_TIMESTAMP);
+  open_interval = -1;
+}
+
+void pass_timers_enable(bool on) {
+  PassTimers& t = renderer.pass_timers;
+  if (on == t.enabled) return;
+  if (on && !t.queries[0][0][0]) {
+    glCreateQueries(GL_TIMESTAMP, PASS_TIMER_FRAMES * PASS_TIMER_INTERVALS * 2, &t.queries[0][0][0]);
+  }
+  t.enabled = on;
+  for (int& n : t.nintervals) n = 0;
+  t.frames_issued = 0;
+  nopen = 0;
+  open_interval = -1;
+  pass_timers_clear();
+}
+
+void pass_begin(RenderPass pass) {
+  if (!renderer.pass_timers.enabled || nopen >= len(open_stack)) return;
+  interval_close();
+  open_stack[nopen++] = pass;
+  interval_open(pass);
 }
 
 void pass_end() {
-  PassTimers& t = renderer.pass_timers;
-  if (!t.enabled || nopen == 0) return;
-  int i = open_stack[--nopen];
-  if (i >= 0) glQueryCounter(t.queries[t.slot][i][1], GL_TIMESTAMP);
+  if (!renderer.pass_timers.enabled || nopen == 0) return;
+  interval_close();
+  nopen--;
+  if (nopen > 0) interval_open(open_stack[nopen - 1]);
 }
 
 void pass_timers_frame_end() {

@@ -151,7 +151,7 @@ enum RenderPass : u8 {
 };
 
 constexpr int PASS_TIMER_FRAMES = 4;       // frames in flight before a result is read
-constexpr int PASS_TIMER_INTERVALS = 32;   // measured intervals a frame
+constexpr int PASS_TIMER_INTERVALS = 128;  // measured intervals a frame
 constexpr int PASS_TIMER_WINDOW = 64;      // frames averaged in the table
 
 // GPU timestamps around each pass, read back a few frames later so that nothing waits on the GPU.
@@ -160,7 +160,6 @@ struct PassTimers {
   u32 queries[PASS_TIMER_FRAMES][PASS_TIMER_INTERVALS][2] = {};
   u8 passes[PASS_TIMER_FRAMES][PASS_TIMER_INTERVALS] = {};
   int nintervals[PASS_TIMER_FRAMES] = {};
-  int open_interval = -1;
   int slot = 0;
   u64 frames_issued = 0;
   // Sums over the frames read since the table was last cleared.

@@ -264,7 +264,14 @@ TEST_F(NetIntake, WorldMapMustDecodeToOneChannel) {
   std::vector<u8> wide_row((size_t)WORLD_MAP_SIDE_MAX + 1, TileType_Grass), wide;
   ASSERT_TRUE(stbi_write_png_to_func(append_bytes, &wide, WORLD_MAP_SIDE_MAX + 1, 1, 1, wide_row.data(), 0));
   ASSERT_LT(wide.size(), (size_t)PACKET_PAYLOAD_MAX);
-  for (auto* bad : {&colour, &garbage, &truncated, &tga, &wide}) {
+  // A chunk that states more bytes than the datagram holds, with the IEND after it.
+  std::vector<u8> forged(png);
+  size_t idat = 8;
+  while (memcmp(forged.data() + idat + 4, "IDAT", 4) != 0) {
+    idat += 12 + ((size_t)forged[idat + 2] << 8 | forged[idat + 3]);
+  }
+  forged[idat] = 0x3F;
+  for (auto* bad : {&colour, &garbage, &truncated, &tga, &wide, &forged}) {
     p = make_packet(PacketType_LocationMap, 0, 0, (int)bad->size());
     memcpy(p.data, bad->data(), bad->size());
     EXPECT_EQ(feed(p, (int)p.size), NetResult_None);
