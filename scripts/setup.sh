@@ -12,6 +12,7 @@ packages=(
   fonts-firacode
   xvfb xauth x11-utils xdotool imagemagick
   libgl1-mesa-dri libglx-mesa0 libegl-mesa0 mesa-utils
+  clang libclang-rt-14-dev
 )
 
 missing=()

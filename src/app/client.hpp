@@ -69,6 +69,10 @@ struct LobbyScreen {
   bool creation_in_progress = false;
   u32 creation_seq = 0;  // the create request's sequence number: later heartbeats must not hide its answer
   bool enter_in_progress = false;
+  // The server's answer to the last create request when it refused it, shown until the error fades.
+  ErrorCode refusal = ErrorCode_Ok;
+  // The name as sent (trimmed, cut to the wire field): the snapshots are searched for exactly this.
+  char sent_name[PLAYER_NAME_LEN] = {};
 };
 
 struct Game {

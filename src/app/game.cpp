@@ -124,13 +124,16 @@ void chatf(const char* fmt, ...) {
 
 void update_and_draw() {
   update_window_size();
+  fit_render_targets();
   prepare_input();
   push_transform(m4_ortho(0, (f32)renderer.window_width, (f32)renderer.window_height, 0, -1, 1));
   ui_begin();
   if (ScreenFunction f = screen_function(game.screen)) f();
   post_process();
   ui_end();
+  pass_begin(RenderPass_Ui);
   ui_render();
+  pass_end();
   pop_transform();
 }
 
@@ -173,6 +176,7 @@ void game_run_frame(Time& last) {
   update_audio();
   reload_shaders();
   update_and_draw();
+  pass_timers_frame_end();
   arena_clear(game.tmp_arena);
   SDL_GL_SwapWindow(game.window);
   Duration cost = time_since(now);

@@ -57,6 +57,15 @@ void register_input_event(const SDL_Event& event) {
       } else if (key == SDLK_F12) {
         // Developer key: print this frame's UI tree with the rectangles, which the end-to-end tests click.
         ui.dump_elements = true;
+      } else if (key == SDLK_F5) {
+        // Developer key: the first press starts timing each pass on the GPU, the next ones print the table.
+        if (!renderer.pass_timers.enabled) {
+          pass_timers_enable(true);
+          printf("Pass timers on: F5 again prints the table\n");
+        } else {
+          pass_timers_print();
+          pass_timers_clear();
+        }
       } else if (key == SDLK_F6) {
         toggle(game.debug.try_stuff);
         printf("try_stuff: %d\n", game.debug.try_stuff);

@@ -21,9 +21,13 @@
 #include "net/world_map_intake.hpp"
 
 Net net;
+NetSocketOps net_socket_ops = {::recv, ::send};
 
-// One receive buffer, reused for every datagram.
+// One receive buffer, reused for every datagram, and the newest State packet of the frame, kept until
+// the frame's other packets are handled.
 static Packet net_packet;
+static Packet net_state_packet;
+static int net_state_size = 0;
 static Location client_location;
 
 Location& net_location() {
@@ -54,6 +58,8 @@ void net_connect(const char* host) {
   if (host != net.host) cstr_copy(net.host, host, (int)sizeof(net.host));
   net_close_socket();
   net_location();
+  // Acknowledgements belong to one link: nothing of an earlier one may make later packets look old.
+  net.last_ack = 0;
 
   addrinfo hints = {};
   hints.ai_family = AF_INET;
@@ -61,10 +67,14 @@ void net_connect(const char* host) {
   addrinfo* info = nullptr;
   char service[8];
   snprintf(service, sizeof(service), "%d", SERVER_PORT);
+  net.resolutions += 1;
+  net.resolve_failed_time = {};
   int rc = getaddrinfo(net.host, service, &hints, &info);
   if (rc != 0 || !info) {
     net_unavailable("cannot resolve the server", rc ? gai_strerror(rc) : "no address");
     if (info) freeaddrinfo(info);
+    net.resolve_failed_time = time_now();
+    if (!net.resolve_failed_time.ns) net.resolve_failed_time.ns = 1;
     return;
   }
   addrinfo* found = nullptr;
@@ -77,6 +87,8 @@ void net_connect(const char* host) {
   if (!found) {
     freeaddrinfo(info);
     net_unavailable("cannot resolve the server", "no IPv4 address");
+    net.resolve_failed_time = time_now();
+    if (!net.resolve_failed_time.ns) net.resolve_failed_time.ns = 1;
     return;
   }
   memcpy(&net.address, found->ai_addr, sizeof(sockaddr_in));
@@ -133,6 +145,14 @@ void net_clear_error() { net.last_error.code = ErrorCode_Ok; }
 
 void net_reset_timeouts() { net.last_recv_time = time_now(); }
 
+// A socket that is no longer ours (closed under us): it is dropped, and the next request opens a new link.
+static bool net_error_is_closed_socket(int err) { return err == EBADF || err == ENOTSOCK; }
+
+static bool net_may_connect() {
+  if (!net.host[0]) return false;
+  return !net.resolve_failed_time.ns || time_since(net.resolve_failed_time) >= NET_RESOLVE_RETRY;
+}
+
 void net_send(Request& request) {
   net.last_seq += 1;
   request.seq = net.last_seq;
@@ -140,22 +160,21 @@ void net_send(Request& request) {
     debug_log("[net] Sending Request(%s)[seq=%d]\n", request_type_name(request.type), (int)request.seq);
   }
   net.last_sent_time = time_now();
-  if (!net.socket && net.host[0]) net_connect(net.host);
+  if (!net.socket && net_may_connect()) net_connect(net.host);
   if (!net.socket) {
     net_set_local_error(ErrorCode_ServiceUnavailable);
     return;
   }
-  ssize_t sent = ::send(net.socket, &request, sizeof(Request), 0);
+  if (request.type == RequestType_Login || request.type == RequestType_Register) net.last_ack = 0;
+  ssize_t sent = net_socket_ops.send(net.socket, &request, sizeof(Request), 0);
   if (sent >= 0) return;
   int err = errno;
-  if (err == ECONNREFUSED) {
-    net_set_local_error(ErrorCode_ServiceUnavailable);
-    fprintf(stderr, "net_send: server is not listening\n");
-    return;
-  }
   // A full send buffer loses this request like the network would; the screens resend what matters.
   if (err == EAGAIN || err == EWOULDBLOCK || err == ENOBUFS || err == EINTR) return;
-  panic("net_send: unhandled error (%d)%s", err, strerror(err));
+  if (net_error_is_closed_socket(err)) net.socket = 0;
+  // Nothing a send can report ends the client: the server is shown as unavailable and the next request
+  // tries again.
+  net_unavailable("send", strerror(err));
 }
 
 bool net_request_timed_out() { return to_ms(time_since(net.last_sent_time)) > game.config.server_timeout_ms; }
@@ -168,33 +187,63 @@ bool net_server_timed_out() {
   return true;
 }
 
+// Reads one datagram into `packet`: its size, 0 when nothing is waiting, -1 after an error (shown).
+static int net_read(Packet& packet) {
+  if (!net.socket) return 0;
+  ssize_t n = net_socket_ops.recv(net.socket, &packet, sizeof(Packet), 0);
+  if (n >= 0) return (int)n;
+  int err = errno;
+  if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR) return 0;
+  if (net_error_is_closed_socket(err)) net.socket = 0;
+  // The server's port is closed, or the network is out of reach: show it and keep going.
+  net_unavailable("receive", strerror(err));
+  return -1;
+}
+
+static NetResult net_accept(Packet& packet, int n);
+static NetResult net_dispatch(Packet& packet, int n, Location& location);
+
+// Each frame takes everything waiting, so the client never lags the server's stream. Packets are handled
+// in order, except State packets: each replaces the last, and only the newest is inflated, after the
+// rest. An error ends the frame's reading, so that the screen sees it before anything that follows.
 void net_update() {
   if (game.screen != Screen_Login && time_since(net.last_sent_time) > HEARTBEAT_INTERVAL) net_send_heartbeat();
   Location& location = net_location();
+  net_state_size = 0;
   for (int i = 0; i < NET_DATAGRAMS_PER_FRAME; i++) {
-    NetResult result = net_receive(location);
-    if (result == NetResult_None || result == NetResult_Err) break;
+    int n = net_read(net_packet);
+    if (n <= 0) break;
+    NetResult result = net_accept(net_packet, n);
+    if (result == NetResult_None) continue;
+    if (net_packet.type == PacketType_State) {
+      if (net_state_size) net.skipped_states += 1;
+      memcpy((void*)&net_state_packet, (const void*)&net_packet, (size_t)n);
+      net_state_size = n;
+      continue;
+    }
+    // A new location or a screen change makes an earlier snapshot of the frame stale.
+    if (net_packet.type == PacketType_Location || net_packet.type == PacketType_Lobby ||
+        net_packet.type == PacketType_World) {
+      net_state_size = 0;
+    }
+    result = net_dispatch(net_packet, n, location);
     if (result == NetResult_Lobby) set_screen(Screen_Lobby);
     if (result == NetResult_World) set_screen(Screen_Loading);
     if (result == NetResult_Location) prepare_tiles(location.width, location.height);
+    if (result == NetResult_Err) break;
+  }
+  if (net_state_size) {
+    int n = net_state_size;
+    net_state_size = 0;
+    net_parse_state(net_state_packet, n, location);
   }
 }
 
 NetResult net_receive(Location& location) {
-  if (!net.socket) return NetResult_None;
-  ssize_t n = recv(net.socket, &net_packet, sizeof(Packet), 0);
-  if (n < 0) {
-    int err = errno;
-    if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR) return NetResult_None;
-    // The server's port is closed: it is down or restarting. Show it and keep going.
-    if (err == ECONNREFUSED || err == ECONNRESET) {
-      net_set_local_error(ErrorCode_ServiceUnavailable);
-      return NetResult_Err;
-    }
-    printf("net: Error: [%d] %s\n", err, strerror(err));
-    exit(1);
-  }
-  return net_handle_datagram(net_packet, (int)n, location);
+  int n = net_read(net_packet);
+  if (n < 0) return NetResult_Err;
+  if (n == 0) return NetResult_None;
+  return net_handle_datagram(net_packet, n, location);
 }
 
 static void net_record_latency() {
@@ -221,13 +270,20 @@ static NetResult net_take_location(Packet& packet, int n, Location& location) {
   return NetResult_Location;
 }
 
-NetResult net_handle_datagram(Packet& packet, int n, Location& location) {
+// Every check a datagram must pass, then the bookkeeping of its header (acknowledgement, server time,
+// liveness). NetResult_None when it was dropped, with nothing changed but the counters of what arrived.
+static NetResult net_accept(Packet& packet, int n) {
   net.received_packets += 1;
   net.last_packet_size = (u32)(n > 0 ? n : 0);
-  net.last_recv_time = time_now();
 
   if (n < PACKET_HEADER_SIZE || n > PACKET_SIZE_MAX) {
     printf("net: Broken packet: %d bytes\n", n);
+    return NetResult_None;
+  }
+  // Nothing acknowledges a request that was never sent: such a packet is forged or broken, and taking its
+  // number would make every later packet of the real server look old.
+  if (packet.seq_ack > net.last_seq) {
+    printf("net: Broken packet: acknowledges %u, only %u sent\n", (unsigned)packet.seq_ack, (unsigned)net.last_seq);
     return NetResult_None;
   }
   if (packet.seq_ack < net.last_ack) {
@@ -252,6 +308,8 @@ NetResult net_handle_datagram(Packet& packet, int n, Location& location) {
     return NetResult_None;
   }
 
+  // Only a packet that passed every check shows the server alive: junk must not hold off the time-out.
+  net.last_recv_time = time_now();
   if (packet.seq_ack != net.last_ack) {
     net.last_ack = packet.seq_ack;
     if (net.last_ack == net.last_seq) {
@@ -266,7 +324,16 @@ NetResult net_handle_datagram(Packet& packet, int n, Location& location) {
     debug_log("[net]: packet=%s[%d] | size=%d | packet.time=%lu | rect_time=%lu\n", packet_type_name(packet.type),
               (int)packet.type, n, (unsigned long)packet.time.ns, (unsigned long)net.last_recv_time.ns);
   }
+  return NetResult_Ok;
+}
 
+NetResult net_handle_datagram(Packet& packet, int n, Location& location) {
+  if (net_accept(packet, n) == NetResult_None) return NetResult_None;
+  return net_dispatch(packet, n, location);
+}
+
+// What an accepted packet does.
+static NetResult net_dispatch(Packet& packet, int n, Location& location) {
   switch (packet.type) {
     case PacketType_Error:
       net.last_error.code = packet.error.code;

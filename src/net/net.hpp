@@ -2,6 +2,7 @@
 // The client's one link to the game server: a connected, non-blocking IPv4 UDP socket, the request
 // builders, the per-frame pump and what every packet does to the client's state.
 #include <netinet/in.h>
+#include <sys/types.h>
 
 #include "packet.hpp"
 
@@ -17,7 +18,11 @@ enum NetResult : u32 {
 };
 
 constexpr int LATENCY_HISTORY_MAX = 128;
-constexpr int NET_DATAGRAMS_PER_FRAME = 5;
+// Datagrams read in one frame at most: far above the server's rate, so a slow frame catches up at once,
+// yet bounded so that a flood cannot hold the frame.
+constexpr int NET_DATAGRAMS_PER_FRAME = 256;
+// While the server's name does not resolve, a request tries it again at most this often.
+constexpr Duration NET_RESOLVE_RETRY = {5000000000ull};
 constexpr Duration HEARTBEAT_INTERVAL = {1000000000ull};
 constexpr Duration ERROR_FADE = {3000000000ull};
 
@@ -41,7 +46,19 @@ struct Net {
   int socket = 0;
   // The host last asked for, so that a link that could not be opened is tried again on the next request.
   char host[64] = {};
+  // Name look-ups made, and when the last one failed (zero when it did not).
+  u32 resolutions = 0;
+  Time resolve_failed_time;
+  // State packets of a frame that a newer one of the same frame replaced unread.
+  u32 skipped_states = 0;
 };
+
+// The socket calls, replaceable so that tests can make them fail with any error.
+struct NetSocketOps {
+  ssize_t (*recv)(int fd, void* buffer, size_t n, int flags);
+  ssize_t (*send)(int fd, const void* buffer, size_t n, int flags);
+};
+extern NetSocketOps net_socket_ops;
 
 extern Net net;
 

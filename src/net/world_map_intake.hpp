@@ -14,11 +14,11 @@ struct WorldMap {
 };
 
 // Largest side accepted, so a forged image header cannot make the decoder allocate without bound.
-constexpr int WORLD_MAP_SIDE_MAX = 4096;
+constexpr int WORLD_MAP_SIDE_MAX = 2048;
 
 // Called each time a location's tiles arrive, with its size in tiles.
 void prepare_tiles(int width, int height);
-// Decodes an encoded one-channel image into `map`, replacing what it held, and makes its texture. False,
+// Decodes a one-channel PNG image into `map`, replacing what it held, and makes its texture. False,
 // with the reason printed and `map` unchanged, when the bytes cannot be decoded or the image has other
 // than one channel.
 bool load_world_map(const u8* data, int size, WorldMap* map);

@@ -132,6 +132,7 @@ void stars_update(v4* stars, int n) {
 // --- effects
 
 void draw_slash(v3 pos, v3 size, Color color, f32 sector, f32 angle, f32 time) {
+  pass_begin(RenderPass_Effects);
   Shader& s = renderer.shaders.slash;
   use_shader(s);
   enable_brightness_attachment();
@@ -149,9 +150,11 @@ void draw_slash(v3 pos, v3 size, Color color, f32 sector, f32 angle, f32 time) {
   glUseProgram(0);
   glDisable(GL_DEPTH_TEST);
   disable_brightness_attachment();
+  pass_end();
 }
 
 void draw_hit(v3 pos, v3 size, Color color, f32 time, f32 angle) {
+  pass_begin(RenderPass_Effects);
   Shader& s = renderer.shaders.hit;
   use_shader(s);
   set_time(s, time);
@@ -162,6 +165,7 @@ void draw_hit(v3 pos, v3 size, Color color, f32 time, f32 angle) {
   glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
   glBindVertexArray(0);
   glUseProgram(0);
+  pass_end();
 }
 
 void draw_particles(ParticleSystem& ps, f32 dt) {
@@ -183,6 +187,7 @@ void draw_particles(ParticleSystem& ps, f32 dt) {
 }
 
 void draw_fire(v3 pos, v2 size, f32 dt, ParticleSystem& flames, ParticleSystem& smoke) {
+  pass_begin(RenderPass_Effects);
   Shader& s = renderer.shaders.fire;
   use_shader(s);
   glDepthMask(GL_FALSE);
@@ -215,6 +220,7 @@ void draw_fire(v3 pos, v2 size, f32 dt, ParticleSystem& flames, ParticleSystem& 
 
   glDepthMask(GL_TRUE);
   disable_brightness_attachment();
+  pass_end();
 }
 
 void draw_stars(m4 transform) {
@@ -240,6 +246,7 @@ m4 shadow_light_vp(v2 centre, v3 light_pos) {
 }
 
 void shadowmap_begin(v2 centre) {
+  pass_begin(RenderPass_Shadow);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, renderer.shadow_fbo);
   glViewport(0, 0, SHADOW_MAP_SIZE, SHADOW_MAP_SIZE);
   glDepthMask(GL_TRUE);
@@ -253,6 +260,7 @@ void shadowmap_begin(v2 centre) {
 }
 
 void shadowmap_end() {
+  pass_end();
   gl_assert();
   glCullFace(GL_BACK);
   glUseProgram(0);

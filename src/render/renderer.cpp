@@ -264,10 +264,10 @@ static void assert_bound_framebuffer_complete() {
   assert(glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE);
 }
 
-static GLuint create_target_texture(GLenum format, GLenum filter) {
+static GLuint create_target_texture(GLenum format, GLenum filter, int w, int h) {
   GLuint t = 0;
   glCreateTextures(GL_TEXTURE_2D, 1, &t);
-  glTextureStorage2D(t, 1, format, RENDER_TARGET_SIZE, RENDER_TARGET_SIZE);
+  glTextureStorage2D(t, 1, format, w, h);
   glTextureParameteri(t, GL_TEXTURE_MIN_FILTER, filter);
   glTextureParameteri(t, GL_TEXTURE_MAG_FILTER, filter);
   glTextureParameteri(t, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -275,35 +275,62 @@ static GLuint create_target_texture(GLenum format, GLenum filter) {
   return t;
 }
 
-void prepare_hdr() {
-  const int size = RENDER_TARGET_SIZE;
+static void delete_targets() {
+  GLuint textures[6] = {renderer.hdr_texture.id, renderer.brightness_texture.id, renderer.blur_texture_ids[0],
+                        renderer.blur_texture_ids[1], 0, 0};
+  // Without multisampling the resolved pair is the scene pair itself.
+  if (renderer.targets_msaa) {
+    textures[4] = renderer.msaa_hdr_texture_id;
+    textures[5] = renderer.msaa_brightness_texture_id;
+  }
+  glDeleteTextures(6, textures);
+  glDeleteRenderbuffers(1, &renderer.hdr_depth_rbo);
+  glDeleteFramebuffers(1, &renderer.msaa_fbo);
+  glDeleteFramebuffers(1, &renderer.hdr_fbo);
+  glDeleteFramebuffers(2, renderer.blur_fbo);
+  renderer.msaa_hdr_texture_id = renderer.msaa_brightness_texture_id = 0;
+  renderer.hdr_texture = {};
+  renderer.brightness_texture = {};
+  renderer.blur_texture_ids[0] = renderer.blur_texture_ids[1] = 0;
+  renderer.hdr_depth_rbo = renderer.msaa_fbo = renderer.hdr_fbo = 0;
+  renderer.blur_fbo[0] = renderer.blur_fbo[1] = 0;
+}
+
+// The scene, its resolved copy and the bloom chain, all w x h.
+static void create_targets(int w, int h) {
   const GLenum both[2] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
 
-  glCreateFramebuffers(1, &renderer.msaa_fbo);
-  renderer.msaa_hdr_texture_id = create_target_texture(GL_RGBA16F, GL_NEAREST);
-  renderer.msaa_brightness_texture_id = create_target_texture(GL_RGBA16F, GL_NEAREST);
-  glNamedFramebufferTexture(renderer.msaa_fbo, GL_COLOR_ATTACHMENT0, renderer.msaa_hdr_texture_id, 0);
-  glNamedFramebufferTexture(renderer.msaa_fbo, GL_COLOR_ATTACHMENT1, renderer.msaa_brightness_texture_id, 0);
-  glNamedFramebufferDrawBuffers(renderer.msaa_fbo, 2, both);
-  glBindFramebuffer(GL_FRAMEBUFFER, renderer.msaa_fbo);
-  assert_bound_framebuffer_complete();
+  bool msaa = renderer.settings.enable_msaa;
+  if (msaa) {
+    glCreateFramebuffers(1, &renderer.msaa_fbo);
+    renderer.msaa_hdr_texture_id = create_target_texture(GL_RGBA16F, GL_NEAREST, w, h);
+    renderer.msaa_brightness_texture_id = create_target_texture(GL_RGBA16F, GL_NEAREST, w, h);
+    glNamedFramebufferTexture(renderer.msaa_fbo, GL_COLOR_ATTACHMENT0, renderer.msaa_hdr_texture_id, 0);
+    glNamedFramebufferTexture(renderer.msaa_fbo, GL_COLOR_ATTACHMENT1, renderer.msaa_brightness_texture_id, 0);
+    glNamedFramebufferDrawBuffers(renderer.msaa_fbo, 2, both);
+    glBindFramebuffer(GL_FRAMEBUFFER, renderer.msaa_fbo);
+    assert_bound_framebuffer_complete();
+  }
 
   glCreateFramebuffers(1, &renderer.hdr_fbo);
   glCreateRenderbuffers(1, &renderer.hdr_depth_rbo);
   GLuint color = 0, bright = 0;
-  if (renderer.settings.enable_msaa) {
+  if (msaa) {
     glCreateTextures(GL_TEXTURE_2D_MULTISAMPLE, 1, &color);
     glCreateTextures(GL_TEXTURE_2D_MULTISAMPLE, 1, &bright);
-    glTextureStorage2DMultisample(color, 4, GL_RGB16F, size, size, GL_TRUE);
-    glTextureStorage2DMultisample(bright, 4, GL_RGB16F, size, size, GL_TRUE);
-    glNamedRenderbufferStorageMultisample(renderer.hdr_depth_rbo, 4, GL_DEPTH_COMPONENT32F, size, size);
+    glTextureStorage2DMultisample(color, 4, GL_RGB16F, w, h, GL_TRUE);
+    glTextureStorage2DMultisample(bright, 4, GL_RGB16F, w, h, GL_TRUE);
+    glNamedRenderbufferStorageMultisample(renderer.hdr_depth_rbo, 4, GL_DEPTH_COMPONENT32F, w, h);
   } else {
-    color = create_target_texture(GL_RGBA16F, GL_NEAREST);
-    bright = create_target_texture(GL_RGBA16F, GL_NEAREST);
-    glNamedRenderbufferStorage(renderer.hdr_depth_rbo, GL_DEPTH_COMPONENT32F, size, size);
+    color = create_target_texture(GL_RGBA16F, GL_NEAREST, w, h);
+    bright = create_target_texture(GL_RGBA16F, GL_NEAREST, w, h);
+    glNamedRenderbufferStorage(renderer.hdr_depth_rbo, GL_DEPTH_COMPONENT32F, w, h);
+    // Single-sampled, the scene is its own resolved copy: no second pair is made.
+    renderer.msaa_hdr_texture_id = color;
+    renderer.msaa_brightness_texture_id = bright;
   }
-  renderer.hdr_texture = {color, size, size, 0};
-  renderer.brightness_texture = {bright, size, size, 0};
+  renderer.hdr_texture = {color, w, h, 0};
+  renderer.brightness_texture = {bright, w, h, 0};
   glNamedFramebufferTexture(renderer.hdr_fbo, GL_COLOR_ATTACHMENT0, color, 0);
   glNamedFramebufferTexture(renderer.hdr_fbo, GL_COLOR_ATTACHMENT1, bright, 0);
   glNamedFramebufferRenderbuffer(renderer.hdr_fbo, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, renderer.hdr_depth_rbo);
@@ -311,23 +338,56 @@ void prepare_hdr() {
   glBindFramebuffer(GL_FRAMEBUFFER, renderer.hdr_fbo);
   GLenum err = glCheckFramebufferStatus(GL_FRAMEBUFFER);
   assert(err == GL_FRAMEBUFFER_COMPLETE);
+  (void)err;
 
-  glCreateSamplers(1, &renderer.blur_sampler);
-  glSamplerParameteri(renderer.blur_sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glSamplerParameteri(renderer.blur_sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glSamplerParameteri(renderer.blur_sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glSamplerParameteri(renderer.blur_sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-
+  // The bloom chain may run at a fraction of the scene's size.
+  int div = bloom_divisor(renderer.settings.quality);
+  int bw = (w + div - 1) / div, bh = (h + div - 1) / div;
   glCreateFramebuffers(2, renderer.blur_fbo);
   for (int i = 0; i < 2; i++) {
-    renderer.blur_texture_ids[i] = create_target_texture(GL_RGBA16F, GL_LINEAR);
+    renderer.blur_texture_ids[i] = create_target_texture(GL_RGBA16F, GL_LINEAR, bw, bh);
     glNamedFramebufferTexture(renderer.blur_fbo[i], GL_COLOR_ATTACHMENT0, renderer.blur_texture_ids[i], 0);
     glNamedFramebufferDrawBuffer(renderer.blur_fbo[i], GL_COLOR_ATTACHMENT0);
     glBindFramebuffer(GL_FRAMEBUFFER, renderer.blur_fbo[i]);
     assert_bound_framebuffer_complete();
   }
+  renderer.target_width = w;
+  renderer.target_height = h;
+  renderer.targets_msaa = msaa;
+  renderer.targets_bloom_divisor = div;
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   gl_assert();
+}
+
+int render_target_side(int window_side) {
+  // Rounded up, so that dragging a window's edge does not re-create the targets at every pixel.
+  int side = (window_side + RENDER_TARGET_STEP - 1) / RENDER_TARGET_STEP * RENDER_TARGET_STEP;
+  if (side < RENDER_TARGET_STEP) side = RENDER_TARGET_STEP;
+  return side < RENDER_TARGET_SIZE ? side : RENDER_TARGET_SIZE;
+}
+
+void fit_render_targets() {
+  int w = render_target_side(renderer.window_width), h = render_target_side(renderer.window_height);
+  bool grown = w > renderer.target_width || h > renderer.target_height;
+  bool same_kind = renderer.targets_msaa == renderer.settings.enable_msaa &&
+                   renderer.targets_bloom_divisor == bloom_divisor(renderer.settings.quality);
+  if (!grown && same_kind && renderer.hdr_fbo) return;
+  // A target never shrinks: the memory is kept for when the window grows back.
+  if (w < renderer.target_width) w = renderer.target_width;
+  if (h < renderer.target_height) h = renderer.target_height;
+  delete_targets();
+  create_targets(w, h);
+  bind_default_framebuffer();
+}
+
+void prepare_hdr() {
+  glCreateSamplers(1, &renderer.blur_sampler);
+  glSamplerParameteri(renderer.blur_sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glSamplerParameteri(renderer.blur_sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glSamplerParameteri(renderer.blur_sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glSamplerParameteri(renderer.blur_sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  renderer.target_width = renderer.target_height = 0;
+  create_targets(render_target_side(renderer.window_width), render_target_side(renderer.window_height));
 }
 
 void bind_default_framebuffer() {
@@ -349,7 +409,7 @@ void disable_brightness_attachment() {
 void draw_clear(Color c) {
   bind_default_framebuffer();
   enable_brightness_attachment();
-  // Only the window-sized corner of the 4096-square target is ever drawn, so only it is cleared.
+  // Only the window-sized corner of the targets is ever drawn, so only it is cleared.
   glEnable(GL_SCISSOR_TEST);
   glScissor(0, 0, renderer.window_width, renderer.window_height);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -374,8 +434,9 @@ void post_process() {
   glDisable(GL_CULL_FACE);
   glDisable(GL_SCISSOR_TEST);
 
+  pass_begin(RenderPass_Resolve);
   GLuint scene = renderer.msaa_hdr_texture_id, bright = renderer.msaa_brightness_texture_id;
-  if (renderer.settings.enable_msaa) {
+  if (renderer.targets_msaa) {
     for (int i = 0; i < 2; i++) {
       glNamedFramebufferReadBuffer(renderer.hdr_fbo, GL_COLOR_ATTACHMENT0 + i);
       glNamedFramebufferDrawBuffer(renderer.msaa_fbo, GL_COLOR_ATTACHMENT0 + i);
@@ -383,49 +444,93 @@ void post_process() {
                              GL_NEAREST);
     }
     glNamedFramebufferReadBuffer(renderer.hdr_fbo, GL_COLOR_ATTACHMENT0);
-  } else {
-    // Without multisampling there is nothing to resolve: the scene target is read directly.
-    scene = renderer.hdr_texture.id;
-    bright = renderer.brightness_texture.id;
   }
+  // Without multisampling there is nothing to resolve: the resolved pair is the scene pair itself.
+  pass_end();
 
+  // The bright parts are blurred in the bloom targets, which may be smaller than the window: the first
+  // pass reads the full-size brightness, `scale` source texels to a target pixel.
+  const int div = renderer.targets_bloom_divisor;
+  const int bw = (w + div - 1) / div, bh = (h + div - 1) / div;
   Shader& blur = renderer.shaders.blur;
   use_shader(blur);
+  GLint scale_loc = glGetUniformLocation(blur.program, "scale");
   glBindVertexArray(renderer.quad_vao);
   glUniform2i(blur.viewport_loc, w, h);
-  glViewport(0, 0, w, h);
+  glUniform1f(scale_loc, (f32)div);
+  glViewport(0, 0, bw, bh);
   // Each bilinear tap averages two neighbouring texels: half the fetches of a plain Gaussian, which is
   // most of the frame's cost on a software rasteriser.
   glBindSampler(0, renderer.blur_sampler);
+  pass_begin(RenderPass_Blur0);
   glBindFramebuffer(GL_FRAMEBUFFER, renderer.blur_fbo[0]);
   glUniform1i(blur.flip_loc, 0);
   glBindTextureUnit(0, bright);
   glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  pass_end();
   renderer.blur_passes++;
+  glUniform2i(blur.viewport_loc, bw, bh);
+  glUniform1f(scale_loc, 1.0f);
   int hz = 0;
-  for (int pass = 0; pass < 5; pass++) {
+  const int passes = bloom_blur_passes(renderer.settings.quality);
+  for (int pass = 1; pass < passes; pass++) {
     hz = 1 - hz;
+    pass_begin((RenderPass)(RenderPass_Blur0 + pass));
     glBindFramebuffer(GL_FRAMEBUFFER, renderer.blur_fbo[hz]);
     glUniform1i(blur.flip_loc, hz);
     glBindTextureUnit(0, renderer.blur_texture_ids[1 - hz]);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    pass_end();
     renderer.blur_passes++;
   }
 
   glBindSampler(0, 0);
 
+  pass_begin(RenderPass_Composite);
   Shader& composite = renderer.shaders.composite;
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, w, h);
   use_shader(composite);
+  glUniform1i(glGetUniformLocation(composite.program, "bloom_divisor"), div);
   glBindTextureUnit(0, scene);
-  glBindTextureUnit(1, renderer.blur_texture_ids[1]);
+  glBindTextureUnit(1, renderer.blur_texture_ids[hz]);
   glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
   glBindTextureUnit(0, 0);
   glBindTextureUnit(1, 0);
   glBindVertexArray(0);
   glUseProgram(0);
   glEnable(GL_BLEND);
+  pass_end();
   gl_assert();
+}
+
+// --- quality
+
+bool gl_renderer_is_software(const char* name) {
+  if (!name) return false;
+  static const char* const cpu_renderers[] = {"llvmpipe",          "softpipe",    "swrast",
+                                              "Software Rasterizer", "Software Renderer", "GDI Generic",
+                                              "Microsoft Basic Render Driver"};
+  for (const char* r : cpu_renderers) {
+    if (strstr(name, r)) return true;
+  }
+  return false;
+}
+
+RenderQuality default_render_quality(bool software) { return software ? RenderQuality_Low : RenderQuality_Full; }
+
+const char* render_quality_name(RenderQuality quality) { return quality == RenderQuality_Low ? "Low" : "Full"; }
+
+// Six passes, three each way, at full size; at Low one each way at half size, which reaches about as far
+// in window pixels for a sixteenth of the fetches.
+int bloom_blur_passes(RenderQuality quality) { return quality == RenderQuality_Low ? 2 : 6; }
+int bloom_divisor(RenderQuality quality) { return quality == RenderQuality_Low ? 2 : 1; }
+int lights_budget(RenderQuality quality) { return quality == RenderQuality_Low ? 2 : LIGHTS_MAX; }
+int shadow_taps(RenderQuality quality) { return quality == RenderQuality_Low ? 1 : 9; }
+
+void set_render_quality(RenderQuality quality) {
+  renderer.settings.quality = quality;
+  renderer.settings.enable_msaa = quality == RenderQuality_Full;
 }
 
 // --- lights
@@ -465,6 +570,10 @@ void update_lights() {
       glUniform1f(loc + 3, l.radius);
       loc += 4;
     }
+    GLint limit_loc = glGetUniformLocation(s->program, "light_limit");
+    GLint single_loc = glGetUniformLocation(s->program, "shadow_single_tap");
+    if (limit_loc >= 0) glUniform1i(limit_loc, lights_budget(renderer.settings.quality));
+    if (single_loc >= 0) glUniform1i(single_loc, shadow_taps(renderer.settings.quality) == 1 ? 1 : 0);
   }
   bool dungeon = game.location && game.location->type == LocationType_Dungeon;
   renderer.ambient_light = ambient_light_at(dungeon, game.game_time.hour);
@@ -481,6 +590,9 @@ void init_opengl() {
   gl_log("GL %d.%d\n", version / 10000, version % 10000);
   gl_log("gl: vendor: %s\n", (const char*)glGetString(GL_VENDOR));
   gl_log("gl: renderer: %s\n", (const char*)glGetString(GL_RENDERER));
+  renderer.software_gl = gl_renderer_is_software((const char*)glGetString(GL_RENDERER));
+  set_render_quality(default_render_quality(renderer.software_gl));
+  printf("Render quality: %s\n", render_quality_name(renderer.settings.quality));
   gl_log("gl: version: %s\n", (const char*)glGetString(GL_VERSION));
   gl_log("gl: glsl version: %s\n", (const char*)glGetString(GL_SHADING_LANGUAGE_VERSION));
 

@@ -54,7 +54,7 @@ struct Shader {
   int is_animated_loc = 0;
   int flip_loc = 0;
   int vision_radius_loc = 0;
-  // The window-sized region of the 4096-square targets, for the passes that sample neighbours.
+  // The window-sized region of the targets, for the passes that sample neighbours.
   int viewport_loc = 0;
   const char* name = nullptr;
   const char* vs_filename = nullptr;
@@ -79,7 +79,9 @@ constexpr int LIGHTS_MAX = 8;
 constexpr int LIGHTS_UNIFORM_LOCATION = 42;
 constexpr int TRANSFORMS_MAX = 8;
 constexpr int JOINTS_MAX = 80;
+// The off-screen targets follow the window, in steps, up to this side.
 constexpr int RENDER_TARGET_SIZE = 4096;
+constexpr int RENDER_TARGET_STEP = 64;
 constexpr int SHADOW_MAP_SIZE = 4096;
 constexpr int GRADIENT_TEXTURE_SIZE = 512;
 constexpr int CIRCLE_SEGMENTS = 32;
@@ -120,11 +122,49 @@ static_assert(sizeof(ParticleInstance) == 32);
 struct CachedTexture;
 struct TileVertex;
 
+// Full draws what the world was designed to look like; Low trades samples, bloom resolution, shadow taps
+// and lights for speed, for renderers that run the shaders on the CPU.
+enum RenderQuality : u8 {
+  RenderQuality_Full = 0,
+  RenderQuality_Low = 1,
+};
+
 struct RendererSettings {
+  RenderQuality quality = RenderQuality_Full;
   bool enable_msaa = true;
   bool enable_postprocessing = true;
   bool cubemap_enabled = false;
   int verbose = 0;
+};
+
+// The passes of a frame whose GPU time is measured.
+enum RenderPass : u8 {
+  RenderPass_Shadow,
+  RenderPass_Terrain,
+  RenderPass_Entities,
+  RenderPass_Effects,
+  RenderPass_Resolve,
+  RenderPass_Blur0,  // then one entry per blur pass
+  RenderPass_Composite = RenderPass_Blur0 + 6,
+  RenderPass_Ui,
+  RenderPass_Count,
+};
+
+constexpr int PASS_TIMER_FRAMES = 4;       // frames in flight before a result is read
+constexpr int PASS_TIMER_INTERVALS = 128;  // measured intervals a frame
+constexpr int PASS_TIMER_WINDOW = 64;      // frames averaged in the table
+
+// GPU timestamps around each pass, read back a few frames later so that nothing waits on the GPU.
+struct PassTimers {
+  bool enabled = false;
+  u32 queries[PASS_TIMER_FRAMES][PASS_TIMER_INTERVALS][2] = {};
+  u8 passes[PASS_TIMER_FRAMES][PASS_TIMER_INTERVALS] = {};
+  int nintervals[PASS_TIMER_FRAMES] = {};
+  int slot = 0;
+  u64 frames_issued = 0;
+  // Sums over the frames read since the table was last cleared.
+  f64 total_ms[RenderPass_Count] = {};
+  u32 frames_read = 0;
 };
 
 struct Renderer {
@@ -191,11 +231,16 @@ struct Renderer {
   v3 ambient_light = {};
   Light lights[LIGHTS_MAX] = {};
   int nlights = 0;
+  // The resolved scene and brightness; without multisampling, the scene's own pair (and no msaa_fbo).
   u32 msaa_fbo = 0, msaa_hdr_texture_id = 0, msaa_brightness_texture_id = 0;
   u32 blur_fbo[2] = {}, blur_texture_ids[2] = {};
   u32 hdr_fbo = 0;
   Texture hdr_texture, brightness_texture;
   u32 hdr_depth_rbo = 0;
+  // The size the targets were made at, and whether with multisampling.
+  int target_width = 0, target_height = 0;
+  bool targets_msaa = false;
+  int targets_bloom_divisor = 1;
   // Bilinear sampling for the blur passes, whatever filter the targets themselves keep.
   u32 blur_sampler = 0;
   u32 test_ubo = 0;
@@ -204,6 +249,9 @@ struct Renderer {
   // Passes counted by the last post_process, so the bloom chain can be checked.
   int blur_passes = 0;
   RendererSettings settings;
+  // True when the GL renderer runs the shaders on the CPU (llvmpipe, softpipe, swrast).
+  bool software_gl = false;
+  PassTimers pass_timers;
 };
 
 extern Renderer renderer;
@@ -236,11 +284,44 @@ void set_matrix(int location, const m4& m);
 
 // --- targets and the frame
 void prepare_hdr();
+// A side of the targets for a window side: rounded up to a step, capped at RENDER_TARGET_SIZE.
+int render_target_side(int window_side);
+// Re-creates the targets when the window outgrew them or the multisampling setting changed.
+void fit_render_targets();
 void bind_default_framebuffer();
 void enable_brightness_attachment();
 void disable_brightness_attachment();
 void draw_clear(Color c);
 void post_process();
+
+// --- quality
+// Whether the GL_RENDERER string names a renderer that runs on the CPU.
+bool gl_renderer_is_software(const char* name);
+// The level a renderer starts with: Low on a software renderer, else Full.
+RenderQuality default_render_quality(bool software);
+// Applies a level: its sample count, bloom size and light budget take effect from the next frame.
+void set_render_quality(RenderQuality quality);
+const char* render_quality_name(RenderQuality quality);
+// The number of blur passes and the bloom target's divisor for a level.
+int bloom_blur_passes(RenderQuality quality);
+int bloom_divisor(RenderQuality quality);
+// Point lights and shadow-map taps the world shaders use at a level.
+int lights_budget(RenderQuality quality);
+int shadow_taps(RenderQuality quality);
+
+// --- pass timing (GL timer queries)
+void pass_timers_enable(bool on);
+// One pass of the frame: begin and end bracket its GL commands; passes may repeat within a frame.
+void pass_begin(RenderPass pass);
+void pass_end();
+// Closes the frame's intervals and adds the results of the oldest frame in flight to the table.
+void pass_timers_frame_end();
+const char* render_pass_name(RenderPass pass);
+// Mean milliseconds a frame of each pass over the frames read, into `out` (RenderPass_Count entries).
+void pass_timers_means(f64* out);
+void pass_timers_clear();
+// The table on standard output.
+void pass_timers_print();
 
 // --- lights
 void clear_lights();

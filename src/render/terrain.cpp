@@ -115,8 +115,31 @@ void world_map_colors(const u8* tiles, int width, int height, u8* out) {
   }
 }
 
+// Whether every chunk of a PNG stream lies inside its `size` bytes. The decoder grows its buffer to a
+// chunk's stated length before reading it, so one forged length would cost up to a gigabyte.
+static bool png_chunks_fit(const u8* data, int size) {
+  int at = 8;
+  while (at + 12 <= size) {
+    u32 length = (u32)data[at] << 24 | (u32)data[at + 1] << 16 | (u32)data[at + 2] << 8 | (u32)data[at + 3];
+    if (length > (u32)(size - at - 12)) return false;
+    if (memcmp(data + at + 4, "IEND", 4) == 0) return true;
+    at += 12 + (int)length;
+  }
+  return false;
+}
+
 u8* world_map_decode(const u8* data, int size, int* width, int* height) {
   int w = 0, h = 0, channels = 0;
+  // Only PNG is expected from the server; the decoder's other formats are never reached from the network.
+  static const u8 png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (data && size > 0 && (size < 8 || memcmp(data, png_signature, 8) != 0)) {
+    printf("failed to load map data: not a PNG image\n");
+    return nullptr;
+  }
+  if (data && size > 0 && !png_chunks_fit(data, size)) {
+    printf("failed to load map data: a PNG chunk runs past the data\n");
+    return nullptr;
+  }
   if (!data || size <= 0 || !stbi_info_from_memory(data, size, &w, &h, &channels)) {
     printf("failed to load map data: %s\n", stbi_failure_reason() ? stbi_failure_reason() : "no data");
     return nullptr;

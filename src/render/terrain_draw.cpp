@@ -63,6 +63,7 @@ static void terrain_make_buffers() {
 
 void draw_tiles(Location& location) {
   if (!location.tiles || location.width <= 0 || location.height <= 0) return;
+  pass_begin(RenderPass_Terrain);
   prepare_tiles(location.width, location.height);
   if (renderer.tiles_buffers_size != renderer.tiles_vertices_size) terrain_make_buffers();
 
@@ -89,6 +90,7 @@ void draw_tiles(Location& location) {
   gl_assert();
 
   if (ui.draw_grid) draw_grid(location);
+  pass_end();
 }
 
 void draw_grid(Location& location) {

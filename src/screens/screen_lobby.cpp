@@ -16,12 +16,30 @@ static const char* lobby_slot_name(int index) {
   return names[index];
 }
 
+int lobby_character_count() {
+  int n = 0;
+  for (const LobbyEntry& e : game.lobby_screen.lobby.players) n += lobby_slot_is_empty(e) ? 0 : 1;
+  return n;
+}
+
+// Spaces around the name are dropped and the rest cut to what the wire field holds with its terminator.
+void lobby_trim_name(const char* typed, char* out) {
+  const char* start = typed;
+  while (*start == ' ') start++;
+  int n = (int)strnlen(start, PLAYER_NAME_LEN - 1);
+  while (n > 0 && start[n - 1] == ' ') n--;
+  memcpy(out, start, (size_t)n);
+  out[n] = 0;
+}
+
 void lobby_screen_enter() {
   auto& s = game.lobby_screen;
   s.creation_in_progress = false;
   s.enter_in_progress = false;
   s.creating_mode = false;
-  s.new_name.max_len = PLAYER_NAME_LEN;
+  s.refusal = ErrorCode_Ok;
+  // The wire field keeps its terminator, so a name holds one byte less than the field.
+  s.new_name.max_len = PLAYER_NAME_LEN - 1;
   if (lobby_slot_is_empty(s.lobby.players[0])) {
     s.creating_mode = true;
     activate_text_input(s.new_name);
@@ -34,11 +52,13 @@ void lobby_screen_enter() {
 
 void create_new_player() {
   auto& s = game.lobby_screen;
-  if (s.creation_in_progress) return;
+  if (s.creation_in_progress || lobby_character_count() >= LOBBY_PLAYERS_MAX) return;
   s.creation_in_progress = true;
+  s.refusal = ErrorCode_Ok;
   net_clear_error();
   deactivate_text_input();
-  game.player_name = s.new_name.text.cstr();
+  lobby_trim_name(s.new_name.text.cstr(), s.sent_name);
+  game.player_name = s.sent_name;
   net_send_create_player(game.player_name);
   s.creation_seq = net.last_seq;
 }
@@ -48,27 +68,40 @@ void enter_world(const char* name) {
   if (s.enter_in_progress) return;
   s.enter_in_progress = true;
   s.creating_mode = false;
-  game.player_name = name;
+  // The request carries at most the field less its terminator; the snapshots hold what was sent.
+  snprintf(s.sent_name, sizeof(s.sent_name), "%.*s", PLAYER_NAME_LEN - 1, name);
+  game.player_name = s.sent_name;
   printf("Trying to enter as '%s'\n", name);
   net_send_enter(name);
+}
+
+static const char* lobby_error_text(ErrorCode code) {
+  if (code == ErrorCode_NameAlreadyExists) return "Name already exists";
+  if (code == ErrorCode_CannotBeEmpty) return "Name must not be empty";
+  return error_code_msg(code);
 }
 
 LobbyOutcome lobby_screen_outcome() {
   auto& s = game.lobby_screen;
   LobbyOutcome out = {};
-  if (net.last_error.code == ErrorCode_NameAlreadyExists || net.last_error.code == ErrorCode_CannotBeEmpty) {
-    out.error = net.last_error.code == ErrorCode_NameAlreadyExists ? "Name already exists" : "Name must not be empty";
+  ErrorCode code = net.last_error.code;
+  bool name_error = code == ErrorCode_NameAlreadyExists || code == ErrorCode_CannotBeEmpty;
+  if (code != ErrorCode_Ok && (s.creation_in_progress || name_error)) {
+    // Any refusal of the create request ends it here: the player stays in the lobby and may try again.
     s.creation_in_progress = false;
-    activate_text_input(s.new_name);
-  } else if (net.last_error.code != ErrorCode_Ok && s.enter_in_progress) {
+    s.refusal = code;
+    if (s.creating_mode || name_error) activate_text_input(s.new_name);
+  }
+  if (code != ErrorCode_Ok && s.enter_in_progress) {
     // The server refused the entry (an unknown or busy character): stop resending it and let the player
     // choose again instead of leaving every character button dead.
     s.enter_in_progress = false;
-  } else if (s.creation_in_progress && net.last_ack >= s.creation_seq) {
+  } else if (code == ErrorCode_Ok && s.creation_in_progress && net.last_ack >= s.creation_seq) {
     // The server acknowledges in order, so an ack at or past the create request means it was taken in;
     // comparing with the latest sequence number instead would wait forever once a heartbeat followed it.
     out.created = true;
   }
+  if (code != ErrorCode_Ok && code == s.refusal) out.error = lobby_error_text(code);
   return out;
 }
 
@@ -107,6 +140,10 @@ void lobby_screen() {
     if (ui_button(tprintf("%s", name), cfg).clicked) enter_world(name);
   }
   ui_hr();
+  // The server keeps four characters an account; a fifth would only be refused.
+  bool full = lobby_character_count() >= LOBBY_PLAYERS_MAX;
+  UiElementConfig create_cfg = {};
+  create_cfg.disabled = full;
   if (s.creating_mode) {
     UiElement* row = ui_begin_layout("lobby-new-name", {});
     row->direction = Ui_Horizontal;
@@ -116,9 +153,10 @@ void lobby_screen() {
     ui_text_input(s.new_name);
     UiElementConfig cfg = {};
     cfg.id = "create-confirm";
+    cfg.disabled = full;
     if (ui_button("Create", cfg).clicked) create_new_player();
     ui_end_layout();
-  } else if (ui_button("Create").clicked) {
+  } else if (ui_button("Create", create_cfg).clicked && !full) {
     s.creating_mode = true;
     activate_text_input(s.new_name);
   }

@@ -46,6 +46,13 @@ void world_menu_screen() {
   }
   ui_text("Sound Effects:");
   ui_slider_with_label("sound-gain", &game.config.sound_gain, gain_percent_label(game.config.sound_gain));
+  // For this run only: the start picks the level from the renderer again.
+  UiElementConfig quality_cfg = {};
+  quality_cfg.id = "quality";
+  if (ui_button(tprintf("Quality: %s", render_quality_name(renderer.settings.quality)), quality_cfg).clicked) {
+    bool low = renderer.settings.quality == RenderQuality_Low;
+    set_render_quality(low ? RenderQuality_Full : RenderQuality_Low);
+  }
   ui_hr();
   bool lobby = ui_button("Lobby").clicked;
   ui_hr();

@@ -24,10 +24,14 @@ void login_screen_error();
 void lobby_screen_enter();
 void lobby_screen();
 void create_new_player();
+// Characters the account holds now.
+int lobby_character_count();
+// `out` (PLAYER_NAME_LEN bytes) gets the typed name without surrounding spaces, cut to fit the wire field.
+void lobby_trim_name(const char* typed, char* out);
 void enter_world(const char* name);
 // What the answers to the lobby's requests mean this frame.
 struct LobbyOutcome {
-  const char* error;  // a name error to show
+  const char* error;  // the refusal of a create request, to show
   bool created;       // the new character was taken in
 };
 LobbyOutcome lobby_screen_outcome();

@@ -16,10 +16,16 @@ layout(location = 42) uniform Light lights[8];
 // Direction towards the sun.
 const vec3 SUN_DIR = vec3(-0.28734789, -0.28734789, 0.95782629);
 
+// Set by the lower quality level only, so that a program nobody set up draws at full quality: the most
+// lights a fragment adds up (0: all of them), and one shadow-map tap instead of nine.
+uniform int light_limit;
+uniform int shadow_single_tap;
+
 // Light from the point lights at a surface point, with a smooth fall-off to zero at each radius.
 vec3 point_lights(vec3 world_pos, vec3 normal) {
   vec3 sum = vec3(0.0);
-  for (int i = 0; i < 8; i++) {
+  int n = light_limit > 0 ? min(light_limit, 8) : 8;
+  for (int i = 0; i < n; i++) {
     if (lights[i].type == 0) continue;
     vec3 to_light = lights[i].pos - world_pos;
     float d = length(to_light);
@@ -40,6 +46,7 @@ float sun_light(vec3 normal) {
 float shadow_visibility(sampler2D shadow_map, vec4 shadow_pos) {
   vec3 p = shadow_pos.xyz / shadow_pos.w * 0.5 + 0.5;
   if (p.x <= 0.0 || p.x >= 1.0 || p.y <= 0.0 || p.y >= 1.0 || p.z >= 1.0) return 1.0;
+  if (shadow_single_tap != 0) return (p.z - 0.002 <= texture(shadow_map, p.xy).r) ? 1.0 : 0.4;
   vec2 texel = 1.0 / vec2(textureSize(shadow_map, 0));
   float lit = 0.0;
   for (int y = -1; y <= 1; y++) {

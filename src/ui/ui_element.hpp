@@ -1,7 +1,5 @@
 #pragma once
 // One node of the per-frame UI tree, its identity and the state a widget reads back a frame later.
-#include <source_location>
-
 #include "math.hpp"
 #include "render/renderer.hpp"
 #include "types.hpp"
@@ -18,17 +16,19 @@ enum UiAlign : u8 {
 };
 
 // Only `name` takes part in matching; the call site is there for the dump and the inspector.
-// The defaulted location makes a plain `"name"` at a call site carry that call site.
+// The defaulted location makes a plain `"name"` at a call site carry that call site. The compiler
+// built-ins are used rather than std::source_location, which clang before 15 cannot build with
+// libstdc++ (the fuzz targets are built with clang).
 struct UiId {
   Text name;
   const char* file = nullptr;
   int line = 0;
 
   UiId() = default;
-  UiId(const char* n, std::source_location at = std::source_location::current())
-      : name(n), file(at.file_name()), line((int)at.line()) {}
-  UiId(const Text& n, std::source_location at = std::source_location::current())
-      : name(n), file(at.file_name()), line((int)at.line()) {}
+  UiId(const char* n, const char* at_file = __builtin_FILE(), int at_line = __builtin_LINE())
+      : name(n), file(at_file), line(at_line) {}
+  UiId(const Text& n, const char* at_file = __builtin_FILE(), int at_line = __builtin_LINE())
+      : name(n), file(at_file), line(at_line) {}
 };
 
 UiId ui_where(Text name, const char* file, int line);

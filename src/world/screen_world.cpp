@@ -207,7 +207,9 @@ void draw_world_screen() {
   }
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);
+  pass_begin(RenderPass_Entities);
   draw_world_entities();
+  pass_end();
   glDisable(GL_DEPTH_TEST);
   pop_transform();
 }

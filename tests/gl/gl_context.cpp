@@ -19,6 +19,9 @@ void gl_test_init() {
   done = true;
   init_window();
   init_opengl();
+  // The tests check the image each pass makes at the designed quality; the lower level has its own tests.
+  set_render_quality(RenderQuality_Full);
+  fit_render_targets();
   init_fonts();
   // The UI sets its line height from the font; these tests draw text without the UI.
   ui.scale = 1;
@@ -49,6 +52,8 @@ void gl_test_resize(int w, int h) {
     SDL_Delay(10);
   }
   update_window_size();
+  // As each frame does.
+  fit_render_targets();
 }
 
 m4 gl_test_screen_projection() {

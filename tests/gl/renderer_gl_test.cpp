@@ -271,6 +271,52 @@ TEST_F(RendererGl, ASlashGlowsAndLeavesAHaloAfterPostProcessing) {
   EXPECT_TRUE(colors_near(gl_test_window_pixel(5, 5), BLACK, 0.001f));
 }
 
+// The targets are made for the window and follow it when it grows (never past the cap); what lands in the
+// new corner of a grown window still goes through the whole chain to the screen.
+TEST_F(RendererGl, TargetsFollowTheWindowAndTheFrameStillDraws) {
+  for (int side : {1, 63, 64, 65, 640, 4095, 4096, 5000}) {
+    int t = render_target_side(side);
+    EXPECT_GE(t, std::min(side, RENDER_TARGET_SIZE)) << side;
+    EXPECT_LE(t, RENDER_TARGET_SIZE) << side;
+    EXPECT_LT(t - side, RENDER_TARGET_STEP) << side;
+  }
+  const int before_w = renderer.target_width, before_h = renderer.target_height;
+  ASSERT_LT(before_w, RENDER_TARGET_SIZE);
+  const int w = before_w + 100, h = 200;
+  gl_test_resize(w, h);
+  ASSERT_EQ(renderer.window_width, w);
+  EXPECT_GE(renderer.target_width, w);
+  EXPECT_LT(renderer.target_width, w + RENDER_TARGET_STEP);
+  // A side that did not grow keeps what it had.
+  EXPECT_EQ(renderer.target_height, std::max(before_h, render_target_side(h)));
+  GLint tw = 0;
+  glGetTextureLevelParameteriv(renderer.blur_texture_ids[1], 0, GL_TEXTURE_WIDTH, &tw);
+  EXPECT_EQ(tw, renderer.target_width);
+
+  // Drawn in the grown window's own pixels.
+  push_transform(gl_test_screen_projection());
+  renderer.vp = gl_test_screen_projection();
+  draw_clear(BLACK);
+  const v3 centre = {{(f32)w - 40, 100, 0}};
+  draw_slash(centre, v3{{30, 30, 0.5f}}, Color{{1, 0.6f, 0.1f, 0}}, 0, tau, 0.6f);
+  post_process();
+  pop_transform();
+  EXPECT_GT(brightness(gl_test_window_pixel(w - 40 + 26, 100)), 0.3f);
+  EXPECT_TRUE(colors_near(gl_test_window_pixel(5, 5), BLACK, 0.001f));
+
+  // Shrinking keeps the targets; a change of multisampling re-makes them.
+  int grown = renderer.target_width;
+  gl_test_resize(GL_TEST_WIDTH, GL_TEST_HEIGHT);
+  EXPECT_EQ(renderer.target_width, grown);
+  renderer.settings.enable_msaa = !renderer.settings.enable_msaa;
+  fit_render_targets();
+  EXPECT_EQ(renderer.targets_msaa, renderer.settings.enable_msaa);
+  renderer.settings.enable_msaa = !renderer.settings.enable_msaa;
+  fit_render_targets();
+  EXPECT_EQ(renderer.targets_msaa, renderer.settings.enable_msaa);
+  EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+}
+
 TEST_F(RendererGl, TextCoversTheRegionItMeasures) {
   struct Case {
     const char* text;

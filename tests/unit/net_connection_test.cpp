@@ -92,21 +92,6 @@ TEST_F(NetConnection, MeanLatencyOverTheSamplesHeld) {
   EXPECT_NEAR(to_ms(net.latency), 200.0, 2.0);
 }
 
-TEST_F(NetConnection, FiveDatagramsAFrameTheRestWait) {
-  ScriptedPeer peer;
-  ASSERT_TRUE(peer.start("127.0.0.143"));
-  game.screen = Screen_Lobby;
-  for (int i = 0; i < 7; i++) peer.send(make_packet(PacketType_World, 0, (u64)i));
-  settle();
-  net_update();
-  EXPECT_EQ(net.received_packets, 5u);
-  EXPECT_EQ(game.screen, Screen_Loading);
-  net_update();
-  EXPECT_EQ(net.received_packets, 7u);
-  net_update();
-  EXPECT_EQ(net.received_packets, 7u);
-}
-
 TEST_F(NetConnection, ALocationRebuildsTheTerrainAtItsSize) {
   ScriptedPeer peer;
   ASSERT_TRUE(peer.start("127.0.0.149"));

@@ -130,11 +130,13 @@ TEST_F(NetIntake, BrokenHeadersAreDroppedBeforeAnythingChanges) {
       {"location header short", PacketType_Location, 19, 0, -1},
       {"state without a body", PacketType_State, 4, 0, -1},
       {"map without an image", PacketType_LocationMap, 0, 0, -1},
+      {"acknowledges a request never sent", PacketType_World, 0, 0, -2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     net.last_ack = 5;
-    net.last_seq = 9;
+    net.last_seq = c.n_override == -2 ? 8 : 9;  // -2: the packet acknowledges a request never sent
+    net.last_recv_time = {42};
     game.server_time = {77};
     game.paused = false;
     net.last_error.code = ErrorCode_Ok;
@@ -144,6 +146,7 @@ TEST_F(NetIntake, BrokenHeadersAreDroppedBeforeAnythingChanges) {
     if (c.type == PacketType_Error) p.error.code = ErrorCode_NoMana;
     EXPECT_EQ(feed(p, n), NetResult_None);
     EXPECT_EQ(net.last_ack, 5u);
+    EXPECT_EQ(net.last_recv_time.ns, 42u);
     EXPECT_EQ(game.server_time.ns, 77u);
     EXPECT_EQ(net.last_error.code, ErrorCode_Ok);
     EXPECT_EQ(net.latency_history_total, 0);
@@ -254,7 +257,21 @@ TEST_F(NetIntake, WorldMapMustDecodeToOneChannel) {
   ASSERT_TRUE(stbi_write_png_to_func(append_bytes, &colour, 2, 1, 3, rgb, 6));
   std::vector<u8> garbage(300, 0x5A);
   std::vector<u8> truncated(png.begin(), png.begin() + (long)png.size() / 2);
-  for (auto* bad : {&colour, &garbage, &truncated}) {
+  // One channel, but not PNG: the decoder's other formats are not for the network.
+  std::vector<u8> tga;
+  ASSERT_TRUE(stbi_write_tga_to_func(append_bytes, &tga, 2, 1, 1, gray));
+  // Larger than a map may be on a side.
+  std::vector<u8> wide_row((size_t)WORLD_MAP_SIDE_MAX + 1, TileType_Grass), wide;
+  ASSERT_TRUE(stbi_write_png_to_func(append_bytes, &wide, WORLD_MAP_SIDE_MAX + 1, 1, 1, wide_row.data(), 0));
+  ASSERT_LT(wide.size(), (size_t)PACKET_PAYLOAD_MAX);
+  // A chunk that states more bytes than the datagram holds, with the IEND after it.
+  std::vector<u8> forged(png);
+  size_t idat = 8;
+  while (memcmp(forged.data() + idat + 4, "IDAT", 4) != 0) {
+    idat += 12 + ((size_t)forged[idat + 2] << 8 | forged[idat + 3]);
+  }
+  forged[idat] = 0x3F;
+  for (auto* bad : {&colour, &garbage, &truncated, &tga, &wide, &forged}) {
     p = make_packet(PacketType_LocationMap, 0, 0, (int)bad->size());
     memcpy(p.data, bad->data(), bad->size());
     EXPECT_EQ(feed(p, (int)p.size), NetResult_None);
@@ -262,6 +279,13 @@ TEST_F(NetIntake, WorldMapMustDecodeToOneChannel) {
     EXPECT_EQ(game.world_map.width, 2);
     EXPECT_EQ(game.world_map.tiles[1], TileType_Grass);
   }
+  // The largest side accepted.
+  std::vector<u8> edge_row((size_t)WORLD_MAP_SIDE_MAX, TileType_Soil), edge;
+  ASSERT_TRUE(stbi_write_png_to_func(append_bytes, &edge, WORLD_MAP_SIDE_MAX, 1, 1, edge_row.data(), 0));
+  p = make_packet(PacketType_LocationMap, 0, 0, (int)edge.size());
+  memcpy(p.data, edge.data(), edge.size());
+  EXPECT_EQ(feed(p, (int)p.size), NetResult_Ok);
+  EXPECT_EQ(game.world_map.width, WORLD_MAP_SIDE_MAX);
 }
 
 TEST_F(NetIntake, SnapshotRoundTripThroughTheSharedEncoder) {

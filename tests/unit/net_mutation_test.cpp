@@ -207,12 +207,14 @@ TEST(NetMutation, HostileDatagramsNeverCrashOrLeaveRejectedEntities) {
     }
     if (!bytes.empty()) memcpy((void*)&p, bytes.data(), bytes.size());
     net.last_ack = 0;
+    net.last_seq = 1000;
     game.screen = rng() % 16 ? Screen_World : Screen_Lobby;
 
     // A state datagram whose header holds reaches the intake; one that breaks at the header is no
     // snapshot at all and must leave the last one as it was.
     int n = (int)bytes.size();
-    bool header_ok = n >= PACKET_HEADER_SIZE && p.size == (u32)n;
+    // Acknowledging a request never sent breaks the header too.
+    bool header_ok = n >= PACKET_HEADER_SIZE && p.size == (u32)n && p.seq_ack <= net.last_seq;
     bool is_state = header_ok && p.type == PacketType_State && n >= STATE_BODY_OFFSET + 6;
     bool other_state = !is_state && n >= 8 && p.type == PacketType_State;
     u16 nentities_before = entity_storage.nentities;

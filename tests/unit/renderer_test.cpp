@@ -314,3 +314,50 @@ TEST(RendererDebugOutput, HighSeverityStopsExceptCompilerMessages) {
                                          "bad enum", nullptr),
                "gl: \\[API ERROR HIGH\\] 1282: bad enum\nPANIC: gl error");
 }
+
+// The renderer strings that GL drivers report: only those that run the shaders on the CPU start low.
+TEST(RendererQuality, SoftwareRenderersStartAtTheLowerLevel) {
+  struct Case {
+    const char* name;
+    bool software;
+  } cases[] = {
+      {"llvmpipe (LLVM 15.0.6, 256 bits)", true},
+      {"softpipe", true},
+      {"Mesa X11 swrast", true},
+      {"Apple Software Renderer", true},
+      {"GDI Generic", true},
+      {"D3D12 (Microsoft Basic Render Driver)", true},
+      {"NVIDIA GeForce RTX 3080/PCIe/SSE2", false},
+      {"AMD Radeon RX 6800 (navi21, LLVM 15.0.6, DRM 3.49, 6.1.0-13-amd64)", false},
+      {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false},
+      {"", false},
+      {nullptr, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name ? c.name : "(null)");
+    EXPECT_EQ(gl_renderer_is_software(c.name), c.software);
+    EXPECT_EQ(default_render_quality(gl_renderer_is_software(c.name)),
+              c.software ? RenderQuality_Low : RenderQuality_Full);
+  }
+}
+
+// Full keeps the designed frame; Low is cheaper in every dial, and its bloom reaches about as far in window
+// pixels (each pass spreads 6.5 texels of its target) so the glow keeps its size.
+TEST(RendererQuality, LowerLevelIsCheaperAndKeepsTheGlowSize) {
+  RendererSettings saved = renderer.settings;
+  set_render_quality(RenderQuality_Full);
+  EXPECT_TRUE(renderer.settings.enable_msaa);
+  EXPECT_EQ(bloom_blur_passes(RenderQuality_Full), 6);
+  EXPECT_EQ(bloom_divisor(RenderQuality_Full), 1);
+  EXPECT_EQ(lights_budget(RenderQuality_Full), LIGHTS_MAX);
+  set_render_quality(RenderQuality_Low);
+  EXPECT_FALSE(renderer.settings.enable_msaa);
+  EXPECT_LT(bloom_blur_passes(RenderQuality_Low), bloom_blur_passes(RenderQuality_Full));
+  EXPECT_GT(bloom_divisor(RenderQuality_Low), 1);
+  EXPECT_LT(lights_budget(RenderQuality_Low), LIGHTS_MAX);
+  EXPECT_LT(shadow_taps(RenderQuality_Low), shadow_taps(RenderQuality_Full));
+  auto reach = [](RenderQuality q) { return bloom_blur_passes(q) / 2 * bloom_divisor(q); };
+  EXPECT_GE(reach(RenderQuality_Low) * 3, reach(RenderQuality_Full));
+  EXPECT_LE(bloom_blur_passes(RenderQuality_Full), RenderPass_Composite - RenderPass_Blur0);
+  renderer.settings = saved;
+}

@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <string>
+#include <thread>
+
 #include "location.hpp"
+#include "state_body.hpp"
 #include "net_peer.hpp"
 #include "screens/screens.hpp"
 #include "ui/ui.hpp"
@@ -235,10 +239,11 @@ TEST_F(ScreensTest, AFullLengthLobbyNameIsEnteredTerminated) {
   game.config.auto_login = 2;
   lobby_screen_enter();
   ASSERT_NE(game.player_name, nullptr);
-  EXPECT_EQ(strlen(game.player_name), (size_t)PLAYER_NAME_LEN);
   std::vector<Request> sent = drain();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(strnlen(sent[0].enter.name, sizeof(sent[0].enter.name)), (size_t)PLAYER_NAME_LEN - 1);
+  // The snapshots are searched for the name that went out, not the longer one of the slot.
+  EXPECT_STREQ(game.player_name, sent[0].enter.name);
 }
 
 TEST_F(ScreensTest, LobbyOutcomeOfNameErrorsAndAcknowledgedCreation) {
@@ -250,8 +255,12 @@ TEST_F(ScreensTest, LobbyOutcomeOfNameErrorsAndAcknowledgedCreation) {
     bool created;
     bool entering_after;  // an enter request was pending before; is it still?
   } cases[] = {
-      {ErrorCode_NameAlreadyExists, true, true, "Name already exists", false, true},
-      {ErrorCode_CannotBeEmpty, true, true, "Name must not be empty", false, true},
+      {ErrorCode_NameAlreadyExists, true, true, "Name already exists", false, false},
+      {ErrorCode_CannotBeEmpty, true, true, "Name must not be empty", false, false},
+      // Every other refusal of a create request is shown too, and the lobby stays.
+      {ErrorCode_NoSpace, true, true, "No Space", false, false},
+      {ErrorCode_ServerBusy, true, true, error_code_msg(ErrorCode_ServerBusy), false, false},
+      {ErrorCode_BadRequest, true, false, error_code_msg(ErrorCode_BadRequest), false, false},
       {ErrorCode_Ok, true, true, nullptr, true, true},
       {ErrorCode_Ok, true, false, nullptr, false, true},
       {ErrorCode_Ok, false, true, nullptr, false, true},
@@ -262,7 +271,9 @@ TEST_F(ScreensTest, LobbyOutcomeOfNameErrorsAndAcknowledgedCreation) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "error " << c.error << " creating " << c.creating << " acked " << c.acked);
     deactivate_text_input();
+    game.lobby_screen.refusal = ErrorCode_Ok;
     game.lobby_screen.enter_in_progress = true;
+    game.lobby_screen.creating_mode = c.creating;
     game.lobby_screen.creation_in_progress = c.creating;
     net.last_error.code = c.error;
     game.lobby_screen.creation_seq = 7;
@@ -279,6 +290,109 @@ TEST_F(ScreensTest, LobbyOutcomeOfNameErrorsAndAcknowledgedCreation) {
     }
     EXPECT_EQ(out.created, c.created);
     EXPECT_EQ(game.lobby_screen.enter_in_progress, c.entering_after);
+  }
+}
+
+TEST_F(ScreensTest, ARefusedCreateKeepsTheLobbyAndItsMessageAfterLaterPackets) {
+  set_lobby({"Rowan"});
+  lobby_screen_enter();
+  game.screen = Screen_Lobby;
+  game.lobby_screen.creating_mode = true;
+  text_set(game.lobby_screen.new_name.text, Str("Ivy"));
+  create_new_player();
+  std::vector<Request> sent = drain();
+  ASSERT_EQ(sent.size(), 1u);
+  Packet refusal = make_packet(PacketType_Error, sent[0].seq, 1000, 4);
+  refusal.error.code = ErrorCode_NoSpace;
+  peer.send(refusal);
+  // The heartbeat after it is acknowledged too: that is no creation.
+  net_send_heartbeat();
+  drain();
+  Packet lobby = make_packet(PacketType_Lobby, net.last_seq, 1500, 160);
+  cstr_copy(lobby.lobby.players[0].name, "Rowan", PLAYER_NAME_LEN);
+  peer.send(lobby);
+  for (int frame = 0; frame < 3; frame++) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    net_update();
+    LobbyOutcome out = lobby_screen_outcome();
+    EXPECT_FALSE(out.created);
+    ASSERT_NE(out.error, nullptr);
+    EXPECT_STREQ(out.error, "No Space");
+  }
+  EXPECT_EQ(game.screen, Screen_Lobby);
+  EXPECT_FALSE(game.lobby_screen.creation_in_progress);
+  EXPECT_TRUE(text_input_is_active(game.lobby_screen.new_name));
+}
+
+TEST_F(ScreensTest, NoCreateRequestWithFourCharacters) {
+  set_lobby({"A", "B", "C", "D"});
+  lobby_screen_enter();
+  EXPECT_EQ(lobby_character_count(), LOBBY_PLAYERS_MAX);
+  text_set(game.lobby_screen.new_name.text, Str("Ivy"));
+  create_new_player();
+  EXPECT_TRUE(drain(50).empty());
+  EXPECT_FALSE(game.lobby_screen.creation_in_progress);
+  set_lobby({"A", "B", "C"});
+  create_new_player();
+  EXPECT_EQ(drain().size(), 1u);
+}
+
+// The name typed is sent trimmed and cut to the wire field, and the first snapshot holding exactly that
+// name gives the player.
+TEST_F(ScreensTest, CreatedNamesAreTrimmedCutAndFoundInTheSnapshot) {
+  std::string n31(31, 'q'), n40(40, 'r');
+  struct Case {
+    std::string typed;
+    std::string sent;
+  } cases[] = {
+      {"  Ivy ", "Ivy"},
+      {"Old Oak", "Old Oak"},
+      {n31, n31},
+      {n40, n40.substr(0, 31)},
+      {"   " + n31, n31.substr(0, 28)},
+  };
+  load_entity_registry();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    game.lobby_screen = LobbyScreen{};
+    set_lobby({});
+    game.screen = Screen_Lobby;
+    lobby_screen_enter();
+    ASSERT_TRUE(text_input_is_active(game.lobby_screen.new_name));
+    append_to_active_text_input(c.typed.c_str());
+    create_new_player();
+    std::vector<Request> sent = drain();
+    ASSERT_EQ(sent.size(), 1u);
+    ASSERT_EQ(sent[0].type, RequestType_CreatePlayer);
+    EXPECT_EQ(std::string(sent[0].create_player.name), c.sent);
+
+    game.screen = Screen_Loading;
+    game.player = nullptr;
+    Location& loc = net_location();
+    std::vector<u8> tiles(32 * 32, TileType_Grass);
+    ASSERT_TRUE(location_init(loc, LocationRef{LocationType_World, 0}, "", 0, 32, 32, {0, 0}, tiles.data(), 32 * 32));
+    Entity es[2] = {};
+    for (int k = 0; k < 2; k++) {
+      es[k].id = (Id)(k + 1);
+      es[k].type = Entity_Player;
+      es[k].pos = {(f32)(5 + k), 5};
+      enable_component(es[k], Component_Person);
+    }
+    // A neighbour whose name is the typed text, untrimmed, must not be taken for the player.
+    memcpy(es[0].person.name, c.typed.c_str(), std::min(c.typed.size(), (size_t)PLAYER_NAME_LEN));
+    if (c.typed == c.sent) snprintf(es[0].person.name, PLAYER_NAME_LEN, "other");
+    cstr_copy(es[1].person.name, c.sent.c_str(), PLAYER_NAME_LEN);
+    Packet p;
+    int size = state_packet_build(p, es, 2, GameTime{}, nullptr);
+    ASSERT_GT(size, 0);
+    p.seq_ack = net.last_seq;
+    peer.send(p);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    net_update();
+    ASSERT_NE(game.player, nullptr);
+    EXPECT_EQ(game.player->id, 2u);
+    location_free(loc);
+    game.player = nullptr;
   }
 }
 
