@@ -2,7 +2,7 @@
 // read within its size, and a request that needs an account or a character without one is refused with
 // ErrorCode_BadRequest.
 #include "physics.hpp"
-#include "server_internal.hpp"
+#include "play.hpp"
 
 bool server_finite_v2(v2 v) { return isfinite(v.x) && isfinite(v.y) && fabsf(v.x) < 1e7f && fabsf(v.y) < 1e7f; }
 
@@ -136,6 +136,7 @@ static void handle_request(Session& s, const Request& r) {
     case RequestType_SetDir: {
       Mover* mover = find_mover(*player);
       if (!mover || !server_finite_v2(r.dst)) return server_send_error(s, ErrorCode_BadRequest);
+      play_stop_action(*player);  // walking away ends what the character was doing
       if (r.type == RequestType_SetDst) {
         mover_set_dst(*mover, clamp_to_location(world.location, r.dst, v2{1, 1}));
       } else {
@@ -150,8 +151,40 @@ static void handle_request(Session& s, const Request& r) {
     if (!is_admin(*player)) return server_send_error(s, ErrorCode_Forbidden);
     return handle_admin(s, *player, r);
   }
-  // Actions, items, crafting, building and spells are not served yet.
-  server_send_error(s, ErrorCode_CannotDoThat);
+  play_handle_request(s, *player, r);
+}
+
+void play_handle_request(Session& s, Entity& player, const Request& r) {
+  ErrorCode result = ErrorCode_Ok;
+  switch (r.type) {
+    case RequestType_RunAction: {
+      Entity* target = world_find(r.action.target_id);
+      if (!target) return server_send_error(s, ErrorCode_NotFound);
+      result = play_start_action(player, *target, r.action.type);
+      break;
+    }
+    case RequestType_MoveEntity: {
+      Entity* item = world_find(r.move_entity.item_id);
+      Entity* holder = world_find(r.move_entity.container_id);
+      if (!item || !holder) return server_send_error(s, ErrorCode_NotFound);
+      result = play_move_item(player, *item, *holder, r.move_entity.slot);
+      break;
+    }
+    case RequestType_PlaceEntity: {
+      Entity* target = world_find(r.place_entity.target_id);
+      if (!target) return server_send_error(s, ErrorCode_NotFound);
+      result = play_place(player, *target, r.place_entity.pos, r.place_entity.flags);
+      break;
+    }
+    case RequestType_LiftEntity: {
+      Entity* target = world_find(r.target_id);
+      if (!target) return server_send_error(s, ErrorCode_NotFound);
+      result = play_lift(player, *target);
+      break;
+    }
+    default: result = ErrorCode_CannotDoThat; break;  // spells, crafting, building, blueprints: not yet
+  }
+  if (result != ErrorCode_Ok) server_send_error(s, result);
 }
 
 void server_handle_datagram(UdpAddress from, const u8* data, int size) {

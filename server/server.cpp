@@ -7,7 +7,7 @@
 
 #include "png.hpp"
 #include "pwhash.hpp"
-#include "server_internal.hpp"
+#include "play.hpp"
 #include "snapshot_cache.hpp"
 
 Server server;
@@ -64,6 +64,8 @@ void server_send_simple(Session& s, PacketType type, const void* payload, int si
 }
 
 void server_send_error(Session& s, ErrorCode code) {
+  s.errors_sent++;
+  s.last_error = code;
   SharedError error;
   error.code = code;
   server_send_simple(s, PacketType_Error, &error, (int)sizeof(error));
@@ -211,6 +213,7 @@ void server_tick() {
   server_expire_sessions(time_now());
   if (!server.paused || server.updates_requested > 0) {
     world_update(SERVER_DT, server_clock());
+    play_update(SERVER_DT, server_clock());
     if (server.updates_requested > 0) server.updates_requested--;
   }
   Time snapshots = time_now();

@@ -4,7 +4,7 @@
 
 #include "items.hpp"
 #include "pwhash.hpp"
-#include "server_internal.hpp"
+#include "play.hpp"
 
 static u8 digest_key[crypto_generichash_KEYBYTES];
 
@@ -92,8 +92,10 @@ bool server_save_character(Session& s) {
 
 void server_leave_world(Session& s) {
   if (!s.player_id) return;
+  Entity* player = world_find(s.player_id);
+  if (player) play_put_down_burden(*player);
   server_save_character(s);
-  if (Entity* player = world_find(s.player_id)) world_leave_character(*player);
+  if (player) world_leave_character(*player);
   printf("session %s: '%s' left the world\n", udp_address_str(s.address), log_text(s.character_name));
   s.player_id = 0;
   s.streaming = false;
