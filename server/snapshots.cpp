@@ -43,6 +43,10 @@ int server_collect_snapshot(Entity& player, Entity** out, int capacity) {
     out[n++] = candidates[i].entity;
     // What others hold and chests contain, one level down, right after their holder.
     append_contents(*candidates[i].entity, out, n, capacity);
+    // A lifted burden is off the ground: it travels with its carrier.
+    const Mortal* mortal = find_mortal(*candidates[i].entity);
+    Entity* burden = mortal ? world_find(mortal->burden) : nullptr;
+    if (burden && !(burden->flags & EntityFlag_Pulled) && n < capacity) out[n++] = burden;
   }
   return n;
 }
