@@ -138,7 +138,55 @@ void next(ItemIter& it) {
   }
 }
 
+// --- what goes where
+
+SlotIndex equip_slot(const Entity& item) {
+  if (!is_item(item)) return SlotNotFound;
+  if (has_component(item, Component_Belt)) return GearSlot_Belt;
+  if (has_component(item, Component_Container)) return GearSlot_Bag;
+  if (has_component(item, Component_Weapon) || has_component(item, Component_Tool)) return GearSlot_RightHand;
+  if (has_component(item, Component_Fuel)) return GearSlot_LeftHand;
+  return SlotNotFound;
+}
+
+bool slot_accepts(const Entity& holder, u32 slot, const Entity& item) {
+  const Container* c = find_container(holder);
+  if (!c || slot >= (u32)container_nslots(*c) || !is_item(item) || &holder == &item) return false;
+  bool item_holds = has_component(item, Component_Container);
+  if (is_person(holder)) {
+    switch (slot) {
+      case GearSlot_Bag: return item_holds && !has_component(item, Component_Belt);
+      case GearSlot_Belt: return has_component(item, Component_Belt);
+      case GearSlot_LeftHand:
+      case GearSlot_RightHand: return !item_holds;
+      default: return false;  // no kind is armour yet
+    }
+  }
+  if (item_holds && is_item(holder)) return false;
+  if (has_component(holder, Component_Belt))
+    return has_component(item, Component_Tool) || has_component(item, Component_Weapon);
+  return true;
+}
+
+SlotIndex find_free_slot(const Container& container) {
+  int n = container_nslots(container);
+  for (int i = 0; i < n; i++)
+    if (container.slots[i] == 0) return (SlotIndex)i;
+  return SlotNotFound;
+}
+
 // --- action rules
+
+u32 action_tool(ActionType type) {
+  switch (type) {
+    case ActionType_Chop: return Tool_Axe;
+    case ActionType_Mine:
+    case ActionType_Crush: return Tool_Pickaxe;
+    case ActionType_Saw: return Tool_Saw;
+    case ActionType_Cut: return Tool_Knife;
+    default: return 0;
+  }
+}
 
 bool can_run(const Entity& user, ActionType type, const Entity* target) {
   if (type != ActionType_Destroy) return true;

@@ -55,7 +55,22 @@ ItemIter find_items(const Entity& entity);  // the person's bag; empty without o
 ItemIter get_items(Entity& entity);         // the entity's own container, which it must have
 void next(ItemIter& it);
 
+// --- what goes where (both sides: the server enforces, the client can tell before asking)
+
+// The gear slot an item is worn in: bags in the bag slot, belts on the belt, weapons and tools in the right
+// hand, lights in the left; SlotNotFound for what cannot be worn.
+SlotIndex equip_slot(const Entity& item);
+// Whether `item` may lie in slot `slot` of `holder`'s container. Gear slots take what is worn there (hands
+// take any item that is not a container); a belt takes tools and weapons; an item that is itself a
+// container never goes into another carried container, so possessions nest at most two deep.
+bool slot_accepts(const Entity& holder, u32 slot, const Entity& item);
+// The first empty slot, or SlotNotFound.
+SlotIndex find_free_slot(const Container& container);
+
 // --- action rules
+
+// The tools (ToolType bits) an action needs on the actor (find_tool), 0 when it needs none.
+u32 action_tool(ActionType type);
 
 bool can_run(const Entity& user, ActionType type, const Entity* target);
 f32 usage_radius(const Entity& user, const Entity& entity);

@@ -69,6 +69,8 @@ struct Session {
   Time enter_free, quit_free, create_free;
 
   u64 packets_sent = 0;
+  u32 errors_sent = 0;
+  ErrorCode last_error = ErrorCode_Ok;  // the last refusal sent, for the log and for tests
   u32 snapshot_records = 0;  // records in the last snapshot
   int snapshot_size = 0;     // datagram bytes of the last snapshot
 };

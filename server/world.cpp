@@ -265,7 +265,10 @@ Entity* world_enter_character(const char* name, bool admin, const u8* saved, int
   cstr_copy(p->person.name, name, PLAYER_NAME_LEN);
   p->flags = admin ? (p->flags | EntityFlag_IsAdmin) : (p->flags & ~(u32)EntityFlag_IsAdmin);
   p->flags &= ~(u32)EntityFlag_Invisible;
+  // A burden or an action names entities of the world the record was saved in: neither comes back.
+  if (Actor* actor = find_actor(*p)) actor->action = actor->next_action = Action();
   if (Mortal* mortal = find_mortal(*p)) {
+    mortal->burden = 0;
     if (!(mortal->hp.cur > 0)) mortal->hp.cur = mortal->hp.max > 0 ? mortal->hp.max : PLAYER_HP;
   }
   if (Mover* mover = find_mover(*p)) {
