@@ -53,6 +53,8 @@ struct GameDebug {
   bool try_stuff = false;
   bool show_inspector = false;
   bool free_camera = false;
+  bool hide_static_objects = false;
+  bool hide_roofs = false;
 };
 
 // The login screen's fields and the request waiting for its answer.
@@ -109,6 +111,7 @@ struct Game {
   Location* location = nullptr;
   Entity* player = nullptr;
   u32 hovered_id = 0;
+  Id opened_container_id = 0;  // the container whose window is open
   LoginScreen login_screen;
   LobbyScreen lobby_screen;
   WorldMap world_map;

@@ -38,3 +38,37 @@ void cleanup_entity_state();
 // Empties the whole table (entering a location).
 void clear_entity_state();
 
+// --- what each entity is drawn with (no GL)
+constexpr f32 PRESENTATION_VISION_RADIUS = 480;  // 15 tiles
+// The kind's model table, or null for a kind outside it.
+EntityModels* get_entity_models(Entity& e);
+// Movers always use variant 0; static objects pick by id, so their look survives snapshots.
+int get_model_variant(Entity& e, EntityModels& models);
+// Null while the kind's models are not loaded: they are asked for and a placeholder stands in this frame.
+Model* get_entity_model(Entity& e);
+AnimationInfo get_animation_info(Entity& e);
+// The clock restarts only when the type changes; the progress is always replaced.
+void set_animation(AnimationInfo& info, AnimationType type, f32 progress);
+// The model matrix. `placed` (when given) turns false for a carried item whose carrier is absent or
+// does not hold it: such an item must not be drawn.
+m4 get_transform(Entity& e, bool* placed = nullptr);
+// Where texts above an entity start, in screen units.
+v2 get_texture_offset(Entity& e);
+// Uniform size (0.8 to 1.0) and turn (radians) of a crop, both from its id alone.
+f32 crop_random(Id id);
+Color placeholder_color(const Entity& e);
+
+// --- drawing
+void draw_entities();
+void draw_entity(Entity& e, bool draw_collision_box);
+void draw_entity_fx(Entity& e);
+void draw_entity_shadowmap(Entity& e);
+void draw_tabletop_entity(Entity& e, bool shadowmap);
+// The spot of a table-top item on its table, false when it is not drawn there.
+bool tabletop_transform(Entity& e, m4* out);
+void draw_entity_collision_box(Entity& e, f32 apron, Color color);
+void draw_mob_name(Entity& e, v2 offset, bool verbose);
+void draw_entity_name(Entity& e, v2 offset, bool verbose);
+// The effects pass over the whole storage: slashes and hit flashes.
+void draw_entities_fx();
+
