@@ -1,4 +1,4 @@
-// How entities are presented, without GL: model choice, animation rules and model matrices.
+// How entities are presented, without GL: animation rules, model matrices, carried and table-top items.
 #include <math.h>
 
 #include "items.hpp"
@@ -7,58 +7,14 @@
 
 namespace {
 
-struct Presentation : WorldTest {
-  void SetUp() override {
-    WorldTest::SetUp();
-    clear_entity_state();
-    game.time = Time{100 * Seconds.ns};
-    game.server_time = Time{200 * Seconds.ns};
-    game.opened_container_id = 0;
-    game.player = nullptr;
-    // Looking north from the south edge of the map, far from the test objects unless put in its way.
-    renderer.camera.pos = v3{{500, 0, 300}};
-    renderer.camera.target = v3{{500, 400, 0}};
-  }
-  void TearDown() override {
-    clear_entity_state();
-    WorldTest::TearDown();
-  }
-  // Live: prototypes come with no hit points, which would read as dead.
-  Entity& mob(EntityType type = Entity_skeleton) {
-    Entity& e = spawn(type, {100, 100});
-    e.mortal.hp = {10, 10};
-    return e;
-  }
-  Entity& person(v2 pos = {100, 100}) {
-    Entity& e = spawn_player(pos);
-    // The server gives players what their prototype lacks.
-    for (Component c : {Component_Mover, Component_Actor, Component_Mortal}) enable_component(e, c);
-    e.mortal.hp = {10, 10};
-    return e;
-  }
-  EntityState& state_of(Entity& e, f32 seconds_ago) {
-    EntityState* s = set_entity_state_entry(e.id);
-    s->interacted_at = Time{game.time.ns - (u64)(seconds_ago * 1e9)};
-    return *s;
-  }
-};
-
-// Where the model's local point lands.
-v3 apply(const m4& m, v3 p) {
-  v4 r = m * v4{{p.x, p.y, p.z, 1}};
-  return v3{{r.x, r.y, r.z}};
-}
-// The turn about z and the uniform scale a model matrix applies.
-f32 turn_of(const m4& m) {
-  v3 x = apply(m, v3{{1, 0, 0}}) - apply(m, v3{{0, 0, 0}});
-  return atan2f(x.y, x.x);
-}
-f32 scale_of(const m4& m) { return v3_len(apply(m, v3{{1, 0, 0}}) - apply(m, v3{{0, 0, 0}})); }
-bool same_turn(f32 a, f32 b) { return fabsf(normalize_radians(a - b)) < 1e-4f; }
+enum Prep { Plain, Dead, Strike, Walk, Hidden, Hand, CropAge, Volume, Berries, Pulled, Opened, Stamped, DoorOpen, Used };
+constexpr f32 NoState = -1000;  // a stamp this far back means no visual state at all
 
 struct AnimCase {
   const char* what;
-  void (*setup)(Presentation& t, Entity*& e);
+  EntityType kind;
+  Prep prep;
+  f32 arg;
   AnimationType type;
   f32 progress;
   u32 mesh_mask;
@@ -66,353 +22,242 @@ struct AnimCase {
 };
 
 const AnimCase anim_cases[] = {
-    {"dead mob: seconds since death", [](Presentation& t, Entity*& e) {
-       e = &t.mob();
-       e->mortal.hp.cur = 0;
-       e->mortal.death_time = Time{game.server_time.ns - 2 * Seconds.ns};
-       e->actor.action.progress = 0.5f;  // a dead actor does not attack
-     }, AnimationType_Death, 2, 0, 1},
-    {"death stamped after the clock is age zero", [](Presentation& t, Entity*& e) {
-       e = &t.mob();
-       e->mortal.hp.cur = -3;
-       e->mortal.death_time = Time{game.server_time.ns + Seconds.ns};
-     }, AnimationType_Death, 0, 0, 1},
-    {"striking actor", [](Presentation& t, Entity*& e) {
-       e = &t.mob();
-       e->actor.action.progress = 0.6f;
-     }, AnimationType_Attack, 0.6f, 0, 1},
-    {"progress past one is no attack", [](Presentation& t, Entity*& e) {
-       e = &t.mob();
-       e->actor.action.progress = 1.5f;
-     }, AnimationType_Idle, 0, 0, 1},
-    {"walking actor runs", [](Presentation& t, Entity*& e) {
-       e = &t.mob();
-       e->mover.vel = {3, 0};
-     }, AnimationType_Run, 0, 0, 1},
-    {"invisible actor", [](Presentation& t, Entity*& e) {
-       e = &t.mob();
-       e->flags |= EntityFlag_Invisible;
-     }, AnimationType_Idle, 0, 0, 0.25f},
-    {"person with nothing in hand", [](Presentation& t, Entity*& e) { e = &t.person(); },
-     AnimationType_Idle, 0, 1, 1},
-    {"person with an axe", [](Presentation& t, Entity*& e) {
-       e = &t.person();
-       t.put(*e, GearSlot_RightHand, t.spawn(Entity_axe, {0, 0}));
-     }, AnimationType_Idle, 0, 1 | 2, 1},
-    {"person with a torch", [](Presentation& t, Entity*& e) {
-       e = &t.person();
-       t.put(*e, GearSlot_RightHand, t.spawn(Entity_torch, {0, 0}));
-     }, AnimationType_Idle, 0, 1 | 4, 1},
-    {"person with a sword", [](Presentation& t, Entity*& e) {
-       e = &t.person();
-       t.put(*e, GearSlot_RightHand, t.spawn(Entity_iron_sword, {0, 0}));
-     }, AnimationType_Idle, 0, 1 | 8, 1},
-    {"person with a bone saw", [](Presentation& t, Entity*& e) {
-       e = &t.person();
-       t.put(*e, GearSlot_RightHand, t.spawn(Entity_bone_saw, {0, 0}));
-     }, AnimationType_Idle, 0, 1 | 16, 1},
-    {"torch on the ground", [](Presentation& t, Entity*& e) { e = &t.spawn(Entity_torch, {100, 100}); },
-     AnimationType_Idle, 0, 0, 1},
-    {"infinite quelbin", [](Presentation& t, Entity*& e) { e = &t.spawn(Entity_infinite_quelbin, {100, 100}); },
-     AnimationType_Idle, 0, 0, 1},
-    {"young crop", [](Presentation& t, Entity*& e) {
-       e = &t.spawn(Entity_carrot_crop, {100, 100});
-       e->crop.planted_time = Time{game.server_time.ns - 45 * Seconds.ns};
-     }, AnimationType_None, 0, 1u << CropStage_Young, 1},
-    {"crop planted after the clock is a sprout", [](Presentation& t, Entity*& e) {
-       e = &t.spawn(Entity_wheat_crop, {100, 100});
-       e->crop.planted_time = Time{game.server_time.ns + 45 * Seconds.ns};
-     }, AnimationType_None, 0, 1u << CropStage_Sprout, 1},
-    {"empty vessel", [](Presentation& t, Entity*& e) {
-       e = &t.spawn(Entity_wooden_bowl, {100, 100});
-       enable_component(*e, Component_Vessel);
-       e->vessel.volume = {0, 10};
-     }, AnimationType_None, 0, 1, 1},
-    {"filled vessel", [](Presentation& t, Entity*& e) {
-       e = &t.spawn(Entity_wooden_bowl, {100, 100});
-       enable_component(*e, Component_Vessel);
-       e->vessel.volume = {2, 10};
-     }, AnimationType_None, 0, 3, 1},
-    {"bare bush", [](Presentation& t, Entity*& e) { e = &t.spawn(Entity_berry_bush, {100, 100}); },
-     AnimationType_None, 0, 1, 1},
-    {"bush with berries", [](Presentation& t, Entity*& e) {
-       e = &t.spawn(Entity_berry_bush, {100, 100});
-       e->bush.berries = 2;
-     }, AnimationType_None, 0, 3, 1},
-    {"cart pulled by a walker", [](Presentation& t, Entity*& e) {
-       Entity& puller = t.person({100, 130});
-       puller.mover.vel = {0, 2};
-       e = &t.spawn(Entity_cart, {100, 100});
-       e->carrier = puller.id;
-     }, AnimationType_Run, 0, 0, 1},
-    {"cart whose puller stands", [](Presentation& t, Entity*& e) {
-       Entity& puller = t.person({100, 130});
-       e = &t.spawn(Entity_cart, {100, 100});
-       e->carrier = puller.id;
-     }, AnimationType_None, 0, 0, 1},
-    {"cart whose puller is not in the snapshot", [](Presentation& t, Entity*& e) {
-       e = &t.spawn(Entity_cart, {100, 100});
-       e->carrier = 9999;
-     }, AnimationType_None, 0, 0, 1},
-    {"chest being opened", [](Presentation& t, Entity*& e) {
-       e = &t.spawn(Entity_wooden_chest, {100, 100});
-       game.opened_container_id = e->id;
-       t.state_of(*e, 0.15f);
-     }, AnimationType_Open, 0.5f, 0, 1},
-    {"open chest without state shows open", [](Presentation& t, Entity*& e) {
-       e = &t.spawn(Entity_wooden_chest, {100, 100});
-       game.opened_container_id = e->id;
-     }, AnimationType_Open, 1, 0, 1},
-    {"chest closing", [](Presentation& t, Entity*& e) {
-       e = &t.spawn(Entity_wooden_chest, {100, 100});
-       t.state_of(*e, 0.075f);
-     }, AnimationType_Open, 0.5f, 0, 1},
-    {"chest closed long ago", [](Presentation& t, Entity*& e) {
-       e = &t.spawn(Entity_wooden_chest, {100, 100});
-       t.state_of(*e, 30);
-     }, AnimationType_Open, 0, 0, 1},
-    {"chest stamped after the clock", [](Presentation& t, Entity*& e) {
-       e = &t.spawn(Entity_wooden_chest, {100, 100});
-       t.state_of(*e, -5);
-     }, AnimationType_Open, 1, 0, 1},
-    {"shut dungeon door", [](Presentation& t, Entity*& e) { e = &t.spawn(Entity_dungeon_door, {100, 100}); },
-     AnimationType_None, 1, 0, 1},
-    {"dungeon door opening", [](Presentation& t, Entity*& e) {
-       e = &t.spawn(Entity_dungeon_door, {100, 100});
-       e->door.opened = true;
-       t.state_of(*e, 0.25f);
-     }, AnimationType_Open, 0.25f, 0, 1},
-    {"open dungeon door without state", [](Presentation& t, Entity*& e) {
-       e = &t.spawn(Entity_dungeon_door, {100, 100});
-       e->door.opened = true;
-     }, AnimationType_Open, 1, 0, 1},
-    {"quern in use", [](Presentation& t, Entity*& e) {
-       e = &t.spawn(Entity_quern, {100, 100});
-       e->user = 77;
-       game.server_time = Time{game.server_time.ns + 250 * Milliseconds.ns};
-     }, AnimationType_Work, 0.25f, 0, 1},
-    {"idle quern", [](Presentation& t, Entity*& e) { e = &t.spawn(Entity_quern, {100, 100}); },
-     AnimationType_None, 0, 0, 1},
-    {"brick door", [](Presentation& t, Entity*& e) { e = &t.spawn(Entity_brick_door, {100, 100}); },
-     AnimationType_Open, 1, 0, 1},
-    {"wall on the line of sight", [](Presentation& t, Entity*& e) { e = &t.spawn(Entity_dungeon_wall, {500, 200}); },
-     AnimationType_None, 0, 0, 0.3f},
-    {"wall off the line of sight", [](Presentation& t, Entity*& e) { e = &t.spawn(Entity_dungeon_wall, {100, 200}); },
-     AnimationType_None, 0, 0, 1},
+    {"dead: seconds since death, nothing else", Entity_skeleton, Dead, 2, AnimationType_Death, 2, 0, 1},
+    {"death stamped after the clock", Entity_skeleton, Dead, -1, AnimationType_Death, 0, 0, 1},
+    {"strike", Entity_skeleton, Strike, 0.6f, AnimationType_Attack, 0.6f, 0, 1},
+    {"progress past one is no strike", Entity_skeleton, Strike, 1.5f, AnimationType_Idle, 0, 0, 1},
+    {"walking", Entity_skeleton, Walk, 0, AnimationType_Run, 0, 0, 1},
+    {"invisible", Entity_skeleton, Hidden, 0, AnimationType_Idle, 0, 0, 0.25f},
+    {"empty hand", Entity_Player, Hand, Entity_None, AnimationType_Idle, 0, 1, 1},
+    {"axe", Entity_Player, Hand, Entity_axe, AnimationType_Idle, 0, 1 | 2, 1},
+    {"torch", Entity_Player, Hand, Entity_torch, AnimationType_Idle, 0, 1 | 4, 1},
+    {"sword", Entity_Player, Hand, Entity_iron_sword, AnimationType_Idle, 0, 1 | 8, 1},
+    {"bone saw", Entity_Player, Hand, Entity_bone_saw, AnimationType_Idle, 0, 1 | 16, 1},
+    {"torch on the ground", Entity_torch, Plain, 0, AnimationType_Idle, 0, 0, 1},
+    {"quelbin", Entity_infinite_quelbin, Plain, 0, AnimationType_Idle, 0, 0, 1},
+    {"young crop", Entity_carrot_crop, CropAge, 45, AnimationType_None, 0, 1 << CropStage_Young, 1},
+    {"crop planted after the clock", Entity_wheat_crop, CropAge, -45, AnimationType_None, 0, 1, 1},
+    {"empty vessel", Entity_wooden_bowl, Volume, 0, AnimationType_None, 0, 1, 1},
+    {"filled vessel", Entity_wooden_bowl, Volume, 2, AnimationType_None, 0, 3, 1},
+    {"bare bush", Entity_berry_bush, Berries, 0, AnimationType_None, 0, 1, 1},
+    {"bush with berries", Entity_berry_bush, Berries, 2, AnimationType_None, 0, 3, 1},
+    {"cart, puller walking", Entity_cart, Pulled, 1, AnimationType_Run, 0, 0, 1},
+    {"cart, puller standing", Entity_cart, Pulled, 0, AnimationType_None, 0, 0, 1},
+    {"cart, puller absent", Entity_cart, Pulled, -1, AnimationType_None, 0, 0, 1},
+    {"chest opening", Entity_wooden_chest, Opened, 0.15f, AnimationType_Open, 0.5f, 0, 1},
+    {"open chest without state", Entity_wooden_chest, Opened, NoState, AnimationType_Open, 1, 0, 1},
+    {"chest closing", Entity_wooden_chest, Stamped, 0.075f, AnimationType_Open, 0.5f, 0, 1},
+    {"chest closed long ago", Entity_wooden_chest, Stamped, 30, AnimationType_Open, 0, 0, 1},
+    {"chest stamped after the clock", Entity_wooden_chest, Stamped, -5, AnimationType_Open, 1, 0, 1},
+    {"shut dungeon door", Entity_dungeon_door, Plain, 0, AnimationType_None, 1, 0, 1},
+    {"dungeon door opening", Entity_dungeon_door, DoorOpen, 0.25f, AnimationType_Open, 0.25f, 0, 1},
+    {"open dungeon door without state", Entity_dungeon_door, DoorOpen, NoState, AnimationType_Open, 1, 0, 1},
+    {"quern in use", Entity_quern, Used, 0.25f, AnimationType_Work, 0.25f, 0, 1},
+    {"idle quern", Entity_quern, Plain, 0, AnimationType_None, 0, 0, 1},
+    {"brick door", Entity_brick_door, Plain, 0, AnimationType_Open, 1, 0, 1},
+    {"wall on the line of sight", Entity_dungeon_wall, Plain, 500, AnimationType_None, 0, 0, 0.3f},
+    {"wall off the line of sight", Entity_dungeon_wall, Plain, 100, AnimationType_None, 0, 0, 1},
+};
+
+struct Presentation : WorldTest {
+  void SetUp() override {
+    WorldTest::SetUp();
+    clear_entity_state();
+    game.time = Time{100 * Seconds.ns};
+    game.server_time = Time{200 * Seconds.ns};
+    game.opened_container_id = 0;
+    // Looking north from y 0 at x 500.
+    renderer.camera.pos = v3{{500, 0, 300}};
+    renderer.camera.target = v3{{500, 400, 0}};
+  }
+  void TearDown() override {
+    clear_entity_state();
+    WorldTest::TearDown();
+  }
+  // Alive, with what the server adds to a player's prototype.
+  Entity& live(EntityType kind, v2 pos = {100, 100}) {
+    Entity& e = kind == Entity_Player ? spawn_player(pos) : spawn(kind, pos);
+    for (Component c : {Component_Mover, Component_Actor, Component_Mortal})
+      if (kind == Entity_Player) enable_component(e, c);
+    e.mortal.hp = {10, 10};
+    return e;
+  }
+  Time ago(f32 seconds) { return Time{(u64)((f64)game.time.ns - (f64)seconds * 1e9)}; }
+  void stamp(Entity& e, f32 seconds_ago) {
+    if (seconds_ago != NoState) set_entity_state_entry(e.id)->interacted_at = ago(seconds_ago);
+  }
+  Entity& prepare(const AnimCase& c) {
+    Entity& e = live(c.kind, c.prep == Plain && c.arg ? v2{c.arg, 200} : v2{100, 100});
+    switch (c.prep) {
+      case Dead: e.mortal.hp.cur = 0, e.actor.action.progress = 0.5f;
+        e.mortal.death_time = Time{game.server_time.ns - (u64)(s64)(c.arg * 1e9)}; break;
+      case Strike: e.actor.action.progress = c.arg; break;
+      case Walk: e.mover.vel = {3, 0}; break;
+      case Hidden: e.flags |= EntityFlag_Invisible; break;
+      case Hand: if (c.arg) put(e, GearSlot_RightHand, spawn((EntityType)c.arg, {0, 0})); break;
+      case CropAge: e.crop.planted_time = Time{game.server_time.ns - (u64)(s64)(c.arg * 1e9)}; break;
+      case Volume: enable_component(e, Component_Vessel), e.vessel.volume = {c.arg, 10}; break;
+      case Berries: e.bush.berries = (u8)c.arg; break;
+      case Pulled: e.carrier = c.arg < 0 ? 9999 : live(Entity_Player, {100, 130}).id;
+        if (c.arg > 0) find_entity_by_id(e.carrier)->mover.vel = {0, 2};
+        break;
+      case Opened: game.opened_container_id = e.id, stamp(e, c.arg); break;
+      case Stamped: stamp(e, c.arg); break;
+      case DoorOpen: e.door.opened = true, stamp(e, c.arg); break;
+      case Used: e.user = 77, game.server_time.ns += (u64)(c.arg * 1e9); break;
+      case Plain: break;
+    }
+    return e;
+  }
 };
 
 TEST_F(Presentation, AnimationRulesByKindAndState) {
   for (const AnimCase& c : anim_cases) {
     SCOPED_TRACE(c.what);
-    Time server_time = game.server_time;
-    Entity* e = nullptr;
-    c.setup(*this, e);
-    AnimationInfo info = get_animation_info(*e);
+    AnimationInfo info = get_animation_info(prepare(c));
     EXPECT_EQ(info.type, c.type);
     EXPECT_NEAR(info.progress, c.progress, 1e-3f);
     EXPECT_EQ(info.mesh_mask, c.mesh_mask);
     EXPECT_FLOAT_EQ(info.opacity, c.opacity);
-    // A fresh world per case: the grid keeps links into the storage.
-    TearDown();
+    TearDown();  // a fresh world per case: the grid links into the storage
     SetUp();
-    game.server_time = server_time;
   }
 }
 
-TEST_F(Presentation, EffectTintsTakeFrozenBeforeSprintBeforeRage) {
-  Entity& e = mob();
-  EXPECT_EQ(get_animation_info(e).tint.a, 0);
-  e.actor.effects[EffectType_Rage].type = EffectType_Rage;
-  EXPECT_EQ(get_animation_info(e).tint.r, 1);
-  EXPECT_EQ(get_animation_info(e).tint.g, 0);
-  e.actor.effects[EffectType_Sprint].type = EffectType_Sprint;
-  EXPECT_EQ(get_animation_info(e).tint.g, 1);
-  e.actor.effects[EffectType_Frozen].type = EffectType_Frozen;
-  Color c = get_animation_info(e).tint;
-  EXPECT_EQ(c.r + c.g, 0);
-  EXPECT_EQ(c.b, 1);
-}
-
-TEST_F(Presentation, SetAnimationRestartsTheClockOnlyOnANewType) {
-  AnimationInfo info = {};
-  info.type = AnimationType_Run;
-  info.time = 3;
+TEST_F(Presentation, TintsAndTheAnimationClock) {
+  Entity& e = live(Entity_skeleton);
+  const EffectType order[] = {EffectType_Rage, EffectType_Sprint, EffectType_Frozen};
+  const Color tints[] = {{{1, 0, 0, 1}}, {{1, 1, 0, 1}}, {{0, 0, 1, 1}}};
+  for (int i = 0; i < 3; i++) {  // each added effect outranks the ones before it
+    e.actor.effects[order[i]].type = order[i];
+    Color tint = get_animation_info(e).tint;
+    EXPECT_EQ(memcmp(&tint, &tints[i], sizeof(Color)), 0) << i;
+  }
+  AnimationInfo info = {AnimationType_Run, 0, 3, 1, 0, {}};
   set_animation(info, AnimationType_Run, 0.5f);
   EXPECT_EQ(info.time, 3);
-  EXPECT_EQ(info.progress, 0.5f);
   set_animation(info, AnimationType_Attack, 0.2f);
   EXPECT_EQ(info.time, 0);
   EXPECT_EQ(info.progress, 0.2f);
 }
 
 TEST_F(Presentation, ModelChoiceAndVariants) {
-  Entity& person = spawn_player({10, 10});
-  EXPECT_EQ(get_entity_model(person), &game.models.character);
+  EXPECT_EQ(get_entity_model(live(Entity_Player)), &game.models.character);
   Entity& tree = spawn(Entity_pine_tree, {50, 50});
   enable_component(tree, Component_Tree);
-  tree.tree.branches = 0;
   EXPECT_EQ(get_entity_model(tree), &game.models.dead_tree);
   EntityModels models = {};
   models.nvariants = 3;
   Entity& rock = spawn(Entity_rock, {80, 80});
-  for (Id id : {3u, 4u, 5u, 1000u}) {
-    rock.id = id;
-    int v = get_model_variant(rock, models);
-    EXPECT_EQ(v, (int)(id % 3));  // stable per id, within range
-  }
-  Entity& mob = spawn(Entity_skeleton, {90, 90});
-  mob.id = 5;
-  EXPECT_EQ(get_model_variant(mob, models), 0);
-  Entity bogus = rock;
-  bogus.type = (EntityType)300;
-  EXPECT_EQ(get_entity_model(bogus), nullptr);
+  int counts[3] = {};
+  for (Id id = 1; id <= 30; id++) rock.id = id, counts[get_model_variant(rock, models)]++;
+  EXPECT_TRUE(counts[0] == 10 && counts[1] == 10 && counts[2] == 10);  // in range, spread evenly
+  EXPECT_EQ(get_model_variant(live(Entity_skeleton), models), 0);
+  rock.type = (EntityType)300;
+  EXPECT_EQ(get_entity_model(rock), nullptr);
 }
 
-struct FlagCase {
-  u32 flags;
-  f32 angle;
-};
+v3 at(const m4& m, v3 p = {}) {
+  v4 r = m * v4{{p.x, p.y, p.z, 1}};
+  return v3{{r.x, r.y, r.z}};
+}
+f32 turn(const m4& m) {
+  v3 x = at(m, v3{{1, 0, 0}}) - at(m);
+  return atan2f(x.y, x.x);
+}
+f32 size(const m4& m) { return v3_len(at(m, v3{{1, 0, 0}}) - at(m)) / tile_size; }
+::testing::AssertionResult turned(const m4& m, f32 angle) {
+  if (fabsf(normalize_radians(turn(m) - angle)) < 1e-4f) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "turn " << turn(m) << " instead of " << angle;
+}
 
-TEST_F(Presentation, TransformsOfMoversAndRotationFlags) {
-  Entity& mob = spawn(Entity_skeleton, {100, 120});
+TEST_F(Presentation, TransformsOfMoversFlagsRoofsAndTheBarracks) {
+  Entity& mob = live(Entity_skeleton, {100, 120});
   mob.mover.angle = 0.5f;
-  m4 m = get_transform(mob);
-  v3 at = apply(m, v3{{0, 0, 0}});
-  EXPECT_NEAR(at.x, 100, 1e-3f);
-  EXPECT_NEAR(at.y, 120, 1e-3f);
-  EXPECT_TRUE(same_turn(turn_of(m), pi / 2 + 0.5f));
-  EXPECT_NEAR(scale_of(m), tile_size, 1e-3f);
-
-  const FlagCase flag_cases[] = {{0, 0},
-                                 {EntityFlag_Rotate90, pi / 2},
-                                 {EntityFlag_Rotate180, pi},
-                                 {EntityFlag_Rotate90 | EntityFlag_Rotate180, 3 * pi / 2}};
+  EXPECT_TRUE(turned(get_transform(mob), pi / 2 + 0.5f));
+  EXPECT_NEAR(at(get_transform(mob)).y, 120, 1e-3f);
+  const u32 flags[] = {0, EntityFlag_Rotate90, EntityFlag_Rotate180, EntityFlag_Rotate90 | EntityFlag_Rotate180};
   Entity& rock = spawn(Entity_rock, {200, 40});
-  for (const FlagCase& c : flag_cases) {
-    rock.flags = c.flags;
-    m4 r = get_transform(rock);
-    EXPECT_TRUE(same_turn(turn_of(r), c.angle)) << c.flags;
-    EXPECT_NEAR(apply(r, v3{{0, 0, 0}}).x, 200, 1e-3f);
-    EXPECT_NEAR(scale_of(r), tile_size, 1e-3f);
+  for (int quarter = 0; quarter < 4; quarter++) {
+    rock.flags = flags[quarter];
+    EXPECT_TRUE(turned(get_transform(rock), quarter * pi / 2)) << quarter;
+    EXPECT_NEAR(size(get_transform(rock)), 1, 1e-5f);
   }
-  // A roof sits on its height; everything else on the ground.
   Entity& roof = spawn(Entity_roof_4x4, {300, 300});
-  EXPECT_NEAR(apply(get_transform(roof), v3{{0, 0, 0}}).z, roof.dim.z, 1e-3f);
-  EXPECT_GT(roof.dim.z, 0);
-
-  // The barracks faces by its side.
+  EXPECT_NEAR(at(get_transform(roof)).z, roof.dim.z, 1e-3f);
   Entity& barak = spawn(Entity_barak, {400, 400});
   enable_component(barak, Component_Mortal);
   barak.mortal.group = 1;
-  EXPECT_TRUE(same_turn(turn_of(get_transform(barak)), pi / 2));
+  EXPECT_TRUE(turned(get_transform(barak), pi / 2));
   barak.mortal.group = 2;
-  EXPECT_TRUE(same_turn(turn_of(get_transform(barak)), -pi / 2));
+  EXPECT_TRUE(turned(get_transform(barak), -pi / 2));
 }
 
 TEST_F(Presentation, CropsVaryInSizeAndTurnButKeepThemAcrossSnapshots) {
-  f32 min_scale = 2, max_scale = 0;
-  bool turned_differently = false;
-  f32 first_turn = 0;
-  for (Id id = 1; id < 3000; id += 7) {
-    Entity& crop = make(Entity_carrot_crop);
-    crop.pos = {100, 100};
-    crop.id = id;
-    m4 a = get_transform(crop);
-    // The next snapshot brings a fresh record of the same id.
-    Entity copy = crop;
-    m4 b = get_transform(copy);
-    ASSERT_EQ(memcmp(&a, &b, sizeof(m4)), 0) << id;
-    f32 s = scale_of(a) / tile_size;
-    ASSERT_GE(s, 0.8f - 1e-5f) << id;
-    ASSERT_LE(s, 1.0f + 1e-5f) << id;
-    min_scale = fminf(min_scale, s), max_scale = fmaxf(max_scale, s);
-    if (id == 1) first_turn = turn_of(a);
-    turned_differently |= !same_turn(turn_of(a), first_turn);
+  f32 smallest = 2, largest = 0, first_turn = 0;
+  bool varied_turn = false;
+  Entity& crop = make(Entity_carrot_crop);
+  Entity& wheat = make(Entity_wheat_crop);
+  for (Id id : {1u, 2u, 77u, 4099u, 123456789u, 0x7FFFFFFFu, 0xFFFFFFFEu}) {
+    for (Id step = 0; step < 400; step += 3) {
+      crop.id = wheat.id = id + step;
+      m4 m = get_transform(crop);
+      Entity next_snapshot = crop;
+      m4 again = get_transform(next_snapshot);
+      ASSERT_EQ(memcmp(&m, &again, sizeof(m4)), 0) << crop.id;
+      ASSERT_TRUE(size(m) >= 0.8f - 1e-5f && size(m) <= 1 + 1e-5f) << crop.id << " " << size(m);
+      smallest = fminf(smallest, size(m)), largest = fmaxf(largest, size(m));
+      if (crop.id == 1) first_turn = turn(m);
+      varied_turn |= !turned(m, first_turn);
+      ASSERT_TRUE(turned(get_transform(wheat), 0));  // wheat only varies in size
+    }
   }
-  EXPECT_LT(min_scale, 0.82f);
-  EXPECT_GT(max_scale, 0.98f);
-  EXPECT_TRUE(turned_differently);
-  // Large ids, where a single-precision sine would have lost its digits, still stay in range.
-  for (Id id : {0x7FFFFFFFu, 0xFFFFFFFEu, 123456789u}) {
-    f32 r = crop_random(id);
-    EXPECT_GE(r, 0);
-    EXPECT_LT(r, 1);
-  }
-  // Wheat only varies in size, never in turn.
-  for (Id id = 1; id < 200; id += 13) {
-    Entity& wheat = make(Entity_wheat_crop);
-    wheat.pos = {100, 100};
-    wheat.id = id;
-    EXPECT_TRUE(same_turn(turn_of(get_transform(wheat)), 0)) << id;
-  }
+  EXPECT_TRUE(smallest < 0.82f && largest > 0.98f && varied_turn);
 }
 
-TEST_F(Presentation, CarriedLiftablesFollowTheirPersonOrTheirCartSlot) {
-  Entity& person = this->person({150, 160});
-  person.dim.z = 40;
+TEST_F(Presentation, CarriedItemsOnPersonsCartSlotsAndTables) {
+  Entity& person = live(Entity_Player, {150, 160});
   person.mover.angle = 0.3f;
   Entity& log = spawn(Entity_tree_log, {10, 10});
   log.carrier = person.id;
   bool placed = false;
   m4 m = get_transform(log, &placed);
-  EXPECT_TRUE(placed);
-  v3 at = apply(m, v3{{0, 0, 0}});
-  EXPECT_NEAR(at.x, 150, 1e-3f);
-  EXPECT_NEAR(at.y, 160, 1e-3f);
-  EXPECT_NEAR(at.z, 40, 1e-3f);
-  EXPECT_TRUE(same_turn(turn_of(m), 0.3f));
-
+  EXPECT_TRUE(placed && turned(m, 0.3f));
+  EXPECT_EQ(at(m).x + at(m).y + at(m).z, 150 + 160 + person.dim.z);
   Entity& cart = spawn(Entity_cart, {300, 200});
-  Entity* load[3];
   for (int slot = 0; slot < 3; slot++) {
-    load[slot] = &spawn(Entity_barrel, {10, 10});
-    load[slot]->carrier = cart.id;
-    cart.container.slots[slot] = load[slot]->id;
+    Entity& barrel = spawn(Entity_barrel, {10, 10});
+    barrel.carrier = cart.id;
+    cart.container.slots[slot] = barrel.id;
+    m = get_transform(barrel, &placed);
+    EXPECT_TRUE(placed && turned(m, pi / 2));
+    EXPECT_EQ(at(m).x, 300 + 16.0f * (slot - 1)) << slot;
+    EXPECT_EQ(at(m).z, cart.dim.z);
+    cart.container.slots[slot] = 0;  // a slot not found: no bogus offset, no drawing
+    get_transform(barrel, &placed);
+    EXPECT_FALSE(placed);
   }
-  for (int slot = 0; slot < 3; slot++) {
-    m4 c = get_transform(*load[slot], &placed);
-    EXPECT_TRUE(placed);
-    v3 p = apply(c, v3{{0, 0, 0}});
-    EXPECT_NEAR(p.x, 300 + 16.0f * (slot - 1), 1e-3f) << slot;
-    EXPECT_NEAR(p.y, 200, 1e-3f);
-    EXPECT_NEAR(p.z, cart.dim.z, 1e-3f);
-    EXPECT_TRUE(same_turn(turn_of(c), pi / 2));
-  }
-  // Not in any of the cart's slots, or carried by someone not in the snapshot: no place to draw.
-  cart.container.slots[2] = 0;
-  get_transform(*load[2], &placed);
-  EXPECT_FALSE(placed);
   log.carrier = 424242;
   get_transform(log, &placed);
   EXPECT_FALSE(placed);
-}
 
-TEST_F(Presentation, TableTopItemsTakeFourSpotsOnTablesOnly) {
   Entity& table = spawn(Entity_wooden_table, {200, 200});
   get_container(table)->nslots = 6;
-  v2 seen[4];
+  v2 spots[4];
   for (int slot = 0; slot < 6; slot++) {
     Entity& bowl = spawn(Entity_wooden_bowl, {0, 0});
     put(table, slot, bowl);
-    m4 m;
-    bool drawn = tabletop_transform(bowl, &m);
-    EXPECT_EQ(drawn, slot < 4) << slot;
-    if (!drawn) continue;
-    v3 p = apply(m, v3{{0, 0, 0}});
-    EXPECT_NEAR(p.z, 24, 1e-3f);
-    EXPECT_LT(v2_distance(v2{p.x, p.y}, table.pos), 24) << slot;  // on the table's top
-    seen[slot] = v2{p.x, p.y};
-    for (int j = 0; j < slot; j++) EXPECT_GT(v2_distance(seen[j], seen[slot]), 4) << slot;
+    ASSERT_EQ(tabletop_transform(bowl, &m), slot < 4) << slot;  // four spots, a fifth item not drawn
+    if (slot >= 4) continue;
+    spots[slot] = v2{at(m).x, at(m).y};
+    EXPECT_TRUE(at(m).z == 24 && v2_distance(spots[slot], table.pos) < 24) << slot;
+    for (int j = 0; j < slot; j++) EXPECT_GT(v2_distance(spots[j], spots[slot]), 4) << slot;
+    bowl.item.container = 31337;  // the table left the snapshot
+    EXPECT_FALSE(tabletop_transform(bowl, &m));
   }
-  // In a chest, or in a table that left the snapshot: nowhere.
-  Entity& chest = spawn(Entity_wooden_chest, {300, 300});
-  enable_component(chest, Component_Container);
-  chest.container.nslots = 4;
+  Entity& chest = spawn(Entity_crate, {300, 300});
   Entity& cup = spawn(Entity_wooden_bowl, {0, 0});
   put(chest, 0, cup);
-  m4 m;
-  EXPECT_FALSE(tabletop_transform(cup, &m));
-  cup.item.container = 31337;
   EXPECT_FALSE(tabletop_transform(cup, &m));
 }
 
