@@ -38,7 +38,7 @@ void fill_scene(int n) {
       e.container.nslots = GearSlot_num;
     }
   }
-  // Every player holds the torch next to it; every table carries the item before it.
+  // Players hold the item stored after them and tables carry the one before them, where those are items.
   for (int i = 0; i + 1 < n; i++) {
     Entity& e = entity_storage.entities[i];
     Entity& next = entity_storage.entities[i + 1];
