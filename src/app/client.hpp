@@ -7,6 +7,7 @@
 #include "app/config_file.hpp"
 #include "app/input.hpp"
 #include "math.hpp"
+#include "render/entity_presentation.hpp"
 #include "render/model.hpp"
 #include "packet.hpp"
 #include "types.hpp"
@@ -52,6 +53,8 @@ struct GameDebug {
   bool try_stuff = false;
   bool show_inspector = false;
   bool free_camera = false;
+  bool hide_static_objects = false;
+  bool hide_roofs = false;
 };
 
 // The login screen's fields and the request waiting for its answer.
@@ -112,6 +115,7 @@ struct Game {
   Location* location = nullptr;
   Entity* player = nullptr;
   u32 hovered_id = 0;
+  Id opened_container_id = 0;  // the container whose window is open
   LoginScreen login_screen;
   LobbyScreen lobby_screen;
   WorldMap world_map;
@@ -124,6 +128,8 @@ struct Game {
   EntityModels entity_models[256];
   GameModels models;
   Texture test_texture;
+  // Visual state per entity that outlives snapshots (effects, fire, open and close animations).
+  EntityState entity_state[ENTITY_STATE_MAX];
 
   Game() { debug.use_wasd = true; }
 };

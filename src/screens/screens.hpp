@@ -56,7 +56,6 @@ u8 wasd_bit(SDL_Keycode key);
 v2 wasd_direction(u8 wasd, f32 yaw);
 // Sends the walking direction when the held keys changed since it was last sent.
 void world_walk_with_keys(bool released);
-Color placeholder_color(const Entity& e);
 
 // The developer test screen: every primitive and effect in one scene.
 void test_screen();

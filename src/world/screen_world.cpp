@@ -114,81 +114,16 @@ void update_world() {
   if (game.paused && game.updates_requested <= 0) return;
   if (game.paused) game.updates_requested -= 1;
   update_physics(1.0f / SERVER_FPS);
-}
-
-Color placeholder_color(const Entity& e) {
-  if (has_component(e, Component_Mortal) && e.mortal.group == 1) return Color{{0.7f, 0.7f, 0, 1}};
-  return Color{{0.7f, 0, 0.7f, 1}};
-}
-
-// The model an entity is drawn with, or null while its kind's models are not loaded (asked for here).
-static Model* world_entity_model(Entity& e) {
-  if (is_person(e)) return &game.models.character;
-  if (has_component(e, Component_Tree) && e.tree.branches == 0) return &game.models.dead_tree;
-  // A kind outside the table is drawn as a placeholder, never looked up.
-  if ((int)e.type >= len(game.entity_models)) return nullptr;
-  EntityInfo* info = find_entity_info(e.type);
-  if (!info) return nullptr;
-  if (!(info->flags & EntityInfoFlag_Loaded)) {
-    load_model_by_type(e.type);
-    return nullptr;
-  }
-  EntityModels& models = game.entity_models[e.type];
-  if (models.nvariants <= 0) return nullptr;
-  int variant = has_component(e, Component_Mover) ? 0 : (int)(e.id % (u32)models.nvariants);
-  return &models.variants[variant];
-}
-
-m4 world_entity_transform(const Entity& e) {
-  if (has_component(e, Component_Mover)) {
-    return m4_translate(e.pos.x, e.pos.y, 0) * m4_rotate_z(pi / 2 + e.mover.angle) * m4_scale_uniform(tile_size);
-  }
-  f32 angle = 0;
-  bool r90 = e.flags & EntityFlag_Rotate90, r180 = e.flags & EntityFlag_Rotate180;
-  if (r90 && r180) {
-    angle = 3 * pi / 2;
-  } else if (r180) {
-    angle = pi;
-  } else if (r90) {
-    angle = pi / 2;
-  }
-  f32 height = (e.flags & EntityFlag_Roof) ? e.dim.z : 0;
-  return m4_translate(e.pos.x, e.pos.y, height) * m4_rotate_z(angle) * m4_scale_uniform(tile_size);
-}
-
-static AnimationInfo world_entity_animation(const Entity& e) {
-  AnimationInfo info = {};
-  info.opacity = (e.flags & EntityFlag_Invisible) ? 0.25f : 1.0f;
-  info.time = to_sec(game.time);
-  if (has_component(e, Component_Actor)) {
-    bool moving = has_component(e, Component_Mover) && !v2_is_zero(e.mover.vel);
-    info.type = moving ? AnimationType_Run : AnimationType_Idle;
-  }
-  return info;
-}
-
-static void draw_world_entities() {
-  Shader& shader = renderer.shaders.model;
-  use_shader(shader);
-  v3 light_dir = v3_normalized(renderer.light_pos);
-  glUniform3fv(shader.light_dir_loc, 1, light_dir.elements);
-  glUniform3fv(shader.camera_pos_loc, 1, renderer.camera.pos.elements);
-  glUniform1f(shader.vision_radius_loc, 480);
-  for (int i = 0; i < entity_storage.nentities && i < ENTITIES_MAX; i++) {
-    Entity& e = entity_storage.entities[i];
-    if (e.id == 0 || in_container(e)) continue;
-    Model* model = world_entity_model(e);
-    if (model && model->nmeshes > 0) {
-      use_shader(shader);
-      draw_model(*model, world_entity_transform(e), world_entity_animation(e));
-    } else {
-      draw_circle(e.pos, e.radius, placeholder_color(e));
-    }
-  }
-  glUseProgram(0);
+  cleanup_entity_state();
 }
 
 void draw_world_screen() {
+  // Shadows first: the pass has its own target, and the scene below samples it.
+  if (game.player) {
+    draw_shadowmap(draw_entity_shadowmap);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
+  }
   draw_clear(Color{{0, 0, 0, 1}});
   if (!game.player) return;
   assert(game.player->id != 0);
@@ -208,7 +143,8 @@ void draw_world_screen() {
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);
   pass_begin(RenderPass_Entities);
-  draw_world_entities();
+  draw_entities();
+  draw_entities_fx();
   pass_end();
   glDisable(GL_DEPTH_TEST);
   pop_transform();
