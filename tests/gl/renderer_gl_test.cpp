@@ -254,6 +254,57 @@ TEST_F(RendererGl, PrimitivesLandWhereTheyShould) {
   glEnable(GL_DEPTH_TEST);
 }
 
+TEST_F(RendererGl, VertexArraysReadTheLayoutTheyWereGiven) {
+  GLuint buffers[2] = {};
+  glCreateBuffers(2, buffers);
+  glNamedBufferStorage(buffers[0], 256, nullptr, 0);
+  glNamedBufferStorage(buffers[1], 64, nullptr, 0);
+  struct Case {
+    VertexBinding bindings[2];
+    int nbindings;
+    VertexAttrib attribs[3];
+    int nattribs;
+    u32 ebo;
+  } cases[] = {
+      {{{buffers[0], sizeof(Vertex)}}, 1, {VERTEX_2D_TEXTURED[0], VERTEX_2D_TEXTURED[1]}, 2, 0},
+      {{{buffers[0], 32, 0, 4}}, 1, {{4, 0}, {4, 16}, {1, 28}}, 3, 0},
+      {{{buffers[0], 12}, {buffers[0], 16, 36, 1}}, 2, {{3, 0, 0}, {4, 0, 1}}, 2, buffers[1]},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    GLuint vao = create_vertex_array(c.bindings, c.nbindings, c.attribs, c.nattribs, c.ebo);
+    ASSERT_NE(vao, 0u);
+    for (int a = 0; a < 4; a++) {
+      GLint enabled = -1, floats = 0, type = 0, offset = -1, stride = -1, divisor = -1;
+      glGetVertexArrayIndexediv(vao, (GLuint)a, GL_VERTEX_ATTRIB_ARRAY_ENABLED, &enabled);
+      EXPECT_EQ(enabled != 0, a < c.nattribs) << a;
+      if (a >= c.nattribs) continue;
+      const VertexAttrib& want = c.attribs[a];
+      const VertexBinding& from = c.bindings[want.binding];
+      glGetVertexArrayIndexediv(vao, (GLuint)a, GL_VERTEX_ATTRIB_ARRAY_SIZE, &floats);
+      glGetVertexArrayIndexediv(vao, (GLuint)a, GL_VERTEX_ATTRIB_ARRAY_TYPE, &type);
+      glGetVertexArrayIndexediv(vao, (GLuint)a, GL_VERTEX_ATTRIB_RELATIVE_OFFSET, &offset);
+      glGetVertexArrayIndexediv(vao, (GLuint)a, GL_VERTEX_ATTRIB_ARRAY_STRIDE, &stride);
+      glGetVertexArrayIndexediv(vao, (GLuint)a, GL_VERTEX_ATTRIB_ARRAY_DIVISOR, &divisor);
+      EXPECT_EQ(floats, (GLint)want.floats) << a;
+      EXPECT_EQ(type, GL_FLOAT) << a;
+      EXPECT_EQ(offset, (GLint)want.offset) << a;
+      EXPECT_EQ(stride, (GLint)from.stride) << a;
+      EXPECT_EQ(divisor, (GLint)from.divisor) << a;
+    }
+    for (int b = 0; b < c.nbindings; b++) {
+      GLint64 offset = -1;
+      glGetVertexArrayIndexed64iv(vao, (GLuint)b, GL_VERTEX_BINDING_OFFSET, &offset);
+      EXPECT_EQ(offset, (GLint64)c.bindings[b].offset) << b;
+    }
+    GLint ebo = -1;
+    glGetVertexArrayiv(vao, GL_ELEMENT_ARRAY_BUFFER_BINDING, &ebo);
+    EXPECT_EQ(ebo, (GLint)c.ebo);
+    glDeleteVertexArrays(1, &vao);
+  }
+  glDeleteBuffers(2, buffers);
+}
+
 TEST_F(RendererGl, ASlashGlowsAndLeavesAHaloAfterPostProcessing) {
   draw_clear(BLACK);
   const v3 centre = {{120, 80, 0}};

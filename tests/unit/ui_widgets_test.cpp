@@ -386,3 +386,61 @@ TEST_F(UiDialogs, ShowHideAndToggle) {
   hide_dialog(dialog);  // no hook: nothing to call
   EXPECT_FALSE(dialog.is_visible);
 }
+
+// --- panels
+
+TEST_F(UiWidgets, PanelsCentreOnTheirPointKeepTheirLeastSizeAndCloseCleanly) {
+  struct Case {
+    const char* title;
+    v2 at;
+    v2 size;
+  } cases[] = {{"", {0.5f, 0.5f}, {}}, {"Lobby", {0.25f, 0.75f}, {960, 540}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    ui_begin();
+    UiPanel panel;
+    panel.title = c.title;
+    panel.at = c.at;
+    panel.size = c.size;
+    UiElement* p = ui_begin_panel("panel", panel);
+    push("content", 300, 200);
+    ui_end_panel(panel);
+    EXPECT_EQ(ui.current_layout, &ui.elements[0]);
+    layout();
+    EXPECT_FLOAT_EQ(centre(p->rect).x, c.at.x * 3840);
+    EXPECT_FLOAT_EQ(centre(p->rect).y, c.at.y * 2160);
+    EXPECT_GE(p->rect.w, max(c.size.x, 300.0f));
+    EXPECT_GE(p->rect.h, max(c.size.y, 200.0f));
+    bool titled = c.title[0] != 0;
+    EXPECT_EQ(find("dialog-title") != nullptr, titled);
+    EXPECT_EQ(p->first_child == find("content"), !titled);
+  }
+}
+
+TEST_F(UiDialogs, APanelWithADialogIsThatWindowCentredOnItsPoint) {
+  dialog.name = "craft";
+  UiPanel panel;
+  panel.title = "Craft";
+  panel.at = {0.25f, 0.5f};
+  panel.dialog = &dialog;
+  UiElement* contents = nullptr;
+  auto build = [&] {
+    if (!dialog.is_visible) return;
+    contents = ui_begin_panel("craft-panel", panel);
+    push("content", 300, 200);
+    ui_end_panel(panel);
+  };
+  frame({}, build);
+  EXPECT_EQ(contents, dialog.contents);
+  EXPECT_EQ(find("content")->parent, dialog.contents);
+  EXPECT_EQ(ui.current_layout, &ui.elements[0]);
+  EXPECT_STREQ(dialog.title.cstr(), "Craft");
+  v2 mid = centre(find("dialog{craft}")->rect);
+  EXPECT_FLOAT_EQ(mid.x, 960);
+  EXPECT_FLOAT_EQ(mid.y, 1080);
+  v2 x = centre(find("button{x}")->rect);
+  frame({x, true, true}, build);
+  frame({x, true}, build);
+  EXPECT_FALSE(dialog.is_visible);
+  EXPECT_EQ(hidden_count, 1);
+}
