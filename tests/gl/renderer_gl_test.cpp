@@ -274,29 +274,37 @@ TEST_F(RendererGl, VertexArraysReadTheLayoutTheyWereGiven) {
     SCOPED_TRACE(&c - cases);
     GLuint vao = create_vertex_array(c.bindings, c.nbindings, c.attribs, c.nattribs, c.ebo);
     ASSERT_NE(vao, 0u);
+    // Which binding an attribute reads, and a binding's stride and divisor, are only asked of the bound array.
+    glBindVertexArray(vao);
     for (int a = 0; a < 4; a++) {
-      GLint enabled = -1, floats = 0, type = 0, offset = -1, stride = -1, divisor = -1;
+      GLint enabled = -1, floats = 0, type = 0, offset = -1, binding = -1;
       glGetVertexArrayIndexediv(vao, (GLuint)a, GL_VERTEX_ATTRIB_ARRAY_ENABLED, &enabled);
       EXPECT_EQ(enabled != 0, a < c.nattribs) << a;
       if (a >= c.nattribs) continue;
       const VertexAttrib& want = c.attribs[a];
-      const VertexBinding& from = c.bindings[want.binding];
       glGetVertexArrayIndexediv(vao, (GLuint)a, GL_VERTEX_ATTRIB_ARRAY_SIZE, &floats);
       glGetVertexArrayIndexediv(vao, (GLuint)a, GL_VERTEX_ATTRIB_ARRAY_TYPE, &type);
       glGetVertexArrayIndexediv(vao, (GLuint)a, GL_VERTEX_ATTRIB_RELATIVE_OFFSET, &offset);
-      glGetVertexArrayIndexediv(vao, (GLuint)a, GL_VERTEX_ATTRIB_ARRAY_STRIDE, &stride);
-      glGetVertexArrayIndexediv(vao, (GLuint)a, GL_VERTEX_ATTRIB_ARRAY_DIVISOR, &divisor);
+      glGetVertexAttribiv((GLuint)a, GL_VERTEX_ATTRIB_BINDING, &binding);
       EXPECT_EQ(floats, (GLint)want.floats) << a;
       EXPECT_EQ(type, GL_FLOAT) << a;
       EXPECT_EQ(offset, (GLint)want.offset) << a;
-      EXPECT_EQ(stride, (GLint)from.stride) << a;
-      EXPECT_EQ(divisor, (GLint)from.divisor) << a;
+      EXPECT_EQ(binding, (GLint)want.binding) << a;
     }
     for (int b = 0; b < c.nbindings; b++) {
+      const VertexBinding& want = c.bindings[b];
       GLint64 offset = -1;
+      GLint vbo = -1, stride = -1, divisor = -1;
       glGetVertexArrayIndexed64iv(vao, (GLuint)b, GL_VERTEX_BINDING_OFFSET, &offset);
-      EXPECT_EQ(offset, (GLint64)c.bindings[b].offset) << b;
+      glGetIntegeri_v(GL_VERTEX_BINDING_BUFFER, (GLuint)b, &vbo);
+      glGetIntegeri_v(GL_VERTEX_BINDING_STRIDE, (GLuint)b, &stride);
+      glGetIntegeri_v(GL_VERTEX_BINDING_DIVISOR, (GLuint)b, &divisor);
+      EXPECT_EQ(offset, (GLint64)want.offset) << b;
+      EXPECT_EQ(vbo, (GLint)want.vbo) << b;
+      EXPECT_EQ(stride, (GLint)want.stride) << b;
+      EXPECT_EQ(divisor, (GLint)want.divisor) << b;
     }
+    glBindVertexArray(0);
     GLint ebo = -1;
     glGetVertexArrayiv(vao, GL_ELEMENT_ARRAY_BUFFER_BINDING, &ebo);
     EXPECT_EQ(ebo, (GLint)c.ebo);
