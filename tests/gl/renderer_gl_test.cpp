@@ -254,59 +254,6 @@ TEST_F(RendererGl, PrimitivesLandWhereTheyShould) {
   glEnable(GL_DEPTH_TEST);
 }
 
-TEST_F(RendererGl, VertexArraysReadTheLayoutTheyWereGiven) {
-  GLuint buffers[2] = {};
-  glCreateBuffers(2, buffers);
-  glNamedBufferStorage(buffers[0], 256, nullptr, 0);
-  glNamedBufferStorage(buffers[1], 64, nullptr, 0);
-  struct Case {
-    VertexBinding bindings[2];
-    int nbindings;
-    VertexAttrib attribs[3];
-    int nattribs;
-    u32 ebo;
-  } cases[] = {
-      {{{buffers[0], 32, 0, 4}}, 1, {{4, 0}, {4, 16}, {1, 28}}, 3, 0},
-      {{{buffers[0], 12}, {buffers[0], 16, 36, 1}}, 2, {{3, 0, 0}, {4, 0, 1}}, 2, buffers[1]},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(&c - cases);
-    GLuint vao = create_vertex_array(c.bindings, c.nbindings, c.attribs, c.nattribs, c.ebo);
-    // An attribute's binding, and a binding's stride and divisor, are only asked of the bound array.
-    glBindVertexArray(vao);
-    for (int a = 0; a <= c.nattribs; a++) {
-      GLint got[4] = {-1, -1, -1, -1};  // enabled, components, offset, binding
-      glGetVertexAttribiv((GLuint)a, GL_VERTEX_ATTRIB_ARRAY_ENABLED, &got[0]);
-      EXPECT_EQ(got[0] != 0, a < c.nattribs) << a;
-      if (a == c.nattribs) break;
-      glGetVertexAttribiv((GLuint)a, GL_VERTEX_ATTRIB_ARRAY_SIZE, &got[1]);
-      glGetVertexAttribiv((GLuint)a, GL_VERTEX_ATTRIB_RELATIVE_OFFSET, &got[2]);
-      glGetVertexAttribiv((GLuint)a, GL_VERTEX_ATTRIB_BINDING, &got[3]);
-      const VertexAttrib& want = c.attribs[a];
-      EXPECT_EQ(got[1], (GLint)want.floats) << a;
-      EXPECT_EQ(got[2], (GLint)want.offset) << a;
-      EXPECT_EQ(got[3], (GLint)want.binding) << a;
-    }
-    for (int b = 0; b < c.nbindings; b++) {
-      const VertexBinding& want = c.bindings[b];
-      GLint64 got[4] = {-1, -1, -1, -1};  // buffer, stride, offset, divisor
-      const GLenum queries[4] = {GL_VERTEX_BINDING_BUFFER, GL_VERTEX_BINDING_STRIDE, GL_VERTEX_BINDING_OFFSET,
-                                 GL_VERTEX_BINDING_DIVISOR};
-      for (int q = 0; q < 4; q++) glGetInteger64i_v(queries[q], (GLuint)b, &got[q]);
-      EXPECT_EQ(got[0], (GLint64)want.vbo) << b;
-      EXPECT_EQ(got[1], (GLint64)want.stride) << b;
-      EXPECT_EQ(got[2], (GLint64)want.offset) << b;
-      EXPECT_EQ(got[3], (GLint64)want.divisor) << b;
-    }
-    GLint ebo = -1;
-    glGetIntegerv(GL_ELEMENT_ARRAY_BUFFER_BINDING, &ebo);
-    EXPECT_EQ(ebo, (GLint)c.ebo);
-    glBindVertexArray(0);
-    glDeleteVertexArrays(1, &vao);
-  }
-  glDeleteBuffers(2, buffers);
-}
-
 TEST_F(RendererGl, ASlashGlowsAndLeavesAHaloAfterPostProcessing) {
   draw_clear(BLACK);
   const v3 centre = {{120, 80, 0}};
