@@ -59,28 +59,31 @@ Entity* gear_at(const Entity& entity, u32 slot) {
   return id ? find_entity_by_id(id) : nullptr;
 }
 
-Entity* find_gear(const Entity& entity, EntityType type) {
-  const Container* c = find_container(entity);
-  if (!c) return nullptr;
-  int n = container_nslots(*c);
-  for (int i = 0; i < n; i++) {
-    Entity* item = c->slots[i] ? find_entity_by_id(c->slots[i]) : nullptr;
-    if (item && item->type == type) return item;
+// Every walk over a container's slots goes through the iterator: empty slots and ids no longer known are
+// skipped in one place.
+static ItemIter items_in(const Container* container) {
+  ItemIter it;
+  it.container = container;
+  next(it);
+  return it;
+}
+
+static Entity* find_item_of_type(const Container* container, EntityType type) {
+  for (ItemIter it = items_in(container); it.entity; next(it)) {
+    if (it.entity->type == type) return it.entity;
   }
   return nullptr;
 }
+
+Entity* find_gear(const Entity& entity, EntityType type) { return find_item_of_type(find_container(entity), type); }
 
 // Belts hold tools and may in principle hold belts; ids come from the server, so a belt that (directly
 // or not) holds itself must not recurse forever.
 constexpr int BELT_DEPTH_MAX = 4;
 
 static Entity* find_tool_in(const Entity& entity, u32 tool_mask, int depth) {
-  const Container* c = find_container(entity);
-  if (!c) return nullptr;
-  int n = container_nslots(*c);
-  for (int i = 0; i < n; i++) {
-    Entity* item = c->slots[i] ? find_entity_by_id(c->slots[i]) : nullptr;
-    if (!item) continue;
+  for (ItemIter it = items_in(find_container(entity)); it.entity; next(it)) {
+    Entity* item = it.entity;
     if (has_component(*item, Component_Belt) && depth < BELT_DEPTH_MAX) {
       if (Entity* found = find_tool_in(*item, tool_mask, depth + 1)) return found;
     }
@@ -99,30 +102,15 @@ Entity* find_bag(const Entity& entity) {
 
 Entity* find_item_by_type(const Entity& entity, EntityType type) {
   Entity* bag = find_bag(entity);
-  const Container* c = bag ? find_container(*bag) : nullptr;
-  if (!c) return nullptr;
-  int n = container_nslots(*c);
-  for (int i = 0; i < n; i++) {
-    Entity* item = c->slots[i] ? find_entity_by_id(c->slots[i]) : nullptr;
-    if (item && item->type == type) return item;
-  }
-  return nullptr;
+  return bag ? find_item_of_type(find_container(*bag), type) : nullptr;
 }
 
 ItemIter find_items(const Entity& entity) {
-  ItemIter it;
   Entity* bag = find_bag(entity);
-  it.container = bag ? find_container(*bag) : nullptr;
-  next(it);
-  return it;
+  return items_in(bag ? find_container(*bag) : nullptr);
 }
 
-ItemIter get_items(Entity& entity) {
-  ItemIter it;
-  it.container = get_container(entity);
-  next(it);
-  return it;
-}
+ItemIter get_items(Entity& entity) { return items_in(get_container(entity)); }
 
 void next(ItemIter& it) {
   it.entity = nullptr;

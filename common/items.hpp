@@ -32,7 +32,7 @@ constexpr f32 default_action_radius = 4.0f;
 
 struct ItemIter {
   Entity* entity = nullptr;
-  Container* container = nullptr;
+  const Container* container = nullptr;
   s32 index = 0;
 };
 

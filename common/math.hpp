@@ -55,6 +55,20 @@ const T& choose(const T (&arr)[N]) {
 }
 #define choose_type(T) ((T)rand_index((int)T##_Num))
 
+// --- lattice hash
+
+// A well-mixed 32-bit value for a lattice point and a seed: the same on every machine and every run, which
+// the world generator and the asset generator rely on.
+inline u32 hash2(int x, int y, u32 seed) {
+  u32 h = seed * 0x9E3779B1u ^ (u32)x * 0x85EBCA77u ^ (u32)y * 0xC2B2AE3Du;
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  h ^= h >> 12;
+  h *= 0x297A2D39u;
+  h ^= h >> 15;
+  return h;
+}
+
 // --- vectors
 
 struct v2 {

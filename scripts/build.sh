@@ -6,5 +6,8 @@ dir=${1:-build}
 shift || true
 if [ ! -f "$dir/build.ninja" ]; then
   cmake -S . -B "$dir" -G Ninja "$@"
+elif [ $# -gt 0 ]; then
+  # An existing tree still takes the options asked for now (CI's -Werror among them).
+  cmake -S . -B "$dir" "$@"
 fi
 cmake --build "$dir" -j"$(nproc)"

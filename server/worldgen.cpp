@@ -1,17 +1,8 @@
 // World generation: an island of biomes from two noise fields (height and moisture), then the entities
 // that belong on each biome, a camp by the spawn point and wandering creatures.
+#include "math.hpp"
 #include "physics.hpp"
 #include "server.hpp"
-
-static u32 hash2(int x, int y, u32 seed) {
-  u32 h = seed * 0x9E3779B1u ^ (u32)x * 0x85EBCA77u ^ (u32)y * 0xC2B2AE3Du;
-  h ^= h >> 15;
-  h *= 0x2C1B3C6Du;
-  h ^= h >> 12;
-  h *= 0x297A2D39u;
-  h ^= h >> 15;
-  return h;
-}
 
 static f32 lattice(int x, int y, u32 seed) { return (f32)(hash2(x, y, seed) & 0xFFFFFF) / (f32)0xFFFFFF; }
 

@@ -11,32 +11,17 @@ void prepare_particles() {
   glCreateBuffers(1, &renderer.particles_vbo);
   glNamedBufferData(renderer.particles_vbo, 2 * PARTICLES_SIMULATED * sizeof(ParticleInstance), nullptr,
                     GL_DYNAMIC_DRAW);
-  GLuint vao = 0;
-  glCreateVertexArrays(1, &vao);
-  glVertexArrayVertexBuffer(vao, 0, renderer.particles_vbo, 0, sizeof(ParticleInstance));
-  glEnableVertexArrayAttrib(vao, 0);
-  glEnableVertexArrayAttrib(vao, 1);
-  glVertexArrayAttribFormat(vao, 0, 4, GL_FLOAT, GL_FALSE, 0);
-  glVertexArrayAttribFormat(vao, 1, 4, GL_FLOAT, GL_FALSE, 16);
-  glVertexArrayAttribBinding(vao, 0, 0);
-  glVertexArrayAttribBinding(vao, 1, 0);
+  const VertexAttrib attribs[2] = {{4, 0}, {4, 16}};
   // One record feeds the four instances that make up one particle.
-  glVertexArrayBindingDivisor(vao, 0, 4);
-  renderer.particles_vao = vao;
+  renderer.particles_vao = create_vertex_array(renderer.particles_vbo, sizeof(ParticleInstance), attribs, 2, 4);
   gl_assert();
 }
 
 void prepare_stars() {
   glCreateBuffers(1, &renderer.stars_vbo);
   glNamedBufferData(renderer.stars_vbo, sizeof(renderer.stars), nullptr, GL_DYNAMIC_DRAW);
-  GLuint vao = 0;
-  glCreateVertexArrays(1, &vao);
-  glVertexArrayVertexBuffer(vao, 0, renderer.stars_vbo, 0, sizeof(v4));
-  glEnableVertexArrayAttrib(vao, 0);
-  glVertexArrayAttribFormat(vao, 0, 4, GL_FLOAT, GL_FALSE, 0);
-  glVertexArrayAttribBinding(vao, 0, 0);
-  glVertexArrayBindingDivisor(vao, 0, 1);
-  renderer.stars_vao = vao;
+  const VertexAttrib star = {4, 0};
+  renderer.stars_vao = create_vertex_array(renderer.stars_vbo, sizeof(v4), &star, 1, 1);
   gl_assert();
 }
 

@@ -23,16 +23,9 @@ void font_upload(u8* bitmap) {
   renderer.font = {texture, FONT_ATLAS_SIZE, FONT_ATLAS_SIZE, 1};
 
   renderer.nfont_vbo = FONT_VBO_VERTICES;
-  glCreateVertexArrays(1, &renderer.font_vao);
   glCreateBuffers(1, &renderer.font_vbo);
   glNamedBufferData(renderer.font_vbo, (GLsizeiptr)(FONT_VBO_VERTICES * sizeof(Vertex)), nullptr, GL_DYNAMIC_DRAW);
-  glVertexArrayVertexBuffer(renderer.font_vao, 0, renderer.font_vbo, 0, sizeof(Vertex));
-  glEnableVertexArrayAttrib(renderer.font_vao, 0);
-  glVertexArrayAttribFormat(renderer.font_vao, 0, 2, GL_FLOAT, GL_FALSE, offsetof(Vertex, pos));
-  glVertexArrayAttribBinding(renderer.font_vao, 0, 0);
-  glEnableVertexArrayAttrib(renderer.font_vao, 1);
-  glVertexArrayAttribFormat(renderer.font_vao, 1, 2, GL_FLOAT, GL_FALSE, offsetof(Vertex, tex_coord));
-  glVertexArrayAttribBinding(renderer.font_vao, 1, 0);
+  renderer.font_vao = create_vertex_array(renderer.font_vbo, sizeof(Vertex), VERTEX_2D_TEXTURED, 2);
   gl_assert();
 }
 

@@ -48,32 +48,35 @@ void build_unit_sphere(v3* positions_normals, u16* indices) {
   assert(n == SPHERE_INDICES);
 }
 
-// --- shared buffers
+// --- vertex arrays and shared buffers
 
-static void vertex_layout_2d_textured(GLuint vao, GLuint vbo) {
-  glVertexArrayVertexBuffer(vao, 0, vbo, 0, sizeof(Vertex));
-  glEnableVertexArrayAttrib(vao, 0);
-  glEnableVertexArrayAttrib(vao, 1);
-  glVertexArrayAttribFormat(vao, 0, 2, GL_FLOAT, GL_FALSE, 0);
-  glVertexArrayAttribFormat(vao, 1, 2, GL_FLOAT, GL_FALSE, 8);
-  glVertexArrayAttribBinding(vao, 0, 0);
-  glVertexArrayAttribBinding(vao, 1, 0);
+u32 create_vertex_array(const VertexBinding* bindings, int nbindings, const VertexAttrib* attribs, int nattribs,
+                        u32 ebo) {
+  GLuint vao = 0;
+  glCreateVertexArrays(1, &vao);
+  for (int b = 0; b < nbindings; b++) {
+    const VertexBinding& vb = bindings[b];
+    glVertexArrayVertexBuffer(vao, (GLuint)b, vb.vbo, (GLintptr)vb.offset, (GLsizei)vb.stride);
+    if (vb.divisor) glVertexArrayBindingDivisor(vao, (GLuint)b, vb.divisor);
+  }
+  for (int a = 0; a < nattribs; a++) {
+    const VertexAttrib& va = attribs[a];
+    glEnableVertexArrayAttrib(vao, (GLuint)a);
+    glVertexArrayAttribFormat(vao, (GLuint)a, (GLint)va.floats, GL_FLOAT, GL_FALSE, va.offset);
+    glVertexArrayAttribBinding(vao, (GLuint)a, va.binding);
+  }
+  if (ebo) glVertexArrayElementBuffer(vao, ebo);
+  return vao;
 }
 
 void prepare_test() {
   glCreateVertexArrays(1, &renderer.point_vao);
-  glCreateVertexArrays(1, &renderer.dummy_vao);
   glCreateBuffers(1, &renderer.generic_vbo);
   glNamedBufferStorage(renderer.generic_vbo, 512, nullptr, GL_DYNAMIC_STORAGE_BIT | GL_MAP_WRITE_BIT);
-  GLuint vao = renderer.dummy_vao;
-  glVertexArrayVertexBuffer(vao, 0, renderer.generic_vbo, 0, 12);
-  glVertexArrayVertexBuffer(vao, 1, renderer.generic_vbo, 36, 16);
-  glEnableVertexArrayAttrib(vao, 0);
-  glEnableVertexArrayAttrib(vao, 1);
-  glVertexArrayAttribFormat(vao, 0, 3, GL_FLOAT, GL_FALSE, 0);
-  glVertexArrayAttribFormat(vao, 1, 4, GL_FLOAT, GL_FALSE, 0);
-  glVertexArrayAttribBinding(vao, 0, 0);
-  glVertexArrayAttribBinding(vao, 1, 1);
+  // Three positions, then three colours, in one buffer (draw_test).
+  const VertexBinding bindings[2] = {{renderer.generic_vbo, sizeof(v3)}, {renderer.generic_vbo, sizeof(Color), 36}};
+  const VertexAttrib attribs[2] = {{3, 0, 0}, {4, 0, 1}};
+  renderer.dummy_vao = create_vertex_array(bindings, 2, attribs, 2);
 
   bool verbose = renderer.settings.verbose != 0;
   GLint value = 0;
@@ -115,8 +118,7 @@ void prepare_rect() {
   GLuint vbo = 0;
   glCreateBuffers(1, &vbo);
   glNamedBufferStorage(vbo, sizeof(quad), quad, 0);
-  glCreateVertexArrays(1, &renderer.rect_vao);
-  vertex_layout_2d_textured(renderer.rect_vao, vbo);
+  renderer.rect_vao = create_vertex_array(vbo, sizeof(Vertex), VERTEX_2D_TEXTURED, 2);
   gl_assert();
 }
 
@@ -126,11 +128,8 @@ void prepare_circle() {
   GLuint vbo = 0;
   glCreateBuffers(1, &vbo);
   glNamedBufferStorage(vbo, sizeof(points), points, 0);
-  glCreateVertexArrays(1, &renderer.circle_vao);
-  glVertexArrayVertexBuffer(renderer.circle_vao, 0, vbo, 0, sizeof(v2));
-  glEnableVertexArrayAttrib(renderer.circle_vao, 0);
-  glVertexArrayAttribFormat(renderer.circle_vao, 0, 2, GL_FLOAT, GL_FALSE, 0);
-  glVertexArrayAttribBinding(renderer.circle_vao, 0, 0);
+  const VertexAttrib position = {2, 0};
+  renderer.circle_vao = create_vertex_array(vbo, sizeof(v2), &position, 1);
   renderer.ncircle_vertices = CIRCLE_VERTICES;
   gl_assert();
 }
@@ -138,8 +137,7 @@ void prepare_circle() {
 void prepare_sprite() {
   glCreateBuffers(1, &renderer.sprite_vbo);
   glNamedBufferData(renderer.sprite_vbo, sizeof(renderer.sprite_vertices), nullptr, GL_DYNAMIC_DRAW);
-  glCreateVertexArrays(1, &renderer.sprite_vao);
-  vertex_layout_2d_textured(renderer.sprite_vao, renderer.sprite_vbo);
+  renderer.sprite_vao = create_vertex_array(renderer.sprite_vbo, sizeof(Vertex), VERTEX_2D_TEXTURED, 2);
   gl_assert();
 }
 
@@ -177,22 +175,16 @@ void prepare_gradient() {
 void prepare_line() {
   glCreateBuffers(1, &renderer.line_vbo);
   glNamedBufferData(renderer.line_vbo, 2 * sizeof(v3), nullptr, GL_DYNAMIC_DRAW);
-  glCreateVertexArrays(1, &renderer.line_vao);
-  glVertexArrayVertexBuffer(renderer.line_vao, 0, renderer.line_vbo, 0, sizeof(v3));
-  glEnableVertexArrayAttrib(renderer.line_vao, 0);
-  glVertexArrayAttribFormat(renderer.line_vao, 0, 3, GL_FLOAT, GL_FALSE, 0);
-  glVertexArrayAttribBinding(renderer.line_vao, 0, 0);
+  const VertexAttrib position = {3, 0};
+  renderer.line_vao = create_vertex_array(renderer.line_vbo, sizeof(v3), &position, 1);
   gl_assert();
 }
 
 void prepare_shape() {
   glCreateBuffers(1, &renderer.shape_vbo);
   glNamedBufferStorage(renderer.shape_vbo, 256, nullptr, GL_DYNAMIC_STORAGE_BIT | GL_MAP_WRITE_BIT);
-  glCreateVertexArrays(1, &renderer.shape_vao);
-  glVertexArrayVertexBuffer(renderer.shape_vao, 0, renderer.shape_vbo, 0, sizeof(v3));
-  glEnableVertexArrayAttrib(renderer.shape_vao, 0);
-  glVertexArrayAttribFormat(renderer.shape_vao, 0, 3, GL_FLOAT, GL_FALSE, 0);
-  glVertexArrayAttribBinding(renderer.shape_vao, 0, 0);
+  const VertexAttrib position = {3, 0};
+  renderer.shape_vao = create_vertex_array(renderer.shape_vbo, sizeof(v3), &position, 1);
   gl_assert();
 }
 
@@ -207,17 +199,9 @@ void prepare_sphere() {
   glNamedBufferStorage(renderer.sphere_ebo, sizeof(u16) * SPHERE_INDICES, indices, 0);
   free(vertices);
   free(indices);
-  GLuint vao = 0;
-  glCreateVertexArrays(1, &vao);
-  glVertexArrayVertexBuffer(vao, 0, renderer.sphere_vbo, 0, 2 * sizeof(v3));
-  glVertexArrayElementBuffer(vao, renderer.sphere_ebo);
-  glEnableVertexArrayAttrib(vao, 0);
-  glEnableVertexArrayAttrib(vao, 1);
-  glVertexArrayAttribFormat(vao, 0, 3, GL_FLOAT, GL_FALSE, 0);
-  glVertexArrayAttribFormat(vao, 1, 3, GL_FLOAT, GL_FALSE, sizeof(v3));
-  glVertexArrayAttribBinding(vao, 0, 0);
-  glVertexArrayAttribBinding(vao, 1, 0);
-  renderer.sphere_vao = vao;
+  const VertexAttrib position_normal[2] = {{3, 0}, {3, sizeof(v3)}};
+  renderer.sphere_vao =
+      create_vertex_array(renderer.sphere_vbo, 2 * sizeof(v3), position_normal, 2, 0, renderer.sphere_ebo);
   renderer.sphere_nindices = SPHERE_INDICES;
   gl_assert();
 }

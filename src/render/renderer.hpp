@@ -334,7 +334,35 @@ void update_lights();
 void build_unit_sphere(v3* positions_normals, u16* indices);
 void build_unit_circle(v2* points);
 
-// --- shared buffers
+// --- vertex arrays and shared buffers
+
+// One float attribute of a vertex array: `floats` components at byte `offset` of its binding's records.
+struct VertexAttrib {
+  u32 floats;
+  u32 offset;
+  u32 binding = 0;
+};
+// One buffer a vertex array reads: records of `stride` bytes from byte `offset`; a divisor makes one record
+// serve that many instances.
+struct VertexBinding {
+  u32 vbo;
+  u32 stride;
+  u32 offset = 0;
+  u32 divisor = 0;
+};
+// Position and texture coordinate of a `Vertex`.
+constexpr VertexAttrib VERTEX_2D_TEXTURED[2] = {{2, offsetof(Vertex, pos)}, {2, offsetof(Vertex, tex_coord)}};
+
+// A new vertex array: binding i reads bindings[i], attribute i is attribs[i], indices come from `ebo` when set.
+u32 create_vertex_array(const VertexBinding* bindings, int nbindings, const VertexAttrib* attribs, int nattribs,
+                        u32 ebo = 0);
+// The same with every attribute in the records of one buffer.
+inline u32 create_vertex_array(u32 vbo, u32 stride, const VertexAttrib* attribs, int nattribs, u32 divisor = 0,
+                               u32 ebo = 0) {
+  const VertexBinding binding = {vbo, stride, 0, divisor};
+  return create_vertex_array(&binding, 1, attribs, nattribs, ebo);
+}
+
 void prepare_test();
 void prepare_rect();
 void prepare_circle();

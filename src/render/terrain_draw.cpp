@@ -33,17 +33,9 @@ static void terrain_make_buffers() {
   }
   s64 size = renderer.tiles_vertices_size;
   s64 ntiles = size / (4 * (s64)sizeof(TileVertex));
-  GLuint vao = 0, vbo = 0, ebo = 0;
-  glCreateVertexArrays(1, &vao);
+  GLuint vbo = 0, ebo = 0;
   glCreateBuffers(1, &vbo);
   glNamedBufferData(vbo, (GLsizeiptr)size, nullptr, GL_DYNAMIC_DRAW);
-  glVertexArrayVertexBuffer(vao, 0, vbo, 0, sizeof(TileVertex));
-  const GLuint offsets[3] = {offsetof(TileVertex, pos), offsetof(TileVertex, tex_coord), offsetof(TileVertex, bg_coord)};
-  for (GLuint a = 0; a < 3; a++) {
-    glEnableVertexArrayAttrib(vao, a);
-    glVertexArrayAttribFormat(vao, a, 2, GL_FLOAT, GL_FALSE, offsets[a]);
-    glVertexArrayAttribBinding(vao, a, 0);
-  }
   bool wide = terrain_wide_indices(ntiles);
   s64 index_bytes = ntiles * 6 * (wide ? 4 : 2);
   void* indices = malloc((size_t)index_bytes);
@@ -52,7 +44,9 @@ static void terrain_make_buffers() {
   glCreateBuffers(1, &ebo);
   glNamedBufferData(ebo, (GLsizeiptr)index_bytes, indices, GL_STATIC_DRAW);
   free(indices);
-  glVertexArrayElementBuffer(vao, ebo);
+  const VertexAttrib attribs[3] = {
+      {2, offsetof(TileVertex, pos)}, {2, offsetof(TileVertex, tex_coord)}, {2, offsetof(TileVertex, bg_coord)}};
+  GLuint vao = create_vertex_array(vbo, sizeof(TileVertex), attribs, 3, 0, ebo);
   renderer.tiles_vao = vao;
   renderer.tiles_vbo = vbo;
   renderer.tiles_ebo = ebo;

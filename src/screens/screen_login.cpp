@@ -21,17 +21,12 @@ void draw_build_version() {
 }
 
 UiElement* screens_begin_dialog(Text title) {
-  v2 centre = {0.5f * (f32)renderer.window_width, 0.5f * (f32)renderer.window_height};
-  UiElement* dialog = ui_div("login-dialog", centre);
-  dialog->floating = true;
-  dialog->anchor = {0.5f, 0.5f};
-  dialog->rect.w = 0.5f * (f32)renderer.window_width;
-  dialog->rect.h = (f32)renderer.window_height / 3;
-  dialog->min_width = dialog->rect.w;
-  dialog->min_height = dialog->rect.h;
+  UiPanel panel;
+  panel.title = title;
+  panel.size = {0.5f * (f32)renderer.window_width, (f32)renderer.window_height / 3};
+  UiElement* dialog = ui_begin_panel("login-dialog", panel);
+  dialog->pad = theme.pad.medium;
   dialog->bg_color = Color{{0, 0, 0, 0.2f}};
-  dialog->border_color = Color{{0.7f, 0.7f, 0.7f, 1.0f}};
-  if (title.length > 0) ui_text(title, "dialog-title");
   return dialog;
 }
 

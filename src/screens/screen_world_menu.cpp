@@ -24,13 +24,8 @@ void world_menu_screen() {
   draw_world_screen();
   if (game.screen != Screen_WorldMenu) return;
 
-  v2 centre = {0.5f * (f32)renderer.window_width, 0.5f * (f32)renderer.window_height};
-  UiElement* menu = ui_div("world-screen-menu", centre);
-  menu->floating = true;
-  menu->anchor = {0.5f, 0.5f};
-  menu->bg_color = theme.bg_color;
-  menu->border_color = theme.border_color;
-  menu->pad = theme.pad.extra_large;
+  UiPanel panel;
+  ui_begin_panel("world-screen-menu", panel);
   bool back = ui_button("Back").clicked;
   UiElement* music = ui_text("Music");
   if (ui_get_prev_state(music).hovered) {
@@ -64,7 +59,7 @@ void world_menu_screen() {
     save_config();
     game.should_quit = true;
   }
-  ui_end_layout();
+  ui_end_panel(panel);
 
   if (back) {
     set_screen(Screen_World);

@@ -224,7 +224,21 @@ UiElement* ui_loader(Text text);
 UiElement* ui_bar(f32 t, Color fill_color, Text text);
 UiElement* ui_param_bar(Param param, Color fill_color, Text label);
 
-// --- dialogs
+// --- panels and dialogs
+
+// A floating panel centred on a point of the window: theme background and border, extra-large padding.
+struct UiPanel {
+  Text title;                  // its first line, or the dialog's title bar; none when empty
+  v2 at = {0.5f, 0.5f};        // where its centre goes, in fractions of the window's size
+  v2 size = {};                // of its contents in pixels, padding on top: a least width, a fixed height;
+                               // zero fits the contents
+  UiDialog* dialog = nullptr;  // set: a movable window with a close button (ui_dialog), named by the dialog
+};
+
+// Opens a panel and returns the element its contents go into (the panel itself, or the dialog's contents);
+// callers may restyle it. Close it with ui_end_panel and the same record.
+UiElement* ui_begin_panel(const UiId& id, const UiPanel& panel);
+void ui_end_panel(const UiPanel& panel);
 
 void ui_dialog(UiDialog& dialog);
 void ui_end_dialog();

@@ -1,4 +1,4 @@
-// Movable windows with a title bar and a close button.
+// Centred panels, and movable windows with a title bar and a close button.
 #include "app/client.hpp"
 #include "ui/ui.hpp"
 
@@ -75,4 +75,41 @@ bool toggle_dialog(UiDialog& dialog) {
     show_dialog(dialog, 0);
   }
   return dialog.is_visible;
+}
+
+// --- panels
+
+UiElement* ui_begin_panel(const UiId& id, const UiPanel& panel) {
+  v2 at = {panel.at.x * (f32)renderer.window_width, panel.at.y * (f32)renderer.window_height};
+  UiElement* frame = nullptr;
+  UiElement* contents = nullptr;
+  if (panel.dialog) {
+    UiDialog& dialog = *panel.dialog;
+    dialog.default_pos = at;
+    dialog.default_anchor = {0.5f, 0.5f};
+    if (panel.title.length > 0) dialog.title = panel.title;
+    ui_dialog(dialog);
+    frame = dialog.container;
+    contents = dialog.contents;
+  } else {
+    frame = contents = ui_div(id, at);
+    // A panel centred on (0, 0) is still a panel, not part of the flow.
+    frame->floating = true;
+    frame->anchor = {0.5f, 0.5f};
+    frame->bg_color = theme.bg_color;
+    frame->border_color = theme.border_color;
+    frame->pad = theme.pad.extra_large;
+    if (panel.title.length > 0) ui_text(panel.title, "dialog-title");
+  }
+  if (panel.size.x > 0) frame->rect.w = frame->min_width = panel.size.x;
+  if (panel.size.y > 0) frame->rect.h = frame->min_height = panel.size.y;
+  return contents;
+}
+
+void ui_end_panel(const UiPanel& panel) {
+  if (panel.dialog) {
+    ui_end_dialog();
+  } else {
+    ui_end_layout();
+  }
 }

@@ -79,16 +79,12 @@ UiElement* ui_hr() {
 }
 
 UiElement* ui_error_box(Text msg) {
-  v2 at = {0.5f * (f32)renderer.window_width, 0.8f * (f32)renderer.window_height};
-  UiElement* box = ui_div("error-box", at);
-  box->floating = true;
-  box->anchor = {0.5f, 0.5f};
-  box->bg_color = theme.bg_color;
-  box->border_color = theme.border_color;
-  box->pad = theme.pad.extra_large;
+  UiPanel panel;
+  panel.at = {0.5f, 0.8f};
+  UiElement* box = ui_begin_panel("error-box", panel);
   UiElement* text = ui_text(msg);
   text->text_color = theme.error_color;
-  ui_end_layout();
+  ui_end_panel(panel);
   return box;
 }
 
@@ -229,13 +225,15 @@ UiElement* ui_spinner() {
 }
 
 UiElement* ui_loader(Text text) {
-  v2 centre = {0.5f * (f32)renderer.window_width, 0.5f * (f32)renderer.window_height};
-  UiElement* e = ui_div("loader", centre);
-  e->floating = true;
-  e->anchor = {0.5f, 0.5f};
+  UiPanel panel;
+  UiElement* e = ui_begin_panel("loader", panel);
+  // Bare: the text and the spinner float over whatever the screen shows.
+  e->bg_color = {};
+  e->border_color = {};
+  e->pad = theme.pad.medium;
   ui_text(text);
   ui_spinner();
-  ui_end_layout();
+  ui_end_panel(panel);
   return e;
 }
 

@@ -53,6 +53,22 @@ TEST(Random, IndicesNeverReachTheCount) {
   EXPECT_NEAR(v2_len(p), 5, 1e-4f);
 }
 
+TEST(Random, LatticeHashIsStableAndAvalanches) {
+  // Worlds and assets are regenerated from their seeds: a point's value must never change.
+  EXPECT_EQ(hash2(1, 2, 3), 3740366062u);
+  EXPECT_EQ(hash2(-5, 7, 11), 846765720u);
+  // A step in x, y or the seed flips about half the bits, so neighbouring points are unrelated.
+  f64 flips = 0;
+  for (int y = -32; y < 32; y++) {
+    for (int x = -32; x < 32; x++) {
+      u32 h = hash2(x, y, 7);
+      flips += __builtin_popcount(h ^ hash2(x + 1, y, 7)) + __builtin_popcount(h ^ hash2(x, y + 1, 7)) +
+               __builtin_popcount(h ^ hash2(x, y, 8));
+    }
+  }
+  EXPECT_NEAR(flips / (3 * 64 * 64), 16, 0.5);
+}
+
 TEST(Vectors, NormalizeLimitAndRotate) {
   v2 zero = {0, 0};
   v2_normalize(&zero);

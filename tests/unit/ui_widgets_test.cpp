@@ -384,3 +384,41 @@ TEST_F(UiDialogs, ShowHideAndToggle) {
   hide_dialog(dialog);  // no hook: nothing to call
   EXPECT_FALSE(dialog.is_visible);
 }
+
+// --- panels
+
+TEST_F(UiWidgets, PanelsCentreOnTheirPointAndCloseCleanly) {
+  struct Case {
+    const char* title;
+    v2 at, size;
+  } cases[] = {{"", {0.5f, 0.5f}, {}}, {"Lobby", {0.25f, 0.75f}, {960, 540}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    ui_begin();
+    UiPanel panel = {c.title, c.at, c.size};
+    UiElement* p = ui_begin_panel("panel", panel);
+    push("content", 300, 200);
+    ui_end_panel(panel);
+    EXPECT_EQ(ui.current_layout, &ui.elements[0]);
+    layout();
+    EXPECT_FLOAT_EQ(centre(p->rect).x, c.at.x * 3840);
+    EXPECT_FLOAT_EQ(centre(p->rect).y, c.at.y * 2160);
+    EXPECT_GE(p->rect.w, max(c.size.x, 300.0f));
+    EXPECT_EQ(p->first_child == find("content"), c.title[0] == 0);  // a title comes first
+  }
+}
+
+TEST_F(UiDialogs, APanelWithADialogFillsThatWindowCentredOnItsPoint) {
+  dialog.name = "craft";
+  UiPanel panel = {"Craft", {0.25f, 0.5f}, {}, &dialog};
+  frame({}, [&] {
+    EXPECT_EQ(ui_begin_panel("craft-panel", panel), dialog.contents);
+    push("content", 300, 200);
+    ui_end_panel(panel);
+  });
+  EXPECT_EQ(find("content")->parent, dialog.contents);
+  EXPECT_EQ(ui.current_layout, &ui.elements[0]);
+  EXPECT_STREQ(dialog.title.cstr(), "Craft");
+  EXPECT_FLOAT_EQ(centre(find("dialog{craft}")->rect).x, 960);
+  EXPECT_FLOAT_EQ(centre(find("dialog{craft}")->rect).y, 1080);
+}

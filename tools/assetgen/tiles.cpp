@@ -8,16 +8,7 @@
 // Everything below repeats every 64 pixels, so any cell joins any other cell of its kind without a seam.
 constexpr int PERIOD = TILE_ATLAS_CELL;
 
-static u32 tiles_hash(int x, int y, u32 seed) {
-  u32 h = (u32)x * 0x8da6b343u ^ (u32)y * 0xd8163841u ^ seed * 0xcb1ab31fu;
-  h ^= h >> 13;
-  h *= 0x5bd1e995u;
-  h ^= h >> 15;
-  h *= 0x27d4eb2du;
-  h ^= h >> 16;
-  return h;
-}
-static f32 hash01(int x, int y, u32 seed) { return (f32)(tiles_hash(x, y, seed) >> 8) / 16777216.0f; }
+static f32 hash01(int x, int y, u32 seed) { return (f32)(hash2(x, y, seed) >> 8) / 16777216.0f; }
 static int wrap(int i, int n) { return ((i % n) + n) % n; }
 static f32 smooth(f32 t) { return t * t * (3 - 2 * t); }
 static f32 smoothstep(f32 a, f32 b, f32 x) { return smooth(clamp((x - a) / (b - a), 0.0f, 1.0f)); }
@@ -243,7 +234,7 @@ static v3 tiles_details(TileType kind, int variant, f32 x, f32 y, v3 c) {
       f32 a = 0.18f * (1 - smoothstep(r * 0.3f, r, d + 2 * vnoise(x, y, 4, s + (u32)i)));
       c = c * (1 - a * window);
     } else {
-      v3 spot = rgb(palette[tiles_hash(i, 5, s) % 3]);
+      v3 spot = rgb(palette[hash2(i, 5, s) % 3]);
       f32 a = 1 - smoothstep(r - 0.7f, r + 0.5f, d);
       // A little shade below each detail lifts it off the ground.
       f32 shade = 0.25f * (1 - smoothstep(r - 0.5f, r + 1.5f, sqrtf(sqr(x - sx - 0.8f) + sqr(y - sy - 1.2f))));
