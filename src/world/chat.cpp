@@ -79,6 +79,15 @@ Color chat_sender_color(Id sender_id) {
   return from_hsv(hue, 0.55f, 0.95f, 1);
 }
 
+// One wrapped line without the spaces around it; a line of spaces alone is no line at all.
+static int ui_wrap_emit(Str text, int from, int to) {
+  while (from < to && text.data[from] == ' ') from++;
+  while (to > from && text.data[to - 1] == ' ') to--;
+  if (from == to) return 0;
+  ui_text(tprintf("%.*s", to - from, text.data + from));
+  return 1;
+}
+
 int ui_wrap_words(Str text, f32 max_width) {
   int nlines = 0;
   int line_start = 0;
@@ -93,19 +102,16 @@ int ui_wrap_words(Str text, f32 max_width) {
     f32 w = measure_string(Style{}, Str(text.data + word_start, j - word_start)).w;
     // An empty line never breaks: a word wider than the line is its own line instead.
     if (line_width > 0 && line_width + w > max_width) {
-      ui_text(tprintf("%.*s", word_start - line_start, text.data + line_start));
-      nlines += 1;
-      line_start = text.data[word_start] == ' ' ? word_start + 1 : word_start;
+      nlines += ui_wrap_emit(text, line_start, word_start);
+      line_start = word_start;
+      while (line_start < j && text.data[line_start] == ' ') line_start++;
       line_width = measure_string(Style{}, Str(text.data + line_start, j - line_start)).w;
     } else {
       line_width += w;
     }
     i = j;
   }
-  if (line_start < text.len) {
-    ui_text(tprintf("%.*s", text.len - line_start, text.data + line_start));
-    nlines += 1;
-  }
+  nlines += ui_wrap_emit(text, line_start, text.len);
   return nlines;
 }
 

@@ -1,0 +1,82 @@
+"""Two players in one world: a line typed by one (Return, text, Return) reaches the other's chat and stands
+as a speech bubble over the speaker's head. Each client has a display of its own."""
+import subprocess
+import time
+import unittest
+
+import harness
+import screens_support as ss
+from test_screens_world import enter_new_character
+
+
+def white_pixels(path, box):
+    """How many near-white pixels the screenshot holds inside box (x, y, w, h)."""
+    x, y, w, h = box
+    r = subprocess.run(["convert", path, "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-colorspace", "gray",
+                        "-threshold", "92%", "-format", "%[fx:mean*w*h]", "info:"],
+                       capture_output=True, text=True, timeout=60)
+    return float(r.stdout.strip() or "0")
+
+
+def texts(elements):
+    return " ".join(elements.keys())
+
+
+class Chat(unittest.TestCase):
+    def test_a_line_typed_by_one_player_shows_in_the_others_chat_and_as_a_bubble(self):
+        with harness.Session("chat-alda") as a, harness.Session("chat-bram") as b:
+            address, srv, client_a = ss.start(a, 120, login="alda@example.org", auto_login=1, dev=True)
+            client_b = b.start_client(b.write_config(ss.config_text(address, "bram@example.org", 1)))
+            enter_new_character(a, client_a, "Alda")
+            enter_new_character(b, client_b, "Bram")
+            time.sleep(2)
+            self.assertIn("chat-overlay", ss.ui_elements(b))
+            before = b.screenshot("before")
+
+            a.key("Return")
+            self.assertIn("dialog{chat}", ss.ui_elements(a))
+            a.type_text("hello from Alda")
+            a.key("Return")
+            self.assertTrue(srv.wait_for_output("chat: Alda: hello from Alda", 20), srv.stdout())
+            self.assertTrue(client_b.wait_for_output("Got chat message from Alda: hello from Alda", 20),
+                            client_b.stdout())
+            # Bubbles last three seconds of server time: the shots come first, the checks after.
+            time.sleep(0.5)
+            bubble = b.screenshot("bubble")
+            a.screenshot("chat-open")
+            shown_b = ss.ui_elements(b)
+            shown_a = ss.ui_elements(a)
+
+            # The reader's overlay shows the sender and the line; the writer's window shows it too, with an
+            # empty input ready for the next line.
+            self.assertIn("chat-overlay", shown_b)
+            self.assertNotIn("dialog{chat}", shown_b)
+            self.assertIn("Alda:", texts(shown_b))
+            self.assertIn("hello from Alda", texts(shown_b))
+            self.assertIn("dialog{chat}", shown_a)
+            self.assertIn("hello from Alda", texts(shown_a))
+            self.assertIn("Got chat message from Alda: hello from Alda", client_a.stdout())
+
+            # The bubble: white text over the speaker, who stands next to the reader in mid-screen.
+            w, h = 1280, 720
+            box = (w // 4, h // 8, w // 2, h // 2)
+            self.assertGreater(white_pixels(bubble, box), white_pixels(before, box) + 50)
+
+            # Gone after its three seconds; the line stays in the history.
+            time.sleep(4)
+            after = b.screenshot("bubble-gone")
+            self.assertLess(white_pixels(after, box), white_pixels(bubble, box) - 50)
+            self.assertIn("hello from Alda", texts(ss.ui_elements(b)))
+
+            # Escape closes the writer's window; the overlay takes its place.
+            a.key("Escape")
+            time.sleep(0.5)
+            a.key("Escape")
+            shown_a = ss.ui_elements(a)
+            self.assertNotIn("dialog{chat}", shown_a)
+            self.assertIn("chat-overlay", shown_a)
+            a.screenshot("chat-closed")
+
+
+if __name__ == "__main__":
+    harness.main()
