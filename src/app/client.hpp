@@ -7,6 +7,7 @@
 #include "app/config_file.hpp"
 #include "app/input.hpp"
 #include "math.hpp"
+#include "render/entity_presentation.hpp"
 #include "render/model.hpp"
 #include "packet.hpp"
 #include "types.hpp"
@@ -151,6 +152,8 @@ struct Game {
   EntityModels entity_models[256];
   GameModels models;
   Texture test_texture;
+  // Visual state per entity that outlives snapshots (effects, fire, open and close animations).
+  EntityState entity_state[ENTITY_STATE_MAX];
 
   Game() { debug.use_wasd = true; }
 };

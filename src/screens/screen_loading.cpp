@@ -13,6 +13,7 @@ void loading_screen_enter() {
   // Nothing of an earlier visit may survive: the storage is refilled by the first snapshot.
   game.player = nullptr;
   entity_storage_clear();
+  clear_entity_state();
   printf("Resources are loaded, requesting state updates\n");
   net_send_start_state_updates();
 }

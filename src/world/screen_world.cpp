@@ -125,6 +125,7 @@ void update_world() {
   if (game.paused && game.updates_requested <= 0) return;
   if (game.paused) game.updates_requested -= 1;
   update_physics(1.0f / SERVER_FPS);
+  cleanup_entity_state();
   cleanup_events();
 }
 
