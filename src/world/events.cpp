@@ -3,6 +3,7 @@
 
 #include "entity.hpp"
 #include "registry.hpp"
+#include "render/entity_presentation.hpp"
 #include "render/font.hpp"
 #include "spells.hpp"
 #include "world/feedback.hpp"
@@ -30,7 +31,8 @@ static void play_event_sound(Entity& entity, const Event& event) {
   Sounds& s = game.audio.sounds;
   switch (event.type) {
     case EventType_Damage: {
-      (void)entity;  // HIT-TIME: stamped once the presentation state exists
+      // The hit flash reads this stamp. With the state table full the entity goes without its flash.
+      if (EntityState* state = set_entity_state_entry(entity.id)) state->hit_time = game.time;
       play_sound(event.damage.spell_type == SpellType_StrongAttack ? s.strong_damage : s.damage, 1);
       break;
     }

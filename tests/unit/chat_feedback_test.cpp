@@ -269,6 +269,30 @@ TEST_F(EventsTest, StaleEventsStaySilentAndAFullTableRefusesOnceAFrameUntilClean
   EXPECT_EQ(played().size(), 2u);
 }
 
+TEST_F(EventsTest, ADamageStampsTheHitTimeAndAFullStateTableOnlyCostsTheFlash) {
+  EventText t[EVENT_TEXTS_MAX];
+  clear_entity_state();
+  game.time = {5 * Seconds.ns};
+  Entity& hit = spawn(Entity_training_dummy, {9, 9});
+  add(*dummy, EventType_Heal, 0.1f);
+  add(hit, EventType_Damage, 0.1f);
+  texts(*dummy, t);
+  texts(hit, t);
+  EXPECT_EQ(find_entity_state(dummy->id), nullptr);
+  ASSERT_NE(find_entity_state(hit.id), nullptr);
+  EXPECT_EQ(find_entity_state(hit.id)->hit_time.ns, game.time.ns);
+  played();
+  clear_entity_state();
+  for (Id id = 10000; id < 10000 + ENTITY_STATE_MAX; id++) ASSERT_NE(set_entity_state_entry(id), nullptr);
+  add(*dummy, EventType_Damage, 0.1f);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(texts(*dummy, t), 3);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(played().size(), 1u);
+  EXPECT_EQ(find_entity_state(dummy->id), nullptr);
+  clear_entity_state();
+}
+
 TEST(Thoughts, HungerRepeatedShowsOnceCustomLinesStackAndEveryExpiredOneGoes) {
   game.mind = {};
   game.server_time = T0;
