@@ -22,34 +22,24 @@ TEST(FeedbackGl, ThoughtBubbleAndDamageNumberStandOverTheirEntities) {
   gl_test_resize(w, h);
   load_entity_registry();
   entity_storage_clear();
-  Entity* player = &entity_storage.entities[0];
-  Entity* speaker = &entity_storage.entities[1];
-  Entity* dummy = &entity_storage.entities[2];
+  Entity* e = entity_storage.entities;  // the player, a speaker and a training dummy in a row
   entity_storage.nentities = 3;
-  copy_prototype(player, *get_entity_prototype(Entity_Player));
-  copy_prototype(speaker, *get_entity_prototype(Entity_Player));
-  copy_prototype(dummy, *get_entity_prototype(Entity_training_dummy));
-  enable_component(*player, Component_Mortal);
-  player->id = 1, player->pos = {-200, 0}, player->mortal.hp.cur = 10;
-  speaker->id = 3, speaker->pos = {0, 0};
-  dummy->id = 2, dummy->pos = {200, 0};
-  game.player = player;
+  EntityType types[] = {Entity_Player, Entity_Player, Entity_training_dummy};
+  for (int i = 0; i < 3; i++)
+    copy_prototype(&e[i], *get_entity_prototype(types[i])), e[i].id = (Id)i + 1, e[i].pos = {(f32)(i - 1) * 200, 0};
+  enable_component(e[0], Component_Mortal);
+  e[0].mortal.hp.cur = 10;
+  game.player = &e[0];
   game.server_time = {50 * Seconds.ns};
   memset((void*)&ui, 0, sizeof ui);
-  ui.scale = 1;
-  ui.line_height = renderer.font_pixel_height;
-  game.mind = {};
-  game.nevents_state = 0;
+  ui.scale = 1, ui.line_height = renderer.font_pixel_height;
+  game.mind = {}, game.nevents_state = 0;
   push_thought(ThoughtType_Hungry);
-  ChatMessage m = {};
-  snprintf(m.text, sizeof m.text, "hello");
-  m.sender_id = 3;
-  m.sent_time = game.server_time;
+  ChatMessage m = {"hello", "Speaker", 2, 0, game.server_time};
   chat_append_message(m);
-  Event& e = dummy->events.events[dummy->events.nevents++];
-  e = {};
-  e.time = game.server_time, e.id = 1, e.type = EventType_Damage, e.damage.value = 42;
-
+  Event& hit = e[2].events.events[e[2].events.nevents++];
+  hit = {};
+  hit.time = game.server_time, hit.id = 1, hit.type = EventType_Damage, hit.damage.value = 42;
   reset_camera();
   renderer.camera.target = {0, 0, 0};
   renderer.vp = camera_update(renderer.camera, {(f32)w, (f32)h});
@@ -61,7 +51,7 @@ TEST(FeedbackGl, ThoughtBubbleAndDamageNumberStandOverTheirEntities) {
   push_transform(renderer.vp);
   draw_thoughts();
   draw_chat_bubbles();
-  handle_events(*dummy);
+  handle_events(e[2]);
   pop_transform();
   glEnable(GL_DEPTH_TEST);
   std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
