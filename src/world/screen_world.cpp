@@ -19,6 +19,16 @@
 
 static bool wasd_key_released;
 
+// Texts over the entities: the player's thoughts, speech bubbles and the numbers of fresh events.
+static void draw_world_feedback() {
+  draw_thoughts();
+  draw_chat_bubbles();
+  for (int i = 0; i < entity_storage.nentities && i < ENTITIES_MAX; i++) {
+    Entity& e = entity_storage.entities[i];
+    if (e.id != 0 && !in_container(e)) handle_events(e);
+  }
+}
+
 u8 wasd_bit(SDL_Keycode key) {
   switch (key) {
     case SDLK_w: return 1;
@@ -199,16 +209,6 @@ static void draw_world_entities() {
     }
   }
   glUseProgram(0);
-}
-
-// Texts over the entities: the player's thoughts, speech bubbles and the numbers of fresh events.
-static void draw_world_feedback() {
-  draw_thoughts();
-  draw_chat_bubbles();
-  for (int i = 0; i < entity_storage.nentities && i < ENTITIES_MAX; i++) {
-    Entity& e = entity_storage.entities[i];
-    if (e.id != 0 && !in_container(e)) handle_events(e);
-  }
 }
 
 void draw_world_screen() {
