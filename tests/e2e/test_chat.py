@@ -6,7 +6,6 @@ import unittest
 
 import harness
 import screens_support as ss
-from test_screens_world import enter_new_character
 
 
 def white_pixels(path, box):
@@ -16,6 +15,14 @@ def white_pixels(path, box):
                         "-threshold", "75%", "-format", "%[fx:mean*w*h]", "info:"],
                        capture_output=True, text=True, timeout=60)
     return float(r.stdout.strip() or "0")
+
+
+def enter_new_character(s, client, name):
+    # Two software-rendered clients start at once and load slowly on a busy machine.
+    assert ss.wait_screen(client, "Lobby", 240), client.stdout()
+    s.type_text(name)
+    s.key("Return")
+    assert ss.wait_screen(client, "World", 240), client.stdout()
 
 
 def texts(elements):
