@@ -78,6 +78,34 @@ struct LobbyScreen {
   char sent_name[PLAYER_NAME_LEN] = {};
 };
 
+// --- feedback over the world: events already announced and the player's thoughts (world/events.hpp,
+// world/thoughts.hpp hold their functions)
+
+constexpr int EVENTS_STATE_MAX = 8;
+constexpr int THOUGHTS_MAX = 16;
+
+struct EventState {
+  Id entity_id;
+  Event event;
+};
+
+enum ThoughtType : u32 {
+  ThoughtType_None = 0,
+  ThoughtType_Custom = 1,
+  ThoughtType_Hungry = 2,
+};
+
+struct Thought {
+  ThoughtType type = ThoughtType_None;
+  Text text;
+  Time occured_time;
+};
+
+struct Mind {
+  Thought thoughts[THOUGHTS_MAX];
+  int nthoughts = 0;
+};
+
 struct Game {
   // Frame clock and screens.
   f32 dt = 0;
@@ -120,6 +148,9 @@ struct Game {
   LobbyScreen lobby_screen;
   WorldMap world_map;
   AdminBlock admin;
+  EventState events_state[EVENTS_STATE_MAX] = {};
+  int nevents_state = 0;
+  Mind mind;
 
   Config config;
   Audio audio;
@@ -150,6 +181,8 @@ void debug_log(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void debugf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // A local line in the chat, without sender.
 void chatf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// Adds a message to the chat's history and bubbles (world/chat.cpp); the network and `chatf` call it.
+void chat_append_message(ChatMessage& message);
 
 // The frame clock, split out of the loop so it can be driven directly.
 void frame_clock_advance(Duration elapsed);

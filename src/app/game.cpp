@@ -1,5 +1,4 @@
 // The spine: the global client state, screens, the frame clock, start-up and shutdown.
-#include "net/chat_intake.hpp"
 #include "app/client.hpp"
 #include "render/font.hpp"
 #include "registry.hpp"

@@ -11,7 +11,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "net/chat_intake.hpp"
 #include "app/client.hpp"
 #include "entity.hpp"
 #include "items.hpp"

@@ -1,6 +1,7 @@
 #pragma once
 // The immediate-mode UI: its global record, the theme, the frame contract and every widget.
 #include "math.hpp"
+#include "packet.hpp"
 #include "render/renderer.hpp"
 #include "types.hpp"
 #include "ui/ui_element.hpp"
@@ -70,6 +71,21 @@ struct TextInput {
   char mask_char = 0;
 };
 
+// --- the chat's state (its functions are the world screen's: world/chat.hpp)
+
+constexpr int CHAT_MESSAGES_MAX = 128;
+constexpr int CHAT_BUBBLES_MAX = 8;
+
+struct Chat {
+  UiDialog dialog;  // `is_visible`: the chat is open
+  TextInput input;
+  ChatMessage messages[CHAT_MESSAGES_MAX];  // ring of the last messages
+  int nmessages;
+  int next_index;
+  ChatMessage bubbles[CHAT_BUBBLES_MAX];  // at most one per sender
+  int next_bubble_index;
+};
+
 // --- the record
 
 struct Ui {
@@ -135,6 +151,7 @@ struct Ui {
   UiDialog gear, container, craft, spells, blank, entity_info, blueprint_dialog, debug_controls,
       entity_debug_dialog, admin_dialog;
   TextInput add_entity_filter, craft_search, blueprint_name_input;
+  Chat chat;
 
   // Bookkeeping of this implementation: a push refused for lack of space is reported once a frame,
   // and the previous frame's elements are indexed by identity so a lookup needs no scan.

@@ -13,8 +13,21 @@
 #include "screens/screens.hpp"
 #include "render/terrain.hpp"
 #include "ui/ui.hpp"
+#include "world/chat.hpp"
+#include "world/events.hpp"
+#include "world/thoughts.hpp"
 
 static bool wasd_key_released;
+
+// Texts over the entities: the player's thoughts, speech bubbles and the numbers of fresh events.
+static void draw_world_feedback() {
+  draw_thoughts();
+  draw_chat_bubbles();
+  for (int i = 0; i < entity_storage.nentities && i < ENTITIES_MAX; i++) {
+    Entity& e = entity_storage.entities[i];
+    if (e.id != 0 && !in_container(e)) handle_events(e);
+  }
+}
 
 u8 wasd_bit(SDL_Keycode key) {
   switch (key) {
@@ -42,9 +55,17 @@ void world_walk_with_keys(bool released) {
 }
 
 void world_handle_keydown(SDL_Keycode key) {
-  // A focused text field takes every key.
-  if (ui.active_element.text) return;
+  // A focused text field takes every key, but Return in the open chat sends the line.
+  if (ui.active_element.text) {
+    if ((key == SDLK_RETURN || key == SDLK_KP_ENTER) && ui.chat.dialog.is_visible) chat_handle_return();
+    return;
+  }
   switch (key) {
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: toggle_chat(); break;
+    case SDLK_ESCAPE:
+      if (ui.chat.dialog.is_visible) deactivate_chat();
+      break;
     case SDLK_F10: set_screen(Screen_WorldMenu); break;
     case SDLK_w:
     case SDLK_a:
@@ -115,6 +136,7 @@ void update_world() {
   if (game.paused) game.updates_requested -= 1;
   update_physics(1.0f / SERVER_FPS);
   cleanup_entity_state();
+  cleanup_events();
 }
 
 void draw_world_screen() {
@@ -147,6 +169,7 @@ void draw_world_screen() {
   draw_entities_fx();
   pass_end();
   glDisable(GL_DEPTH_TEST);
+  draw_world_feedback();
   pop_transform();
 }
 
@@ -161,5 +184,6 @@ void world_screen() {
   handle_world_input_events();
   update_world();
   draw_world_screen();
+  ui_chat();
   if (net.last_error.code != ErrorCode_Ok) ui_error_box(error_code_msg(net.last_error.code));
 }

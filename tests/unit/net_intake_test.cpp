@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "net/chat_intake.hpp"
 #include "net_peer.hpp"
 #include "state_body.hpp"
+#include "world/chat.hpp"
 
 namespace {
 
@@ -185,13 +185,13 @@ TEST_F(NetIntake, WellFormedPacketsOfEachType) {
   EXPECT_TRUE(game.paused);
 
   // Chat: text and sender that fill their fields are terminated before use.
-  int before = chat_history.count;
+  ui.chat = {};
   p = make_packet(PacketType_ChatMessage, 0, 0, 176);
   memset(p.chat.text, 'a', CHAT_MESSAGE_LEN);
   memset(p.chat.sender_name, 'b', PLAYER_NAME_LEN);
   p.chat.sender_id = 4;
   EXPECT_EQ(feed(p, (int)p.size), NetResult_Ok);
-  ASSERT_EQ(chat_history.count, before + 1);
+  ASSERT_EQ(ui.chat.nmessages, 1);
   EXPECT_EQ(strlen(chat_recent(0)->text), (size_t)CHAT_MESSAGE_LEN - 1);
   EXPECT_EQ(strlen(chat_recent(0)->sender_name), (size_t)PLAYER_NAME_LEN - 1);
   EXPECT_EQ(chat_recent(0)->sender_id, 4u);

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "net/chat_intake.hpp"
+#include "world/chat.hpp"
 #include "app/client.hpp"
 #include "net/net.hpp"
 #include "registry.hpp"
@@ -169,7 +169,7 @@ bool client_pump(TestClient& c, int ms, F done) {
   while (!done() && to_ms(time_since(start)) < (f32)ms) {
     // Heartbeats as the client's pump sends them, often enough for the short time-outs tests use.
     if (game.screen != Screen_Login && to_ms(time_since(net.last_sent_time)) > 150) net_send_heartbeat();
-    int chats_before = chat_history.count;
+    int chats_before = ui.chat.next_index;  // one datagram a call: the ring moves by one
     int map_before = game.world_map.width;
     game.world_map.width = 0;
     NetResult r = net_receive(net_location());
@@ -182,7 +182,7 @@ bool client_pump(TestClient& c, int ms, F done) {
         c.seen.last_error = net.last_error.code;
         break;
       case NetResult_Ok:
-        if (chat_history.count != chats_before) c.seen.chats++;
+        if (ui.chat.next_index != chats_before) c.seen.chats++;
         else if (game.world_map.width) c.seen.maps++;
         else if (game.player) c.seen.states++;
         break;

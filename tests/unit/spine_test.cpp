@@ -3,8 +3,8 @@
 #include <set>
 #include <string>
 
-#include "net/chat_intake.hpp"
 #include "app/client.hpp"
+#include "world/chat.hpp"
 #include "app/input.hpp"
 #include "render/renderer.hpp"
 #include "spells.hpp"
@@ -167,11 +167,11 @@ TEST(DebugLines, HeldUpToSixtyFour) {
 }
 
 TEST(DebugLines, ChatfAddsALocalLineWithoutSender) {
-  int before = chat_history.count;
+  ui.chat = {};
   std::string long_text(300, 'w');
   chatf("%s", long_text.c_str());
   chatf("Hello %d", 42);
-  ASSERT_EQ(chat_history.count, before + 2);
+  ASSERT_EQ(ui.chat.nmessages, 2);
   const ChatMessage* last = chat_recent(0);
   ASSERT_NE(last, nullptr);
   EXPECT_STREQ(last->text, "Hello 42");
