@@ -65,20 +65,25 @@ TEST_F(RendererState, LightTableTakesEightAndRefusesTheNinthUnchanged) {
 }
 
 TEST(RendererLights, AmbientFollowsTheHourOutsideDungeons) {
-  struct Case {
-    bool dungeon;
-    int hour;
-    f32 ambient;
-  } cases[] = {
-      {false, 0, 0.5f},  {false, 5, 0.5f},  {false, 6, 1.0f},  {false, 12, 1.0f}, {false, 18, 1.0f},
-      {false, 19, 0.75f}, {false, 21, 0.75f}, {false, 22, 0.5f}, {false, 23, 0.5f}, {true, 5, 0.4f},
-      {true, 12, 0.4f},  {true, 20, 0.4f},
-  };
-  for (const Case& c : cases) {
-    v3 a = ambient_light_at(c.dungeon, c.hour);
-    EXPECT_FLOAT_EQ(a.x, c.ambient) << "hour " << c.hour << " dungeon " << c.dungeon;
+  // Grey light, full at noon, darker at night, dusk between the two, and underground one light all day,
+  // darker than any hour outside.
+  f32 dungeon = ambient_light_at(true, 12).x, noon = ambient_light_at(false, 12).x;
+  EXPECT_FLOAT_EQ(noon, 1.0f);
+  for (int hour = 0; hour < 24; hour++) {
+    SCOPED_TRACE(hour);
+    v3 a = ambient_light_at(false, hour);
     EXPECT_EQ(a.x, a.y);
     EXPECT_EQ(a.y, a.z);
+    EXPECT_LE(a.x, noon);
+    EXPECT_GT(a.x, dungeon);
+    if (hour >= 19 && hour <= 21) {
+      EXPECT_LT(a.x, noon) << "dusk";
+      EXPECT_GT(a.x, ambient_light_at(false, 23).x) << "dusk";
+    }
+    EXPECT_EQ(ambient_light_at(true, hour).x, dungeon) << "no day underground";
+    if (hour < 6 || hour > 21) {
+      EXPECT_LT(a.x, noon) << "night is darker";
+    }
   }
 }
 
