@@ -183,7 +183,7 @@ class Session:
         return subprocess.run(["xdotool", *args], env=self.display.env(), capture_output=True, text=True,
                               timeout=30)
 
-    def window(self, timeout=30):
+    def window(self, timeout=120):
         deadline = time.time() + timeout
         while time.time() < deadline:
             r = self.xdotool("search", "--name", "Valmire 2")

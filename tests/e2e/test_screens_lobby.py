@@ -74,7 +74,7 @@ class Lobby(unittest.TestCase):
 
             # 1 logs in on the first frame and stops in the lobby.
             client = s.start_client(s.write_config(ss.config_text(address, "auto@example.org", 1), "one.ini"))
-            self.assertTrue(ss.wait_screen(client, "Lobby", 30), client.stdout())
+            self.assertTrue(ss.wait_screen(client, "Lobby", 120), client.stdout())
             out = client.stdout()
             self.assertLess(out.index("to screen [Login]"), out.index("Got lobby"))
             time.sleep(2)
@@ -96,7 +96,7 @@ class Lobby(unittest.TestCase):
             s.screenshot("after-logout")
             # The fresh connection works: logging in by hand brings the lobby back.
             s.key("Return")
-            self.assertTrue(client.wait_for(lambda o: o.count("to screen [Lobby]") == 2, 30), client.stdout())
+            self.assertTrue(client.wait_for(lambda o: o.count("to screen [Lobby]") == 2, 120), client.stdout())
 
 
 if __name__ == "__main__":
