@@ -114,10 +114,13 @@ TEST_F(NetLink, JunkDoesNotHoldOffTheTimeOut) {
   EXPECT_EQ(net.received_packets, 4u);
   EXPECT_TRUE(net_server_timed_out());
 
+  // A good packet shows the server alive again (read the stamp, not the clock: the screen it opens loads
+  // resources, which on a loaded machine can take longer than the time-out).
+  Time silent_since = net.last_recv_time;
   peer.send(make_packet(PacketType_World, 0, 5));
   settle();
   net_update();
-  EXPECT_FALSE(net_server_timed_out());
+  EXPECT_GT(net.last_recv_time.ns, silent_since.ns);
 }
 
 TEST_F(NetLink, AFrameDrainsWhatWaitsUpToItsBoundPastBrokenDatagrams) {
