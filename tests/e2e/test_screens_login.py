@@ -54,7 +54,7 @@ class Login(unittest.TestCase):
             s.key("Tab")
             s.type_text("wrong-one")
             s.key("Return")
-            self.assertTrue(srv.wait_for_output("wrong password for 'owner@example.org'", 20), srv.stdout())
+            self.assertTrue(srv.wait_for_output("wrong password for 'owner@example.org'", 60), srv.stdout())
             deadline = time.time() + 10
             while time.time() < deadline and "error-box" not in ss.ui_elements(s):
                 time.sleep(0.2)
@@ -64,7 +64,7 @@ class Login(unittest.TestCase):
             s.screenshot("wrong-password")
             # The request is over: pressing Enter again sends a second try.
             s.key("Return")
-            self.assertTrue(srv.wait_for(lambda out: out.count("wrong password") >= 2, 20), srv.stdout())
+            self.assertTrue(srv.wait_for(lambda out: out.count("wrong password") >= 2, 60), srv.stdout())
             self.assertNotIn("to screen [Lobby]", client.stdout())
 
     def test_login_pressed_twice_sends_one_request_and_resends_after_the_time_out(self):
