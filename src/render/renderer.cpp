@@ -508,18 +508,35 @@ void post_process() {
 
   pass_begin(RenderPass_Composite);
   Shader& composite = renderer.shaders.composite;
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  glViewport(0, 0, w, h);
   use_shader(composite);
-  glUniform1i(glGetUniformLocation(composite.program, "bloom_divisor"), div);
-  glUniform1i(glGetUniformLocation(composite.program, "scene_divisor"), sdiv);
-  glUniform2i(composite.viewport_loc, sw, sh);
-  glBindTextureUnit(0, scene);
+  const GLint bloom_only_loc = glGetUniformLocation(composite.program, "bloom_only");
   glBindTextureUnit(1, renderer.blur_texture_ids[hz]);
-  // A scene smaller than the window is filtered up; at the window's size each pixel is its own texel.
-  if (sdiv > 1) glBindSampler(0, renderer.blur_sampler);
-  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-  glBindSampler(0, 0);
+  if (sdiv > 1) {
+    // A smaller scene takes its glow at its own size, then one filtered copy scales it to the window: the
+    // window's pixels cost one bilinear fetch each, done by the blit (which also clamps to the display's range).
+    glBindFramebuffer(GL_FRAMEBUFFER, renderer.hdr_fbo);
+    glViewport(0, 0, sw, sh);
+    glEnable(GL_BLEND);
+    glBlendFuncSeparate(GL_ONE, GL_ONE, GL_ZERO, GL_ONE);
+    glUniform1i(glGetUniformLocation(composite.program, "bloom_divisor"), div / sdiv);
+    glUniform1i(bloom_only_loc, 1);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Through the bindings: Mesa's named blit into the window's framebuffer (name 0) drew nothing.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, renderer.hdr_fbo);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBlitFramebuffer(0, 0, sw, sh, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, w, h);
+  } else {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, w, h);
+    glBindTextureUnit(0, scene);
+    glUniform1i(glGetUniformLocation(composite.program, "bloom_divisor"), div);
+    glUniform1i(bloom_only_loc, 0);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  }
   glBindTextureUnit(0, 0);
   glBindTextureUnit(1, 0);
   glBindVertexArray(0);
@@ -546,10 +563,10 @@ RenderQuality default_render_quality(bool software) { return software ? RenderQu
 
 const char* render_quality_name(RenderQuality quality) { return quality == RenderQuality_Low ? "Low" : "Full"; }
 
-// Six passes, three each way, at full size; at Low one each way at half size, which reaches about as far
-// in window pixels for a sixteenth of the fetches.
+// Six passes, three each way, at full size; at Low one each way at a quarter size, which reaches about as
+// far in window pixels for a fraction of the fetches.
 int bloom_blur_passes(RenderQuality quality) { return quality == RenderQuality_Low ? 2 : 6; }
-int bloom_divisor(RenderQuality quality) { return quality == RenderQuality_Low ? 2 : 1; }
+int bloom_divisor(RenderQuality quality) { return quality == RenderQuality_Low ? 4 : 1; }
 // At Low the scene is drawn at half each side: a quarter of the fragments, which is most of a frame's cost
 // on a CPU rasteriser. The UI is drawn afterwards, at the window's size.
 int scene_divisor(RenderQuality quality) { return quality == RenderQuality_Low ? 2 : 1; }
