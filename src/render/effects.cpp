@@ -27,8 +27,11 @@ void prepare_stars() {
 
 void prepare_shadowmap() {
   Texture& t = renderer.shadow_texture;
+  // Called again when the quality changes the size: the old map goes first.
+  glDeleteTextures(1, &t.id);
+  glDeleteFramebuffers(1, &renderer.shadow_fbo);
   glCreateTextures(GL_TEXTURE_2D, 1, &t.id);
-  t.width = t.height = SHADOW_MAP_SIZE;
+  t.width = t.height = shadow_map_side(renderer.settings.quality);
   glTextureStorage2D(t.id, 1, GL_DEPTH_COMPONENT32F, t.width, t.height);
   glTextureParameteri(t.id, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTextureParameteri(t.id, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
@@ -233,7 +236,7 @@ m4 shadow_light_vp(v2 centre, v3 light_pos) {
 void shadowmap_begin(v2 centre) {
   pass_begin(RenderPass_Shadow);
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, renderer.shadow_fbo);
-  glViewport(0, 0, SHADOW_MAP_SIZE, SHADOW_MAP_SIZE);
+  glViewport(0, 0, renderer.shadow_texture.width, renderer.shadow_texture.height);
   glDepthMask(GL_TRUE);
   glEnable(GL_DEPTH_TEST);
   const f32 far_depth = 1.0f;

@@ -296,9 +296,11 @@ static void delete_targets() {
   renderer.blur_fbo[0] = renderer.blur_fbo[1] = 0;
 }
 
-// The scene, its resolved copy and the bloom chain, all w x h.
-static void create_targets(int w, int h) {
+// The scene, its resolved copy and the bloom chain for a window of up to w x h, each at its level's fraction.
+static void create_targets(int window_w, int window_h) {
   const GLenum both[2] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
+  const int sdiv = renderer.settings.enable_postprocessing ? scene_divisor(renderer.settings.quality) : 1;
+  const int w = scaled_side(window_w, sdiv), h = scaled_side(window_h, sdiv);
 
   bool msaa = renderer.settings.enable_msaa;
   if (msaa) {
@@ -340,9 +342,9 @@ static void create_targets(int w, int h) {
   assert(err == GL_FRAMEBUFFER_COMPLETE);
   (void)err;
 
-  // The bloom chain may run at a fraction of the scene's size.
+  // The bloom chain may run at a fraction of the window's size.
   int div = bloom_divisor(renderer.settings.quality);
-  int bw = (w + div - 1) / div, bh = (h + div - 1) / div;
+  int bw = scaled_side(window_w, div), bh = scaled_side(window_h, div);
   glCreateFramebuffers(2, renderer.blur_fbo);
   for (int i = 0; i < 2; i++) {
     renderer.blur_texture_ids[i] = create_target_texture(GL_RGBA16F, GL_LINEAR, bw, bh);
@@ -351,9 +353,10 @@ static void create_targets(int w, int h) {
     glBindFramebuffer(GL_FRAMEBUFFER, renderer.blur_fbo[i]);
     assert_bound_framebuffer_complete();
   }
-  renderer.target_width = w;
-  renderer.target_height = h;
+  renderer.target_width = window_w;
+  renderer.target_height = window_h;
   renderer.targets_msaa = msaa;
+  renderer.targets_scene_divisor = sdiv;
   renderer.targets_bloom_divisor = div;
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   gl_assert();
@@ -366,15 +369,24 @@ int render_target_side(int window_side) {
   return side < RENDER_TARGET_SIZE ? side : RENDER_TARGET_SIZE;
 }
 
+int scaled_side(int window_side, int divisor) { return (window_side + divisor - 1) / divisor; }
+
+int scene_width() { return scaled_side(renderer.window_width, renderer.targets_scene_divisor); }
+int scene_height() { return scaled_side(renderer.window_height, renderer.targets_scene_divisor); }
+
 void fit_render_targets() {
+  const RenderQuality q = renderer.settings.quality;
+  if (renderer.shadow_fbo && renderer.shadow_texture.width != shadow_map_side(q)) prepare_shadowmap();
   int w = render_target_side(renderer.window_width), h = render_target_side(renderer.window_height);
   bool grown = w > renderer.target_width || h > renderer.target_height;
+  const int sdiv = renderer.settings.enable_postprocessing ? scene_divisor(q) : 1;
   bool same_kind = renderer.targets_msaa == renderer.settings.enable_msaa &&
-                   renderer.targets_bloom_divisor == bloom_divisor(renderer.settings.quality);
+                   renderer.targets_bloom_divisor == bloom_divisor(q) && renderer.targets_scene_divisor == sdiv;
   if (!grown && same_kind && renderer.hdr_fbo) return;
-  // A target never shrinks: the memory is kept for when the window grows back.
-  if (w < renderer.target_width) w = renderer.target_width;
-  if (h < renderer.target_height) h = renderer.target_height;
+  // A target never shrinks with the window: the memory is kept for when it grows back. Targets of another
+  // kind are made for the window as it is.
+  if (same_kind && w < renderer.target_width) w = renderer.target_width;
+  if (same_kind && h < renderer.target_height) h = renderer.target_height;
   delete_targets();
   create_targets(w, h);
   bind_default_framebuffer();
@@ -387,12 +399,18 @@ void prepare_hdr() {
   glSamplerParameteri(renderer.blur_sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glSamplerParameteri(renderer.blur_sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   renderer.target_width = renderer.target_height = 0;
+  renderer.targets_scene_divisor = 1;
   create_targets(render_target_side(renderer.window_width), render_target_side(renderer.window_height));
 }
 
 void bind_default_framebuffer() {
-  glBindFramebuffer(GL_FRAMEBUFFER, renderer.settings.enable_postprocessing ? renderer.hdr_fbo : 0);
-  glViewport(0, 0, renderer.window_width, renderer.window_height);
+  if (renderer.settings.enable_postprocessing) {
+    glBindFramebuffer(GL_FRAMEBUFFER, renderer.hdr_fbo);
+    glViewport(0, 0, scene_width(), scene_height());
+  } else {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, renderer.window_width, renderer.window_height);
+  }
 }
 
 void enable_brightness_attachment() {
@@ -409,9 +427,10 @@ void disable_brightness_attachment() {
 void draw_clear(Color c) {
   bind_default_framebuffer();
   enable_brightness_attachment();
-  // Only the window-sized corner of the targets is ever drawn, so only it is cleared.
+  // Only the corner of the targets the frame covers is ever drawn, so only it is cleared.
+  const bool scene = renderer.settings.enable_postprocessing;
   glEnable(GL_SCISSOR_TEST);
-  glScissor(0, 0, renderer.window_width, renderer.window_height);
+  glScissor(0, 0, scene ? scene_width() : renderer.window_width, scene ? scene_height() : renderer.window_height);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glDepthMask(GL_TRUE);
   glClearBufferfv(GL_COLOR, 0, c.elements);
@@ -429,6 +448,7 @@ void post_process() {
   renderer.blur_passes = 0;
   if (!renderer.settings.enable_postprocessing) return;
   int w = renderer.window_width, h = renderer.window_height;
+  const int sw = scene_width(), sh = scene_height();
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_BLEND);
   glDisable(GL_CULL_FACE);
@@ -440,7 +460,7 @@ void post_process() {
     for (int i = 0; i < 2; i++) {
       glNamedFramebufferReadBuffer(renderer.hdr_fbo, GL_COLOR_ATTACHMENT0 + i);
       glNamedFramebufferDrawBuffer(renderer.msaa_fbo, GL_COLOR_ATTACHMENT0 + i);
-      glBlitNamedFramebuffer(renderer.hdr_fbo, renderer.msaa_fbo, 0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT,
+      glBlitNamedFramebuffer(renderer.hdr_fbo, renderer.msaa_fbo, 0, 0, sw, sh, 0, 0, sw, sh, GL_COLOR_BUFFER_BIT,
                              GL_NEAREST);
     }
     glNamedFramebufferReadBuffer(renderer.hdr_fbo, GL_COLOR_ATTACHMENT0);
@@ -448,16 +468,16 @@ void post_process() {
   // Without multisampling there is nothing to resolve: the resolved pair is the scene pair itself.
   pass_end();
 
-  // The bright parts are blurred in the bloom targets, which may be smaller than the window: the first
-  // pass reads the full-size brightness, `scale` source texels to a target pixel.
-  const int div = renderer.targets_bloom_divisor;
-  const int bw = (w + div - 1) / div, bh = (h + div - 1) / div;
+  // The bright parts are blurred in the bloom targets, which may be smaller than the scene: the first
+  // pass reads the scene-sized brightness, `scale` source texels to a target pixel.
+  const int div = renderer.targets_bloom_divisor, sdiv = renderer.targets_scene_divisor;
+  const int bw = scaled_side(w, div), bh = scaled_side(h, div);
   Shader& blur = renderer.shaders.blur;
   use_shader(blur);
   GLint scale_loc = glGetUniformLocation(blur.program, "scale");
   glBindVertexArray(renderer.quad_vao);
-  glUniform2i(blur.viewport_loc, w, h);
-  glUniform1f(scale_loc, (f32)div);
+  glUniform2i(blur.viewport_loc, sw, sh);
+  glUniform1f(scale_loc, (f32)div / (f32)sdiv);
   glViewport(0, 0, bw, bh);
   // Each bilinear tap averages two neighbouring texels: half the fetches of a plain Gaussian, which is
   // most of the frame's cost on a software rasteriser.
@@ -488,13 +508,35 @@ void post_process() {
 
   pass_begin(RenderPass_Composite);
   Shader& composite = renderer.shaders.composite;
-  glBindFramebuffer(GL_FRAMEBUFFER, 0);
-  glViewport(0, 0, w, h);
   use_shader(composite);
-  glUniform1i(glGetUniformLocation(composite.program, "bloom_divisor"), div);
-  glBindTextureUnit(0, scene);
+  const GLint bloom_only_loc = glGetUniformLocation(composite.program, "bloom_only");
   glBindTextureUnit(1, renderer.blur_texture_ids[hz]);
-  glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  if (sdiv > 1) {
+    // A smaller scene takes its glow at its own size, then one filtered copy scales it to the window: the
+    // window's pixels cost one bilinear fetch each, done by the blit (which also clamps to the display's range).
+    glBindFramebuffer(GL_FRAMEBUFFER, renderer.hdr_fbo);
+    glViewport(0, 0, sw, sh);
+    glEnable(GL_BLEND);
+    glBlendFuncSeparate(GL_ONE, GL_ONE, GL_ZERO, GL_ONE);
+    glUniform1i(glGetUniformLocation(composite.program, "bloom_divisor"), div / sdiv);
+    glUniform1i(bloom_only_loc, 1);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Through the bindings: Mesa's named blit into the window's framebuffer (name 0) drew nothing.
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, renderer.hdr_fbo);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glBlitFramebuffer(0, 0, sw, sh, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, w, h);
+  } else {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, w, h);
+    glBindTextureUnit(0, scene);
+    glUniform1i(glGetUniformLocation(composite.program, "bloom_divisor"), div);
+    glUniform1i(bloom_only_loc, 0);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  }
   glBindTextureUnit(0, 0);
   glBindTextureUnit(1, 0);
   glBindVertexArray(0);
@@ -521,10 +563,17 @@ RenderQuality default_render_quality(bool software) { return software ? RenderQu
 
 const char* render_quality_name(RenderQuality quality) { return quality == RenderQuality_Low ? "Low" : "Full"; }
 
-// Six passes, three each way, at full size; at Low one each way at half size, which reaches about as far
-// in window pixels for a sixteenth of the fetches.
+// Six passes, three each way, at full size; at Low one each way at a quarter size, which reaches about as
+// far in window pixels for a fraction of the fetches.
 int bloom_blur_passes(RenderQuality quality) { return quality == RenderQuality_Low ? 2 : 6; }
-int bloom_divisor(RenderQuality quality) { return quality == RenderQuality_Low ? 2 : 1; }
+int bloom_divisor(RenderQuality quality) { return quality == RenderQuality_Low ? 4 : 1; }
+// At Low the scene is drawn at half each side: a quarter of the fragments, which is most of a frame's cost
+// on a CPU rasteriser. The UI is drawn afterwards, at the window's size.
+int scene_divisor(RenderQuality quality) { return quality == RenderQuality_Low ? 2 : 1; }
+// A quarter of the area at Low: the shadows' edges get coarser, the pass four times cheaper.
+int shadow_map_side(RenderQuality quality) {
+  return quality == RenderQuality_Low ? SHADOW_MAP_SIZE / 2 : SHADOW_MAP_SIZE;
+}
 int lights_budget(RenderQuality quality) { return quality == RenderQuality_Low ? 2 : LIGHTS_MAX; }
 int shadow_taps(RenderQuality quality) { return quality == RenderQuality_Low ? 1 : 9; }
 

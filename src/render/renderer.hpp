@@ -122,8 +122,8 @@ static_assert(sizeof(ParticleInstance) == 32);
 struct CachedTexture;
 struct TileVertex;
 
-// Full draws what the world was designed to look like; Low trades samples, bloom resolution, shadow taps
-// and lights for speed, for renderers that run the shaders on the CPU.
+// Full draws what the world was designed to look like; Low trades samples, scene and bloom resolution, shadow
+// taps and size, and lights for speed, for renderers that run the shaders on the CPU.
 enum RenderQuality : u8 {
   RenderQuality_Full = 0,
   RenderQuality_Low = 1,
@@ -240,6 +240,8 @@ struct Renderer {
   // The size the targets were made at, and whether with multisampling.
   int target_width = 0, target_height = 0;
   bool targets_msaa = false;
+  // Window pixels to a texel of the scene targets and of the bloom targets, as the targets were made.
+  int targets_scene_divisor = 1;
   int targets_bloom_divisor = 1;
   // Bilinear sampling for the blur passes, whatever filter the targets themselves keep.
   u32 blur_sampler = 0;
@@ -286,8 +288,14 @@ void set_matrix(int location, const m4& m);
 void prepare_hdr();
 // A side of the targets for a window side: rounded up to a step, capped at RENDER_TARGET_SIZE.
 int render_target_side(int window_side);
-// Re-creates the targets when the window outgrew them or the multisampling setting changed.
+// Re-creates the targets when the window outgrew them or the quality's sampling or sizes changed, and the
+// shadow map when the quality asks for another size.
 void fit_render_targets();
+// A window side in texels of a target `divisor` times smaller, rounded up so the whole window is covered.
+int scaled_side(int window_side, int divisor);
+// The region of the scene targets this frame draws into (the window, at Low a fraction of it).
+int scene_width();
+int scene_height();
 void bind_default_framebuffer();
 void enable_brightness_attachment();
 void disable_brightness_attachment();
@@ -305,6 +313,10 @@ const char* render_quality_name(RenderQuality quality);
 // The number of blur passes and the bloom target's divisor for a level.
 int bloom_blur_passes(RenderQuality quality);
 int bloom_divisor(RenderQuality quality);
+// Window pixels to a scene texel at a level: above 1 the 3D scene is drawn smaller and filtered up.
+int scene_divisor(RenderQuality quality);
+// The side of the shadow map at a level.
+int shadow_map_side(RenderQuality quality);
 // Point lights and shadow-map taps the world shaders use at a level.
 int lights_budget(RenderQuality quality);
 int shadow_taps(RenderQuality quality);

@@ -317,6 +317,35 @@ TEST_F(RendererGl, TargetsFollowTheWindowAndTheFrameStillDraws) {
   EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
+// Low draws the scene into half-size targets and scales it up; what is drawn after (the UI) keeps the window's
+// pixels, and Full gets its own targets back.
+TEST_F(RendererGl, LowQualityScalesTheSceneUpAndKeepsTheUiSharp) {
+  set_render_quality(RenderQuality_Low);
+  fit_render_targets();
+  EXPECT_TRUE(scene_width() == GL_TEST_WIDTH / 2 && scene_height() == GL_TEST_HEIGHT / 2);
+  EXPECT_TRUE(renderer.hdr_texture.width < GL_TEST_WIDTH && renderer.hdr_texture.height < GL_TEST_HEIGHT);
+  EXPECT_LT(renderer.shadow_texture.width, SHADOW_MAP_SIZE);
+  draw_clear(BLACK);
+  glDisable(GL_DEPTH_TEST);
+  draw_rect(Rect{40, 40, 80, 60}, Color{{1, 1, 1, 1}});  // window pixels, as the world's projection gives
+  post_process();
+  // Lit inside, dark outside, the edges within a couple of pixels of where they were drawn.
+  const int probes[][3] = {{42, 42, 1},  {117, 97, 1}, {80, 70, 1},  {36, 70, 0},
+                           {124, 70, 0}, {80, 36, 0},  {80, 104, 0}};
+  for (const auto& p : probes)
+    EXPECT_EQ(brightness(gl_test_window_pixel(p[0], p[1])) > 1.5f, p[2] == 1) << p[0] << "," << p[1];
+  draw_rect(Rect{200, 20, 1, 40}, Color{{1, 0, 0, 1}});
+  EXPECT_TRUE(gl_test_window_pixel(200, 40).r > 0.9f && gl_test_window_pixel(201, 40).r < 0.1f);
+  std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
+  mkdir(dir.c_str(), 0755);
+  EXPECT_TRUE(gl_test_save_screenshot((dir + "/low_quality_scale.png").c_str()));
+  glEnable(GL_DEPTH_TEST);
+  set_render_quality(RenderQuality_Full);
+  fit_render_targets();
+  EXPECT_TRUE(scene_width() == GL_TEST_WIDTH && renderer.hdr_texture.width == renderer.target_width);
+  EXPECT_EQ(renderer.shadow_texture.width, SHADOW_MAP_SIZE);
+}
+
 TEST_F(RendererGl, TextCoversTheRegionItMeasures) {
   struct Case {
     const char* text;
