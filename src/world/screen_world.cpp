@@ -119,6 +119,12 @@ static void draw_world_bars() {
 }
 
 void draw_world_screen() {
+  // Shadows first: the pass has its own target, and the scene below samples it.
+  if (game.player) {
+    draw_shadowmap(draw_entity_shadowmap);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_DEPTH_TEST);
+  }
   draw_clear(Color{{0, 0, 0, 1}});
   if (!game.player) return;
   assert(game.player->id != 0);
@@ -126,10 +132,6 @@ void draw_world_screen() {
   clear_lights();
   world_add_lights();
   update_lights();
-  // Shadows first: the pass has its own target, and the scene below samples it.
-  draw_shadowmap(draw_entity_shadowmap);
-  glDisable(GL_CULL_FACE);
-  glDisable(GL_DEPTH_TEST);
   push_transform(renderer.vp);
   // The ground writes depth everywhere, so the entities are tested against it and against each other.
   glEnable(GL_DEPTH_TEST);
