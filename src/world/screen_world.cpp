@@ -17,7 +17,9 @@
 #include "world/chat.hpp"
 #include "world/cursor.hpp"
 #include "world/events.hpp"
+#include "world/fps.hpp"
 #include "world/selection.hpp"
+#include "world/spell_cast.hpp"
 #include "world/thoughts.hpp"
 #include "world/world_bars.hpp"
 #include "world/world_input.hpp"
@@ -69,9 +71,20 @@ static void draw_world_ui_underlayer(Entity& player) {
     }
   }
   if (game.modifiers.shift && game.modifiers.alt) draw_circle(player.pos, 480, Color{{0, 0.5f, 1, 0.5f}});
+  draw_spell_crosshair(player);
   if (ui.tiles.selected_tile != 0 && ui.tiles.is_active) {
     ui.tiles.area = tile_rect_snapped(ui.tiles.start_pos, game.mouse_world);
     draw_rect(ui.tiles.area, Color{{1, 0.8f, 0, 0.25f}});
+  }
+}
+
+// A sprinting entity leaves a glow on the ground under it.
+static void draw_auras() {
+  int n = entity_storage.nentities < ENTITIES_MAX ? entity_storage.nentities : ENTITIES_MAX;
+  for (int i = 0; i < n; i++) {
+    Entity& e = entity_storage.entities[i];
+    if (e.id == 0 || in_container(e) || !has_component(e, Component_Mover)) continue;
+    if (e.mover.bonus_speed > 0) draw_quad(e.pos, {2 * e.radius, 2 * e.radius}, renderer.shaders.sprint_aura);
   }
 }
 
@@ -139,6 +152,7 @@ void draw_world_screen() {
   if (game.location) draw_tiles(*game.location);
   glDisable(GL_DEPTH_TEST);
   draw_world_ui_underlayer(player);
+  draw_auras();
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);
   pass_begin(RenderPass_Entities);
@@ -154,9 +168,20 @@ void draw_world_screen() {
   glDisable(GL_DEPTH_TEST);
   draw_thoughts();
   draw_chat_bubbles();
+  // The sky fills only what nothing else covered, and writes no depth of its own.
+  glEnable(GL_DEPTH_TEST);
+  glDepthMask(GL_FALSE);
+  glEnable(GL_CULL_FACE);
+  glCullFace(GL_FRONT);
+  draw_cubemap();
+  glCullFace(GL_BACK);
+  glDisable(GL_CULL_FACE);
+  glDepthMask(GL_TRUE);
+  glDisable(GL_DEPTH_TEST);
   draw_world_bars();
   pop_transform();
   draw_cursor();
+  ui_fps();
 }
 
 void world_screen() {

@@ -1,6 +1,8 @@
 #include "world/spell_cast.hpp"
 
 #include "entity.hpp"
+#include "location.hpp"
+#include "render/renderer.hpp"
 #include "net/net.hpp"
 #include "world/thoughts.hpp"
 
@@ -22,4 +24,14 @@ bool cast_spell(SpellType type, Id target_id, v2 dst, bool auto_attack) {
   game.last_wasd = 0xff;
   if (type == SpellType_Sprint) play_sound(game.audio.sounds.pew, 1.0f);
   return true;
+}
+
+void draw_spell_crosshair(Entity& player) {
+  if (!spell_can_be_aimed(game.spell_type)) return;
+  constexpr f32 radius = 64;
+  Color ring = game.spell_type == SpellType_AoeHeal ? Color{{0.2f, 0.8f, 0.1f, 0.5f}} : Color{{0.8f, 0.2f, 0.1f, 0.5f}};
+  draw_circle(game.mouse_world, radius, ring);
+  for (EntityIter it = locate_entities(in_radius(&player, radius, game.mouse_world)); it.entity; next(it)) {
+    draw_circle(it.entity->pos, it.entity->radius, Color{{1, 1, 1, 0.5f}});
+  }
 }
