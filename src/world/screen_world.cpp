@@ -46,13 +46,13 @@ void update_world() {
   update_gameplay(1.0f / SERVER_FPS);
 }
 
-// Fuel with something left in it burns and lights its surroundings; adding stops once the light table is full.
+// Burning fuel lights its surroundings; adding stops once the light table is full.
 static void world_add_lights() {
   int n = entity_storage.nentities < ENTITIES_MAX ? entity_storage.nentities : ENTITIES_MAX;
   for (int i = 0; i < n; i++) {
     Entity& e = entity_storage.entities[i];
     if (e.id == 0 || in_container(e)) continue;
-    if (has_component(e, Component_Fuel) && e.fuel.capacity.cur > 0) {
+    if (has_component(e, Component_Fuel) && (e.flags & EntityFlag_Burning)) {
       if (!add_light(v3{e.pos.x, e.pos.y, 1}, Color{{0.9f, 0.7f, 0.3f, 1}}, 7)) return;
     }
   }

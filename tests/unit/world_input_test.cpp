@@ -11,6 +11,8 @@
 #include "render/renderer.hpp"
 #include "screens/screens.hpp"
 #include "world/cursor.hpp"
+#include "world/fps.hpp"
+#include "world/thoughts.hpp"
 #include "world/selection.hpp"
 #include "world/world_bars.hpp"
 #include "world/world_input.hpp"
@@ -250,6 +252,26 @@ TEST_F(WorldInputTest, HoverPicksTheLastHitAndSkipsPlayerAndNoHoverWithoutShift)
   EXPECT_FALSE(pick_ray_hits(far, renderer.camera.pos, {100, 100, 0}));
 }
 
+TEST_F(WorldInputTest, HungerIsThoughtOnlyWhileLowAndNothingIsDigested) {
+  enable_component(*player, Component_Person);
+  struct Case {
+    Param energy;
+    bool digesting, hungry;
+  } cases[] = {{{10, 100}, false, true},  {{10, 100}, true, false}, {{50, 100}, false, false},
+               {{0, 0}, false, true},     {{29, 100}, false, true}};
+  for (const Case& c : cases) {
+    game.mind = Mind{};
+    player->person.energy = c.energy;
+    player->person.stomach.slots[0].type = c.digesting ? (EntityType)1 : (EntityType)0;
+    update_entities();
+    update_entities();  // a need felt every frame is one thought
+    int n = 0;
+    for (int i = 0; i < game.mind.nthoughts; i++) n += game.mind.thoughts[i].type == ThoughtType_Hungry;
+    EXPECT_EQ(n, c.hungry ? 1 : 0) << c.energy.cur << "/" << c.energy.max << " digesting " << c.digesting;
+  }
+  game.mind = Mind{};
+}
+
 TEST(WorldBars, RatiosAreNeverNaNAndTileRectanglesCoverBothCorners) {
   const f32 odd[] = {0, -1, 1, 50, 1e30f, -1e30f, INFINITY, -INFINITY, NAN};
   for (f32 cur : odd) {
@@ -264,6 +286,14 @@ TEST(WorldBars, RatiosAreNeverNaNAndTileRectanglesCoverBothCorners) {
     }
   }
   EXPECT_FLOAT_EQ(world_bar_ratio(Param{25, 100}), 0.25f);
+  // Frame bars: a zero or endless frame stays within the graph, and a slower frame is never taller.
+  f32 last = 1e9f;
+  for (u64 ms : {0ull, 1ull, 16ull, 17ull, 33ull, 500ull, 1000ull, 5000ull, ~0ull / 2000000ull}) {
+    f32 h = fps_bar_height(Duration{ms * 1000000ull}, 96);
+    EXPECT_TRUE(h >= 96.0f / 60 && h <= 96) << ms;
+    EXPECT_LE(h, last) << ms;
+    last = h;
+  }
 
   const v2 points[] = {{0, 0}, {31.9f, 5}, {-40, 70}, {64, -64}, {33, 33}};
   for (v2 a : points) {
