@@ -181,7 +181,6 @@ void draw_world_screen() {
   draw_world_bars();
   pop_transform();
   draw_cursor();
-  ui_fps();
 }
 
 void world_screen() {
@@ -196,6 +195,8 @@ void world_screen() {
   update_selections();
   update_world();
   draw_world_screen();
+  // The graph builds UI elements, so it belongs to the world screen's own frame, not to the menu's view.
+  ui_fps();
   ui_chat();
   if (net.last_error.code != ErrorCode_Ok) ui_error_box(error_code_msg(net.last_error.code));
 }
