@@ -159,6 +159,14 @@ void draw_world_screen() {
   draw_entities();
   draw_entities_fx();
   pass_end();
+  // With static objects hidden, their boxes still show where they stand.
+  if (game.debug.hide_static_objects) {
+    int n = entity_storage.nentities < ENTITIES_MAX ? entity_storage.nentities : ENTITIES_MAX;
+    for (int i = 0; i < n; i++) {
+      Entity& e = entity_storage.entities[i];
+      if (e.id != 0 && !in_container(e)) draw_entity_collision_box(e, 0, Color{{0.8f, 0.8f, 0.8f, 1}});
+    }
+  }
   if (game.hovered_id != 0) {
     if (Entity* hovered = find_entity_by_id(game.hovered_id)) {
       draw_entity_collision_box(*hovered, 0, Color{{1, 0.8f, 0.5f, 1}});
