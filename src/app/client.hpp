@@ -106,6 +106,35 @@ struct Mind {
   int nthoughts = 0;
 };
 
+// What the mouse carries in the world: a building to place, an item, a lifted burden or a blueprint.
+enum CursorType : u32 {
+  CursorType_None = 0,
+  CursorType_Build = 1,
+  CursorType_Item = 2,
+  CursorType_Burden = 3,
+  CursorType_Blueprint = 4,
+};
+
+struct Cursor;
+// Called by a left press in the world; true means the cursor is done and is cleared.
+typedef bool (*CursorCallback)(Cursor& cursor);
+
+struct Cursor {
+  CursorType type = CursorType_None;
+  CursorCallback onclick = nullptr;
+  Id entity_id = 0;
+  EntityType entity_type = {};
+  int rotation_index = 0;  // quarter turns, 0..3
+};
+
+// A rectangle dragged on the ground. The flags say whether it exists: (0, 0) is a place like any other.
+struct BoxSelection {
+  bool is_scheduled = false;
+  bool is_active = false;
+  v2 start = {};
+  v2 end = {};
+};
+
 struct Game {
   // Frame clock and screens.
   f32 dt = 0;
@@ -143,6 +172,12 @@ struct Game {
   Location* location = nullptr;
   Entity* player = nullptr;
   u32 hovered_id = 0;
+  Id selected_id = 0;
+  bool battle_stance = false;
+  BoxSelection box_selection;
+  SpellType spell_type = {};  // an aimed spell armed by its key, cast by the next left press
+  v2 spell_pos = {};
+  Cursor cursor;
   Id opened_container_id = 0;  // the container whose window is open
   LoginScreen login_screen;
   LobbyScreen lobby_screen;

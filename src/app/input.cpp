@@ -128,4 +128,9 @@ void handle_move() {
   if (game.config.enable_lmb_movement) set_dst(game.mouse_world);
 }
 
-void init_hotkeys() { game.lmb_handler = handle_move; }
+void handle_show_actions() { game.selected_id = game.hovered_id; }
+
+void init_hotkeys() {
+  game.lmb_handler = handle_move;
+  game.rmb_handler = handle_show_actions;
+}

@@ -58,3 +58,5 @@ bool right_mouse_went_up();
 void init_hotkeys();
 // The plain left click in the world: walk to the mouse when that is switched on.
 void handle_move();
+// The right click on an entity: selects it (the context menu takes this road once it exists).
+void handle_show_actions();

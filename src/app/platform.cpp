@@ -46,6 +46,10 @@ SDL_Window* platform_create_window(const char* title, int w, int h) {
 
 void platform_window_size(SDL_Window* window, int* w, int* h) { SDL_GetWindowSize(window, w, h); }
 
+bool platform_set_fullscreen(SDL_Window* window, bool on) {
+  return SDL_SetWindowFullscreen(window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0;
+}
+
 void platform_window_size_in_pixels(SDL_Window* window, int* w, int* h) { SDL_GL_GetDrawableSize(window, w, h); }
 
 void platform_start_text_input() { SDL_StartTextInput(); }

@@ -26,6 +26,7 @@ const char* platform_error();
 PlatformDisplay platform_primary_display();
 SDL_Window* platform_create_window(const char* title, int w, int h);
 void platform_window_size(SDL_Window* window, int* w, int* h);
+bool platform_set_fullscreen(SDL_Window* window, bool on);
 void platform_window_size_in_pixels(SDL_Window* window, int* w, int* h);
 void platform_start_text_input();
 void platform_stop_text_input();

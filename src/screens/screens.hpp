@@ -49,6 +49,10 @@ void world_screen();
 void handle_world_input_events();
 void world_handle_keydown(SDL_Keycode key);
 void update_world();
+// One fixed gameplay step: physics, the player's needs, clean-ups of presentation state and events.
+void update_gameplay(f32 dt);
+// Looks after the player: hunger shows as a thought while nothing is being digested.
+void update_entities();
 void draw_world_screen();
 // The movement-key bit of a key (W 1, A 2, S 4, D 8), 0 for any other key.
 u8 wasd_bit(SDL_Keycode key);
