@@ -182,7 +182,11 @@ void play_handle_request(Session& s, Entity& player, const Request& r) {
       result = play_lift(player, *target);
       break;
     }
-    default: result = ErrorCode_CannotDoThat; break;  // spells, crafting, building, blueprints: not yet
+    case RequestType_Craft: result = play_craft(player, r.craft.type); break;
+    case RequestType_BuildPlace: result = play_build_place(player, r.build.type, r.build.dst, r.build.flags); break;
+    case RequestType_BuildAdd: result = play_build_add(player, r.add_ingridient.blank_id, r.add_ingridient.ingredient_id); break;
+    case RequestType_Build: result = play_build(player, r.target_id); break;
+    default: result = ErrorCode_CannotDoThat; break;  // spells, blueprints: not yet
   }
   if (result != ErrorCode_Ok) server_send_error(s, result);
 }

@@ -6,6 +6,7 @@
 #include "app/client.hpp"
 #include "items.hpp"
 #include "play.hpp"
+#include "registry.hpp"
 
 namespace {
 
@@ -267,6 +268,163 @@ TEST_F(ServerPlay, RandomMovesPlacesAndLiftsKeepEveryItemInOnePlace) {
   ASSERT_NE(left, nullptr);
   EXPECT_EQ(left->carrier, 0u);
   EXPECT_FALSE(v2_equal(left->pos, InvalidPos));
+}
+
+// The first kind whose recipe fits: crafted items with or without a station, or a building.
+static EntityType find_kind(bool item, int station /* 0 none, 1 one that burns, -1 any */) {
+  for (int t = 1; t < Entity_num; t++) {
+    const Recipe* recipe = play_recipe((EntityType)t);
+    Entity* prototype = find_entity_prototype((EntityType)t);
+    if (!recipe || !prototype || is_item(*prototype) != item || t == Entity_blank) continue;
+    Entity* equipment = find_entity_prototype(recipe->equipment);
+    if (station == 0 && recipe->equipment != Entity_None) continue;
+    if (station == 1 && !(equipment && has_component(*equipment, Component_Fuel))) continue;
+    return (EntityType)t;
+  }
+  return Entity_None;
+}
+
+static int bag_count(Entity& player) {
+  int n = 0;
+  for (ItemIter it = find_items(player); it.entity; next(it)) n++;
+  return n;
+}
+
+TEST_F(ServerPlay, CraftingTakesTheIngredientsAndWantsItsStationInReachAndLit) {
+  EntityType plain = find_kind(true, 0), cooked = find_kind(true, 1), building = find_kind(false, -1);
+  ASSERT_NE(plain, Entity_None);
+  ASSERT_NE(cooked, Entity_None);
+  ASSERT_NE(building, Entity_None);
+  struct Case {
+    const char* what;
+    EntityType type;
+    bool ingredients;
+    f32 station_at;  // 0: no station
+    bool lit;
+    ErrorCode expected;
+  };
+  const Case cases[] = {
+      {"nothing in the bag", plain, false, 0, false, ErrorCode_CannotDoThat},
+      {"from the bag", plain, true, 0, false, ErrorCode_Ok},
+      {"no station", cooked, true, 0, false, ErrorCode_CannotDoThat},
+      {"station out of reach", cooked, true, 30 * tile_size, true, ErrorCode_CannotDoThat},
+      {"station not lit", cooked, true, 30, false, ErrorCode_CannotDoThat},
+      {"lit station in reach", cooked, true, 30, true, ErrorCode_Ok},
+      {"a building is never crafted", building, true, 0, false, ErrorCode_BadRequest},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TearDown();
+    SetUp();
+    const Recipe& recipe = *play_recipe(c.type);
+    int used = 0;
+    for (int i = 0; c.ingredients && i < INGREDIENTS_MAX && recipe.ingredients[i].type; i++)
+      for (int k = 0; k < recipe.ingredients[i].count; k++, used++) ASSERT_EQ(play_give(*player, recipe.ingredients[i].type), ErrorCode_Ok);
+    ASSERT_EQ(play_give(*player, Entity_stone == recipe.ingredients[0].type ? Entity_berry : Entity_stone), ErrorCode_Ok);
+    if (c.station_at > 0) {
+      Entity* station = spawn_near(recipe.equipment, c.station_at);
+      ASSERT_NE(station, nullptr);
+      if (c.lit) station->flags |= EntityFlag_Burning;
+      else station->flags &= ~(u32)EntityFlag_Burning;
+    }
+    int before = bag_count(*player), had = carried(c.type);
+    Request r;
+    r.type = RequestType_Craft;
+    r.craft.type = c.type;
+    EXPECT_EQ(send(r), c.expected);
+    bool made = c.expected == ErrorCode_Ok;
+    EXPECT_EQ(carried(c.type), had + made);
+    EXPECT_EQ(bag_count(*player), made ? before - used + 1 : before) << "a refusal takes nothing";
+  }
+}
+
+TEST_F(ServerPlay, ABlankTakesItsIngredientsOneByOneAndIsBuiltWhereItStands) {
+  EntityType type = find_kind(false, -1);
+  const Recipe& recipe = *play_recipe(type);
+  auto place = [&](v2 dst, u32 flags) {
+    Request r;
+    r.type = RequestType_BuildPlace;
+    r.build.dst = dst;
+    r.build.type = type;
+    r.build.flags = flags;
+    return send(r);
+  };
+  auto add = [&](Id blank, Id ingredient) {
+    Request r;
+    r.type = RequestType_BuildAdd;
+    r.add_ingridient.blank_id = blank;
+    r.add_ingridient.ingredient_id = ingredient;
+    return send(r);
+  };
+  auto build = [&](Id blank) {
+    Request r;
+    r.type = RequestType_Build;
+    r.target_id = blank;
+    return send(r);
+  };
+  auto find_blank = [&]() -> Entity* {
+    for (int i = 0; i < entity_storage.nentities; i++)
+      if (entity_storage.entities[i].id && has_component(entity_storage.entities[i], Component_Blank)) return &entity_storage.entities[i];
+    return nullptr;
+  };
+  EXPECT_EQ(place(player->pos + v2{100 * tile_size, 0}, 0), ErrorCode_CannotDoThat) << "out of reach";
+  EXPECT_EQ(place(player->pos + v2{20, 0}, 0), ErrorCode_Ok);
+  Entity* wrong = find_blank();
+  ASSERT_NE(wrong, nullptr);
+  EXPECT_EQ(wrong->blank.type, type);
+  world_remove(*wrong);
+  {
+    Request r;
+    r.type = RequestType_BuildPlace;
+    r.build.type = Entity_stone;  // an item, not a building
+    r.build.dst = player->pos;
+    EXPECT_EQ(send(r), ErrorCode_BadRequest);
+  }
+
+  v2 dst = player->pos + v2{-37.3f, 11.1f};
+  ASSERT_EQ(place(dst, 3), ErrorCode_Ok);
+  Entity* blank = find_blank();
+  ASSERT_NE(blank, nullptr);
+  EXPECT_TRUE(v2_equal(blank->pos, round_to_location(world.location, dst, 0.5f))) << "snapped";
+  EXPECT_EQ(flags_to_rotation(blank->flags), 3);
+  EXPECT_EQ(build(blank->id), ErrorCode_CannotDoThat) << "out of reach";
+  set_pos(*player, blank->pos + v2{player->radius + blank->radius + 2, 0});  // as the Open action walks up
+  EXPECT_EQ(build(blank->id), ErrorCode_CannotDoThat) << "nothing added yet";
+  EXPECT_EQ(add(blank->id, ADMIN_INGREDIENT_ID), ErrorCode_Forbidden);
+
+  ASSERT_EQ(play_give(*player, Entity_berry), ErrorCode_Ok);
+  EXPECT_EQ(add(blank->id, find_item_by_type(*player, Entity_berry)->id), ErrorCode_CannotDoThat) << "not in the recipe";
+  int total = 0;
+  for (int i = 0; i < INGREDIENTS_MAX && recipe.ingredients[i].type; i++) {
+    for (int k = 0; k < recipe.ingredients[i].count + 1; k++) ASSERT_EQ(play_give(*player, recipe.ingredients[i].type), ErrorCode_Ok);
+    for (int k = 0; k < recipe.ingredients[i].count; k++, total++) {
+      Entity* item = find_item_by_type(*player, recipe.ingredients[i].type);
+      Id id = item->id;
+      ASSERT_EQ(add(blank->id, id), ErrorCode_Ok);
+      EXPECT_EQ(world_find(id), nullptr) << "used up";
+    }
+    EXPECT_EQ(blank->blank.ingredients[i], recipe.ingredients[i].count);
+    EXPECT_EQ(add(blank->id, find_item_by_type(*player, recipe.ingredients[i].type)->id), ErrorCode_CannotDoThat)
+        << "an ingredient already complete takes no more";
+  }
+  EXPECT_GT(total, 0);
+  v2 at = blank->pos;
+  Id blank_id = blank->id;
+  ASSERT_EQ(build(blank_id), ErrorCode_Ok);
+  EXPECT_EQ(world_find(blank_id), nullptr);
+  bool found = false;
+  for (EntityIter it = locate_entities(in_radius(player, 4, at)); it.entity; next(it))
+    if (it.entity->type == type && v2_equal(it.entity->pos, at)) found = flags_to_rotation(it.entity->flags) == 3;
+  EXPECT_TRUE(found) << "the building stands where the blank stood, turned the same way";
+
+  // An administrator fills a blank without items.
+  player->flags |= EntityFlag_IsAdmin;
+  ASSERT_EQ(place(player->pos + v2{0, 30}, 0), ErrorCode_Ok);
+  blank = find_blank();
+  ASSERT_NE(blank, nullptr);
+  set_pos(*player, blank->pos + v2{player->radius + blank->radius + 2, 0});
+  EXPECT_EQ(add(blank->id, ADMIN_INGREDIENT_ID), ErrorCode_Ok);
+  EXPECT_EQ(build(blank->id), ErrorCode_Ok);
 }
 
 }  // namespace
