@@ -198,6 +198,7 @@ bool server_generate_world(u32 seed, int size, Time now) {
     world.rng = seed ^ 0x6A09E667u;
     if (!world.rng) world.rng = 1;
     worldgen_populate(seed, now);
+    world.populated = true;
   }
   free(tiles);
   return ok;

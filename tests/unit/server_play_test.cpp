@@ -7,6 +7,7 @@
 #include "items.hpp"
 #include "play.hpp"
 #include "registry.hpp"
+#include "storage.hpp"
 
 namespace {
 
@@ -425,6 +426,78 @@ TEST_F(ServerPlay, ABlankTakesItsIngredientsOneByOneAndIsBuiltWhereItStands) {
   set_pos(*player, blank->pos + v2{player->radius + blank->radius + 2, 0});
   EXPECT_EQ(add(blank->id, ADMIN_INGREDIENT_ID), ErrorCode_Ok);
   EXPECT_EQ(build(blank->id), ErrorCode_Ok);
+}
+
+TEST_F(ServerPlay, BuildingsAndChangedWorldEntitiesOutliveARestart) {
+  EntityType type = find_kind(false, -1);
+  v2 at = round_to_location(world.location, player->pos + v2{-60, 20}, 0.5f);
+  Entity* building = play_complete_blank(*play_place_blank(type, at, 1));
+  ASSERT_NE(building, nullptr);
+  Entity* chest = spawn_near(Entity_wooden_chest, 50);
+  ASSERT_NE(world_spawn_in(Entity_stone, *chest, 2), nullptr);
+  v2 chest_at = chest->pos;
+  // A generated entity taken away through the wire stays away.
+  Entity* generated = nullptr;
+  for (int i = 0; i < entity_storage.nentities && !generated; i++) {
+    Entity& e = entity_storage.entities[i];
+    if (e.id && !(e.flags & EntityFlag_Modified) && !is_item(e) && !has_component(e, Component_Thinker) && e.type != Entity_Player)
+      generated = &e;
+  }
+  ASSERT_NE(generated, nullptr);
+  EntityType gone_type = generated->type;
+  v2 gone_at = generated->pos;
+  player->flags |= EntityFlag_IsAdmin;
+  Request kill;
+  kill.type = RequestType_Kill;
+  kill.target_id = generated->id;
+  ASSERT_EQ(send(kill), ErrorCode_Ok);
+
+  auto count_at = [](EntityType t, v2 pos, int rotation) {
+    int n = 0;
+    for (Entity* e = get_entity_at(world.location, pos); e; e = e->next_in_grid)
+      n += e->type == t && v2_equal(e->pos, pos) && (rotation < 0 || flags_to_rotation(e->flags) == rotation);
+    return n;
+  };
+  std::vector<u8> blob((size_t)world_saved_size());
+  int size = world_save(blob.data(), (int)blob.size());
+  ASSERT_GT(size, 0);
+  EXPECT_EQ(world_save(blob.data(), size - 1), 0) << "too small a buffer is refused, not overrun";
+
+  Storage storage;
+  Text error;
+  ASSERT_TRUE(storage_open(storage, ":memory:", error, false));
+  ASSERT_TRUE(storage_save_world(storage, 5, 128, blob.data(), size));
+  u8* loaded = nullptr;
+  int loaded_size = 0;
+  ASSERT_TRUE(storage_load_world(storage, 6, 128, &loaded, &loaded_size));
+  EXPECT_EQ(loaded_size, 0) << "changes of another world are not laid over this one";
+  ASSERT_TRUE(storage_load_world(storage, 5, 128, &loaded, &loaded_size));
+  ASSERT_EQ(loaded_size, size);
+  storage_close(storage);
+
+  // The restart: the same seed generates the same world, then the changes come back.
+  s->player_id = 0;
+  ASSERT_TRUE(server_generate_world(5, 128, server_clock()));
+  EXPECT_EQ(count_at(gone_type, gone_at, -1), 1);
+  int before = world_entity_count();
+  EXPECT_FALSE(world_restore(loaded, loaded_size - 1)) << "a cut blob";
+  EXPECT_EQ(world_entity_count(), before) << "and nothing of it applied";
+  ASSERT_TRUE(world_restore(loaded, loaded_size));
+  free(loaded);
+  EXPECT_EQ(count_at(gone_type, gone_at, -1), 0);
+  EXPECT_EQ(count_at(type, at, 1), 1);
+  Entity* chest_back = nullptr;
+  for (Entity* e = get_entity_at(world.location, chest_at); e; e = e->next_in_grid)
+    if (e->type == Entity_wooden_chest) chest_back = e;
+  ASSERT_NE(chest_back, nullptr);
+  Entity* stone = world_find(chest_back->container.slots[2]);
+  ASSERT_NE(stone, nullptr);
+  EXPECT_EQ(stone->type, Entity_stone);
+  EXPECT_EQ(stone->item.container, chest_back->id);
+
+  // Saved again after the restart, the same changes are kept.
+  std::vector<u8> again((size_t)world_saved_size());
+  EXPECT_EQ(world_save(again.data(), (int)again.size()), size);
 }
 
 }  // namespace
