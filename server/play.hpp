@@ -60,5 +60,15 @@ ErrorCode play_build(Entity& player, Id blank_id);
 // Replaces a blank by its building, same place and rotation.
 Entity* play_complete_blank(Entity& blank);
 
+// --- blueprints (blueprints.cpp): the blueprint is an item the player may take
+
+// Takes in a building (or a blank, as its building) at its offset from the first one taken in.
+ErrorCode play_blueprint_add(Entity& player, Id blueprint_id, Id target_id);
+ErrorCode play_blueprint_clear(Entity& player, Id blueprint_id);
+// Names it; `name` is read within `capacity` bytes.
+ErrorCode play_blueprint_save(Entity& player, Id blueprint_id, const char* name, int capacity);
+// A blank of every element around pos (snapped), the group turned by `rotation` quarter turns.
+ErrorCode play_blueprint_place(Entity& player, Id blueprint_id, v2 pos, int rotation);
+
 // --- requests (dispatch.cpp hands these over)
 void play_handle_request(Session& s, Entity& player, const Request& r);

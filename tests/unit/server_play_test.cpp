@@ -500,4 +500,81 @@ TEST_F(ServerPlay, BuildingsAndChangedWorldEntitiesOutliveARestart) {
   EXPECT_EQ(world_save(again.data(), (int)again.size()), size);
 }
 
+TEST_F(ServerPlay, ABlueprintTakesInBuildingsIsNamedKeptWithTheCharacterAndPlacedTurned) {
+  EntityType type = find_kind(false, -1);
+  ASSERT_EQ(play_give(*player, Entity_blueprint), ErrorCode_Ok);
+  Id bp = find_item_by_type(*player, Entity_blueprint)->id;
+  v2 base = round_to_location(world.location, player->pos + v2{-40, 0}, 0.5f);
+  Entity* first = play_complete_blank(*play_place_blank(type, base, 0));
+  Entity* second = play_place_blank(type, base + v2{16, 8}, 1);  // a blank counts as its building
+  ASSERT_TRUE(first && second);
+  auto request = [&](RequestType t, Id target, v2 pos, int rotation, const char* name) {
+    Request r;
+    r.type = t;
+    r.blueprint.blueprint_id = bp;
+    r.blueprint.target_id = target;
+    r.blueprint.pos = pos;
+    r.blueprint.rotation_index = rotation;
+    if (name) memcpy(r.blueprint.name, name, strlen(name));
+    return send(r);
+  };
+  auto blanks_at = [](v2 pos, int rotation) {
+    int n = 0;
+    for (Entity* e = get_entity_at(world.location, pos); e; e = e->next_in_grid)
+      n += has_component(*e, Component_Blank) && v2_equal(e->pos, pos) && flags_to_rotation(e->flags) == rotation;
+    return n;
+  };
+  EXPECT_EQ(request(RequestType_BlueprintPlace, 0, player->pos, 0, nullptr), ErrorCode_CannotDoThat) << "empty";
+  EXPECT_EQ(request(RequestType_BlueprintAdd, first->id, {}, 0, nullptr), ErrorCode_Ok);
+  EXPECT_EQ(request(RequestType_BlueprintAdd, second->id, {}, 0, nullptr), ErrorCode_Ok);
+  EXPECT_EQ(request(RequestType_BlueprintAdd, player->id, {}, 0, nullptr), ErrorCode_CannotDoThat) << "no building";
+  EXPECT_EQ(request(RequestType_BlueprintAdd, bp, {}, 0, nullptr), ErrorCode_CannotDoThat) << "an item";
+  EXPECT_EQ(request(RequestType_BlueprintSave, 0, {}, 0, "  "), ErrorCode_CannotBeEmpty);
+  EXPECT_EQ(request(RequestType_BlueprintSave, 0, {}, 0, "Hut\x01"), ErrorCode_Ok);
+
+  // Kept with the character: out and back in.
+  u8 saved[64 * 1024];
+  int size = world_save_character(*player, saved, (int)sizeof(saved));
+  ASSERT_GT(size, 0);
+  world_leave_character(*player);
+  player = world_enter_character("Tester", false, saved, size);
+  ASSERT_NE(player, nullptr);
+  s->player_id = player->id;
+  Entity* item = find_item_by_type(*player, Entity_blueprint);
+  ASSERT_NE(item, nullptr);
+  bp = item->id;
+  EXPECT_STREQ(item->blueprint.name, "Hut ");
+  ASSERT_EQ(blueprint_nelements(item->blueprint), 2);
+
+  struct Case {
+    v2 where;
+    int rotation;
+    ErrorCode expected;
+  };
+  const Case cases[] = {
+      {player->pos + v2{0, 60}, 0, ErrorCode_Ok},
+      {player->pos + v2{60, 0}, 1, ErrorCode_Ok},
+      {player->pos + v2{-60, -60}, 3, ErrorCode_Ok},
+      {player->pos + v2{0, 60}, 4, ErrorCode_BadRequest},
+      {player->pos + v2{500 * tile_size, 0}, 0, ErrorCode_CannotDoThat},
+  };
+  for (const Case& c : cases) {
+    int before = world_entity_count();
+    v2 at = round_to_location(world.location, c.where, 0.5f);
+    EXPECT_EQ(request(RequestType_BlueprintPlace, 0, c.where, c.rotation, nullptr), c.expected);
+    if (c.expected != ErrorCode_Ok) {
+      EXPECT_EQ(world_entity_count(), before) << "a refused blueprint sets nothing down";
+      continue;
+    }
+    EXPECT_EQ(world_entity_count(), before + 2);
+    // The first element stands at the spot; the second keeps its distance, turned, and its own turn.
+    EXPECT_EQ(blanks_at(at, c.rotation), 1);
+    v2 turned = v2_rotate(v2{16, 8}, (f32)c.rotation * (f32)M_PI / 2);
+    v2 second_at = at + v2{roundf(turned.x), roundf(turned.y)};
+    EXPECT_EQ(blanks_at(second_at, (1 + c.rotation) & 3), 1);
+  }
+  EXPECT_EQ(request(RequestType_BlueprintClear, 0, {}, 0, nullptr), ErrorCode_Ok);
+  EXPECT_EQ(blueprint_nelements(item->blueprint), 0);
+}
+
 }  // namespace
