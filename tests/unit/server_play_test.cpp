@@ -577,4 +577,74 @@ TEST_F(ServerPlay, ABlueprintTakesInBuildingsIsNamedKeptWithTheCharacterAndPlace
   EXPECT_EQ(blueprint_nelements(item->blueprint), 0);
 }
 
+// A new character at the spawn point, with nothing but what lies around it, can try each kind of work.
+TEST_F(ServerPlay, ANewPlayerFindsEverythingToTryNearTheSpawn) {
+  const f32 near = 10 * tile_size;
+  auto nearest = [&](EntityType type) -> Entity* {
+    Entity* best = nullptr;
+    for (EntityIter it = locate_entities(SpatialQuery{nullptr, &world.location, world.spawn, near}); it.entity; next(it)) {
+      if (it.entity->type == type && (!best || v2_distance(it.entity->pos, world.spawn) < v2_distance(best->pos, world.spawn)))
+        best = it.entity;
+      if (Container* c = find_container(*it.entity)) {
+        for (int i = 0; i < container_nslots(*c) && !best; i++) {
+          Entity* item = world_find(c->slots[i]);
+          if (item && item->type == type && it.entity->type != Entity_Player) best = item;
+        }
+      }
+    }
+    return best;
+  };
+  // Fetched the way a player does: walk up, then move it into the bag or the hand.
+  auto fetch = [&](EntityType type, SlotIndex slot, Id into) {
+    Entity* item = nearest(type);
+    if (!item) return ErrorCode_NotFound;
+    Entity* holder = world_find(item->item.container);
+    if (holder) set_pos(*player, holder->pos + v2{holder->radius + player->radius + 2, 0});
+    Request r;
+    r.type = RequestType_MoveEntity;
+    r.move_entity.item_id = item->id;
+    r.move_entity.container_id = into;
+    r.move_entity.slot = slot;
+    return send(r);
+  };
+  struct Case {
+    ActionType action;
+    EntityType target;
+    EntityType tool;  // fetched into the right hand first
+  };
+  const Case cases[] = {
+      {ActionType_CollectBerries, Entity_berry_bush, Entity_None}, {ActionType_SnapBranch, Entity_pine_tree, Entity_None},
+      {ActionType_Chop, Entity_pine_tree, Entity_axe},             {ActionType_Mine, Entity_iron_vein, Entity_stone_pickaxe},
+      {ActionType_Crush, Entity_rock, Entity_stone_pickaxe},       {ActionType_Saw, Entity_tree_log, Entity_bone_saw},
+      {ActionType_Grind, Entity_quern, Entity_None},               {ActionType_Activate, Entity_fermion_stone, Entity_None},
+      {ActionType_Ignite, Entity_bonfire, Entity_None},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(action_type_name(c.action));
+    Entity* held = gear_at(*player, GearSlot_RightHand);
+    if (c.tool && !(held && held->type == c.tool)) {
+      if (held) world_remove(*held);
+      ASSERT_EQ(fetch(c.tool, GearSlot_RightHand, player->id), ErrorCode_Ok) << entity_type_name(c.tool);
+    }
+    Entity* target = nearest(c.target);
+    ASSERT_NE(target, nullptr) << entity_type_name(c.target);
+    set_pos(*player, world.spawn);
+    EXPECT_EQ(action(target->id, c.action), ErrorCode_Ok);
+    EXPECT_EQ(run(8), ErrorCode_Ok);
+  }
+  // Cutting leather wants a knife; cooking, meat at the lit fire; building, the blueprint to keep it.
+  if (Entity* held = gear_at(*player, GearSlot_RightHand)) world_remove(*held);
+  ASSERT_EQ(fetch(Entity_bone_knife, GearSlot_RightHand, player->id), ErrorCode_Ok);
+  for (EntityType t : {Entity_leather, Entity_meat, Entity_blueprint})
+    ASSERT_EQ(fetch(t, SlotAny, find_bag(*player)->id), ErrorCode_Ok) << entity_type_name(t);
+  EXPECT_EQ(action(find_item_by_type(*player, Entity_leather)->id, ActionType_Cut), ErrorCode_Ok);
+  EXPECT_EQ(run(8), ErrorCode_Ok);
+  Entity* fire = nearest(Entity_bonfire);
+  set_pos(*player, fire->pos + v2{fire->radius + player->radius + 2, 0});
+  Request craft;
+  craft.type = RequestType_Craft;
+  craft.craft.type = Entity_roasted_meat;
+  EXPECT_EQ(send(craft), ErrorCode_Ok);
+}
+
 }  // namespace
