@@ -234,11 +234,13 @@ void server_tick() {
   }
   server_poll_auth();
   server_expire_sessions(time_now());
+  Time update = time_now();
   if (!server.paused || server.updates_requested > 0) {
     world_update(SERVER_DT, server_clock());
     play_update(SERVER_DT, server_clock());
     if (server.updates_requested > 0) server.updates_requested--;
   }
+  server.stats.last_update_cost = time_since(update);
   Time snapshots = time_now();
   server_send_snapshots();
   server.stats.last_snapshot_cost = time_since(snapshots);
