@@ -433,3 +433,58 @@ TEST_F(ServerExchange, FloodOfBrokenRequestsLeavesOtherSessionsAlone) {
   EXPECT_EQ((u32)game.player->mortal.hp.max, hp_max);
   EXPECT_FALSE(is_admin(*game.player));
 }
+
+TEST_F(ServerExchange, ABuildingBuiltThroughTheWireStandsAgainAfterARestart) {
+  start("building", "127.0.5.23", {"--admin", "zed"}, "zed");
+  load_entity_registry();
+  EntityType type = Entity_None;
+  for (int t = 1; t < Entity_num && !type; t++) {
+    EntityInfo* info = find_entity_info((EntityType)t);
+    Entity* prototype = find_entity_prototype((EntityType)t);
+    if (info && prototype && info->recipe.ingredients[0].type && !is_item(*prototype) && t != Entity_blank) type = (EntityType)t;
+  }
+  ASSERT_NE(type, Entity_None);
+  auto enter = [&](TestClient& c, bool fresh) {
+    client_connect(c, server.address);
+    ASSERT_TRUE(client_auth(c, RequestType_Login, "zed", "password1"));
+    cstr_copy(c.name, "Zed", PLAYER_NAME_LEN);
+    if (fresh) {
+      net_send_create_player("Zed");
+      ASSERT_TRUE(client_wait_lobby(c));
+    } else {
+      net_send_enter("Zed");
+    }
+    game.screen = Screen_Loading;
+    net_send_start_state_updates();
+    ASSERT_TRUE(client_pump(c, 3000, [&] { return c.seen.states > 0 && game.player; }));
+  };
+  auto find_near = [&](EntityType t, v2 pos) -> Entity* {
+    for (EntityIter it = locate_entities(in_radius(game.player, 200, game.player->pos)); it.entity; next(it))
+      if (it.entity->type == t && v2_distance(it.entity->pos, pos) < 1) return it.entity;
+    return nullptr;
+  };
+  TestClient z;
+  enter(z, true);
+  v2 at = round_to_location(*game.location, game.player->pos + v2{-48, 0}, 0.5f);  // west of the camp, on clear ground
+  net_send_build_place(at, type, 1);
+  ASSERT_TRUE(client_pump(z, 2000, [&] { return find_near(Entity_blank, at) != nullptr; }));
+  Entity* blank = find_near(Entity_blank, at);
+  Id blank_id = blank->id;
+  v2 beside = blank->pos + v2{game.player->radius + blank->radius + 2, 0};
+  net_send_vector(RequestType_SetDst, beside);
+  ASSERT_TRUE(client_pump(z, 3000, [&] { return game.player && v2_distance(game.player->pos, beside) < 2; }));
+  net_send_build_add(blank_id, ADMIN_INGREDIENT_ID, true);
+  net_send_build(blank_id);
+  ASSERT_TRUE(client_pump(z, 2000, [&] { return find_near(type, at) != nullptr; }));
+  net_send_quit();
+  ASSERT_TRUE(wait_for_log(server, "'Zed' left the world", 2000));
+  client_close(z);
+
+  EXPECT_EQ(server_stop(server), 0);
+  ASSERT_TRUE(server_start(server, server.address, false));
+  TestClient again;
+  enter(again, false);
+  ASSERT_TRUE(client_pump(again, 3000, [&] { return find_near(type, at) != nullptr; }));
+  EXPECT_EQ(flags_to_rotation(find_near(type, at)->flags), 1);
+  EXPECT_EQ(find_near(Entity_blank, at), nullptr) << "the blank became the building";
+}
