@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "app/client.hpp"
+#include "items.hpp"
+#include "play.hpp"
 #include "server.hpp"
 #include "snapshot_body.hpp"
 #include "state_body.hpp"
@@ -235,4 +237,97 @@ void BM_WorldUpdate(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_WorldUpdate)->Unit(benchmark::kMillisecond);
+}  // namespace
+
+// A full world: as many entities as the pool holds on a 256x256 world, a tenth of them creatures, and 8
+// players each gathering from a bush by the spawn of its own (range(0) 1) or standing idle (0).
+namespace {
+constexpr int BUSY_PLAYERS = 8;
+
+void setup_busy(bool acting) {
+  static int done = -1;
+  if (done == (int)acting) return;
+  done = (int)acting;
+  load_entity_registry();
+  game.location = &world.location;
+  static u8 tiles[256 * 256];
+  memset(tiles, TileType_Grass, sizeof(tiles));
+  world_reset(256, 256, tiles);
+  world.spawn = {4096, 4096};
+  server.options.session_timeout_ms = 3600000;
+  server.clock_base = time_now();
+  server.monotonic_base = time_now();
+  server.last_autosave = time_now();
+  if (server.socket < 0 || !server.storage.db) {
+    Text error;
+    if (server.socket < 0) server.socket = udp_open("127.0.5.201", 4298, error);
+    if (!server.storage.db) storage_open(server.storage, ":memory:", error);
+  }
+  world.rng = 3;
+  for (int p = 0; p < BUSY_PLAYERS; p++) {
+    v2 centre = {700.0f + 900.0f * (f32)(p % 4) * 2, 1500.0f + 3000.0f * (f32)(p / 4)};
+    Entity* player = world_enter_character(tprintf("busy%d", p).cstr(), false, nullptr, 0);
+    set_pos(*player, centre);
+    Entity* bush = world_spawn(Entity_berry_bush, centre + v2{30, 0});
+    worldgen_init_entity(*bush, server_clock());
+    Session& s = server.sessions[p];
+    s = Session();
+    s.active = true;
+    s.address = {0x7F0005C9, (u16)(5100 + p)};  // nobody listens there
+    s.last_recv = time_now();
+    s.player_id = player->id;
+    s.streaming = true;
+  }
+  const EntityType kinds[] = {Entity_pine_tree, Entity_rock, Entity_berry_bush, Entity_wheat_crop, Entity_iron_vein,
+                              Entity_grass,     Entity_pine_tree, Entity_rock,  Entity_apple_tree, Entity_stag};
+  for (int i = 0; world_entity_count() < ENTITIES_MAX - 64 * BUSY_PLAYERS; i++) {
+    v2 pos = {world_random_f32(40, 8150), world_random_f32(40, 8150)};
+    Entity* e = world_spawn(kinds[i % 10], pos);
+    if (!e) break;
+    worldgen_init_entity(*e, server_clock());
+  }
+}
+
+// Keeps every player gathering: a bush emptied is refilled and the work started again.
+void keep_busy() {
+  for (int p = 0; p < BUSY_PLAYERS; p++) {
+    Session& s = server.sessions[p];
+    s.last_recv = time_now();
+    Entity* player = world_find(s.player_id);
+    if (!player || player->actor.action.type != ActionType_None) continue;
+    Entity* bag = find_bag(*player);
+    for (int i = 0; bag && i < container_nslots(bag->container); i++)
+      if (Entity* item = world_find(bag->container.slots[i])) world_remove(*item);
+    for (EntityIter it = locate_entities(in_radius(player, 64, player->pos)); it.entity; next(it)) {
+      if (it.entity->type != Entity_berry_bush) continue;
+      it.entity->bush.berries = 10;
+      play_start_action(*player, *it.entity, ActionType_CollectBerries);
+      break;
+    }
+  }
+}
+
+void BM_ServerTickFullWorld(benchmark::State& state) {
+  bool acting = state.range(0) != 0;
+  setup_busy(acting);
+  f64 update_ms = 0, snapshot_ms = 0;
+  int busy = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    if (acting) keep_busy();
+    else for (int p = 0; p < BUSY_PLAYERS; p++) server.sessions[p].last_recv = time_now();
+    state.ResumeTiming();
+    server_tick();
+    update_ms += to_ms(server.stats.last_update_cost);
+    snapshot_ms += to_ms(server.stats.last_snapshot_cost);
+    for (int p = 0; p < BUSY_PLAYERS; p++)
+      if (Entity* player = world_find(server.sessions[p].player_id)) busy += player->actor.action.type != ActionType_None;
+  }
+  f64 ticks = (f64)state.iterations();
+  state.counters["entities"] = world_entity_count();
+  state.counters["update_ms"] = update_ms / ticks;
+  state.counters["snapshots_ms"] = snapshot_ms / ticks;
+  state.counters["players_acting"] = busy / ticks;
+}
+BENCHMARK(BM_ServerTickFullWorld)->Arg(0)->Arg(1)->ArgName("acting")->Unit(benchmark::kMillisecond);
 }  // namespace

@@ -157,6 +157,7 @@ static bool near_water(v2 pos) {
 static ErrorCode complete_action(Entity& player, Entity& target, ActionType type) {
   ErrorCode ok = check_action(player, target, type);
   if (ok != ErrorCode_Ok) return ok;
+  world_touch(target);  // whatever the action does to it outlives a restart
   Id target_id = target.id;
   EntityType target_type = target.type;
   v2 at = target.pos;

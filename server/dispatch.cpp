@@ -182,7 +182,19 @@ void play_handle_request(Session& s, Entity& player, const Request& r) {
       result = play_lift(player, *target);
       break;
     }
-    default: result = ErrorCode_CannotDoThat; break;  // spells, crafting, building, blueprints: not yet
+    case RequestType_Craft: result = play_craft(player, r.craft.type); break;
+    case RequestType_BuildPlace: result = play_build_place(player, r.build.type, r.build.dst, r.build.flags); break;
+    case RequestType_BuildAdd: result = play_build_add(player, r.add_ingridient.blank_id, r.add_ingridient.ingredient_id); break;
+    case RequestType_Build: result = play_build(player, r.target_id); break;
+    case RequestType_BlueprintAdd: result = play_blueprint_add(player, r.blueprint.blueprint_id, r.blueprint.target_id); break;
+    case RequestType_BlueprintClear: result = play_blueprint_clear(player, r.blueprint.blueprint_id); break;
+    case RequestType_BlueprintSave:
+      result = play_blueprint_save(player, r.blueprint.blueprint_id, r.blueprint.name, (int)sizeof(r.blueprint.name));
+      break;
+    case RequestType_BlueprintPlace:
+      result = play_blueprint_place(player, r.blueprint.blueprint_id, r.blueprint.pos, r.blueprint.rotation_index);
+      break;
+    default: result = ErrorCode_CannotDoThat; break;  // spells: not yet
   }
   if (result != ErrorCode_Ok) server_send_error(s, result);
 }

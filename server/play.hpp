@@ -39,5 +39,36 @@ void play_stop_action(Entity& player);
 // Advances the actions of every character in the world, and the world's slow changes (regrowth, fire, hunger).
 void play_update(f32 dt, Time now);
 
+// --- crafting (crafting.cpp)
+
+struct Recipe;
+// The kind's recipe, or null when it has none.
+const Recipe* play_recipe(EntityType type);
+// The entity of that kind the player can use from where it stands, preferring a lit one; null when none.
+Entity* play_find_station(Entity& player, EntityType type);
+// Crafts from the bag: the station in reach (and lit, when it burns fuel) and every ingredient present.
+ErrorCode play_craft(Entity& player, EntityType type);
+
+// --- building (building.cpp)
+
+// A blank of a building kind at pos, turned by the rotation in flags; null when the world is full.
+Entity* play_place_blank(EntityType type, v2 pos, u32 flags);
+ErrorCode play_build_place(Entity& player, EntityType type, v2 dst, u32 flags);
+// One ingredient from the bag or the carried burden; ADMIN_INGREDIENT_ID from an admin fills the blank.
+ErrorCode play_build_add(Entity& player, Id blank_id, Id ingredient_id);
+ErrorCode play_build(Entity& player, Id blank_id);
+// Replaces a blank by its building, same place and rotation.
+Entity* play_complete_blank(Entity& blank);
+
+// --- blueprints (blueprints.cpp): the blueprint is an item the player may take
+
+// Takes in a building (or a blank, as its building) at its offset from the first one taken in.
+ErrorCode play_blueprint_add(Entity& player, Id blueprint_id, Id target_id);
+ErrorCode play_blueprint_clear(Entity& player, Id blueprint_id);
+// Names it; `name` is read within `capacity` bytes.
+ErrorCode play_blueprint_save(Entity& player, Id blueprint_id, const char* name, int capacity);
+// A blank of every element around pos (snapped), the group turned by `rotation` quarter turns.
+ErrorCode play_blueprint_place(Entity& player, Id blueprint_id, v2 pos, int rotation);
+
 // --- requests (dispatch.cpp hands these over)
 void play_handle_request(Session& s, Entity& player, const Request& r);

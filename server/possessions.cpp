@@ -9,6 +9,7 @@
 constexpr f32 PLACE_REACH = 2 * tile_size;
 
 void play_detach(Entity& item) {
+  world_touch(item);
   if (in_container(item)) {
     if (Entity* holder = world_find(item.item.container)) {
       if (Container* c = find_container(*holder)) {
@@ -41,6 +42,7 @@ ErrorCode play_attach(Entity& item, Entity& holder, SlotIndex slot) {
   if (at == SlotNotFound) return ErrorCode_NoSpace;
   holder.container.slots[at] = item.id;
   item.item.container = holder.id;
+  world_touch(holder);
   item.pos = InvalidPos;
   item.next_in_grid = nullptr;
   return ErrorCode_Ok;
@@ -171,6 +173,7 @@ ErrorCode play_place(Entity& player, Entity& target, v2 pos, u32 flags) {
   if (mortal && mortal->burden == target.id && !is_item(target)) {
     if (target.flags & EntityFlag_Pulled) return ErrorCode_CannotDoThat;  // a cart is released, not placed
     if (!world_is_walkable(pos)) return ErrorCode_CannotDoThat;
+    world_touch(target);
     mortal->burden = 0;
     target.carrier = 0;
     target.user = 0;
@@ -191,6 +194,7 @@ ErrorCode play_lift(Entity& player, Entity& target) {
   if (target.carrier != 0) return target.carrier == player.id ? ErrorCode_Ok : ErrorCode_AlreadyInUse;
   if (mortal->burden != 0) return ErrorCode_AlreadyInUse;
   if (!can_use(player, target)) return ErrorCode_CannotDoThat;
+  world_touch(target);
   remove_from_grid(target);
   target.carrier = player.id;
   mortal->burden = target.id;
@@ -203,6 +207,7 @@ ErrorCode play_pull(Entity& player, Entity& cart) {
   if (cart.carrier != 0) return cart.carrier == player.id ? ErrorCode_Ok : ErrorCode_AlreadyInUse;
   if (mortal->burden != 0) return ErrorCode_AlreadyInUse;
   if (!can_use(player, cart)) return ErrorCode_CannotDoThat;
+  world_touch(cart);
   cart.carrier = player.id;
   cart.flags |= EntityFlag_Pulled;
   mortal->burden = cart.id;

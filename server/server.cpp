@@ -142,6 +142,18 @@ bool server_init(const ServerOptions& options, Text& error) {
     storage_close(server.storage);
     return false;
   }
+  u8* saved = nullptr;
+  int saved_size = 0;
+  bool restored = storage_load_world(server.storage, options.seed, options.world_size, &saved, &saved_size) &&
+                  world_restore(saved, saved_size);
+  free(saved);
+  if (!restored) {
+    // Starting without them would overwrite the saved buildings at the first save.
+    error = Text("cannot read the saved changes of the world");
+    storage_close(server.storage);
+    world_free();
+    return false;
+  }
   server.socket = udp_open(options.bind, options.port, error);
   if (server.socket < 0) {
     storage_close(server.storage);
@@ -156,10 +168,20 @@ bool server_init(const ServerOptions& options, Text& error) {
   return true;
 }
 
+bool server_save_world() {
+  int capacity = world_saved_size();
+  u8* blob = capacity > 0 ? (u8*)malloc((size_t)capacity) : nullptr;
+  int size = blob ? world_save(blob, capacity) : 0;
+  bool ok = size > 0 && storage_save_world(server.storage, server.options.seed, server.options.world_size, blob, size);
+  free(blob);
+  if (!ok) printf("valmire-server: cannot save the world\n");
+  return ok;
+}
+
 int server_save_all() {
   int n = 0;
   if (storage_begin(server.storage)) {
-    bool ok = true;
+    bool ok = server_save_world();
     for (Session& s : server.sessions)
       if (s.active && s.player_id) {
         ok = server_save_character(s) && ok;
@@ -170,6 +192,7 @@ int server_save_all() {
     printf("valmire-server: saving in one transaction failed; saving character by character\n");
   }
   n = 0;
+  server_save_world();
   for (Session& s : server.sessions)
     if (s.active && s.player_id) n += server_save_character(s);
   return n;
@@ -178,6 +201,7 @@ int server_save_all() {
 void server_shutdown() {
   for (Session& s : server.sessions)
     if (s.active) server_end_session(s, "server stopped");
+  server_save_world();
   pwhash_worker_stop();
   udp_close(server.socket);
   server.socket = -1;
@@ -210,11 +234,13 @@ void server_tick() {
   }
   server_poll_auth();
   server_expire_sessions(time_now());
+  Time update = time_now();
   if (!server.paused || server.updates_requested > 0) {
     world_update(SERVER_DT, server_clock());
     play_update(SERVER_DT, server_clock());
     if (server.updates_requested > 0) server.updates_requested--;
   }
+  server.stats.last_update_cost = time_since(update);
   Time snapshots = time_now();
   server_send_snapshots();
   server.stats.last_snapshot_cost = time_since(snapshots);

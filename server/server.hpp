@@ -84,6 +84,7 @@ struct ServerStats {
   u64 send_failures = 0;
   Duration last_tick_cost;
   Duration last_snapshot_cost;  // all sessions' snapshots of the last tick
+  Duration last_update_cost;    // the world's and the characters' step of the last tick
 };
 
 struct Server {

@@ -18,7 +18,12 @@ static const char* const schema =
     "  name TEXT NOT NULL UNIQUE,"
     "  last_login INTEGER NOT NULL DEFAULT 0,"
     "  state BLOB);"
-    "CREATE INDEX IF NOT EXISTS characters_by_account ON characters(account_id);";
+    "CREATE INDEX IF NOT EXISTS characters_by_account ON characters(account_id);"
+    "CREATE TABLE IF NOT EXISTS world ("
+    "  id INTEGER PRIMARY KEY CHECK (id = 1),"
+    "  seed INTEGER NOT NULL,"
+    "  size INTEGER NOT NULL,"
+    "  state BLOB);";
 
 static void report(Storage& s, const char* what) { printf("db: %s: %s\n", what, sqlite3_errmsg(s.db)); }
 
@@ -241,4 +246,36 @@ bool storage_commit(Storage& s) {
 void storage_rollback(Storage& s) {
   // Harmless when no transaction is open (a failed COMMIT may already have ended it).
   if (!sqlite3_get_autocommit(s.db)) sqlite3_exec(s.db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+bool storage_save_world(Storage& s, u32 seed, int world_size, const u8* data, int size) {
+  sqlite3_stmt* stmt = prepare(s, "INSERT OR REPLACE INTO world (id, seed, size, state) VALUES (1, ?1, ?2, ?3)");
+  if (!stmt) return false;
+  sqlite3_bind_int64(stmt, 1, seed);
+  sqlite3_bind_int(stmt, 2, world_size);
+  sqlite3_bind_blob(stmt, 3, data, size, SQLITE_STATIC);
+  bool ok = sqlite3_step(stmt) == SQLITE_DONE;
+  if (!ok) report(s, "save world");
+  sqlite3_finalize(stmt);
+  return ok;
+}
+
+bool storage_load_world(Storage& s, u32 seed, int world_size, u8** out, int* size) {
+  *out = nullptr;
+  *size = 0;
+  sqlite3_stmt* stmt = prepare(s, "SELECT seed, size, state FROM world WHERE id = 1");
+  if (!stmt) return false;
+  int rc = sqlite3_step(stmt);
+  bool ok = rc == SQLITE_ROW || rc == SQLITE_DONE;
+  if (rc == SQLITE_ROW && sqlite3_column_int64(stmt, 0) == (s64)seed && sqlite3_column_int(stmt, 1) == world_size) {
+    const void* blob = sqlite3_column_blob(stmt, 2);
+    int n = sqlite3_column_bytes(stmt, 2);
+    if (blob && n > 0 && (*out = (u8*)malloc((size_t)n)) != nullptr) {
+      memcpy(*out, blob, (size_t)n);
+      *size = n;
+    }
+    ok = n == 0 || *out;
+  }
+  sqlite3_finalize(stmt);
+  return ok;
 }

@@ -54,6 +54,11 @@ bool storage_save_character_state(Storage& storage, s64 character_id, const u8* 
 // Reads at most `cap` bytes; `size` is 0 for a character without saved state, -1 when the blob exceeds `cap`.
 bool storage_load_character_state(Storage& storage, s64 character_id, u8* out, int cap, int* size);
 
+// The changes of the world generated from (seed, size). Loading gives a malloc'd copy (null and size 0
+// when none is kept for that world); false only on a database error.
+bool storage_save_world(Storage& storage, u32 seed, int world_size, const u8* data, int size);
+bool storage_load_world(Storage& storage, u32 seed, int world_size, u8** out, int* size);
+
 bool storage_begin(Storage& storage);
 bool storage_commit(Storage& storage);
 void storage_rollback(Storage& storage);

@@ -26,6 +26,8 @@ bool world_reset(int width, int height, const u8* tiles) {
   entity_storage_clear();
   world.nfree = 0;
   world.nalive = 0;
+  world.populated = false;
+  world.ngone = 0;
   memset(world.generation, 0, sizeof(world.generation));
   if (!tiles) return true;
   LocationRef ref = {LocationType_World, 0};
@@ -44,7 +46,7 @@ Entity* world_find(Id id) {
 
 int world_entity_count() { return world.nalive; }
 
-static Entity* alloc_entity(EntityType type) {
+Entity* world_alloc(EntityType type) {
   Entity* prototype = find_entity_prototype(type);
   if (!prototype || type == Entity_None) return nullptr;
   int index;
@@ -68,8 +70,9 @@ static Entity* alloc_entity(EntityType type) {
 }
 
 Entity* world_spawn(EntityType type, v2 pos) {
-  Entity* e = alloc_entity(type);
+  Entity* e = world_alloc(type);
   if (!e) return nullptr;
+  if (world.populated) e->flags |= EntityFlag_Modified;
   set_pos(*e, pos);
   return e;
 }
@@ -79,8 +82,9 @@ Entity* world_spawn_in(EntityType type, Entity& container_entity, int slot) {
   if (!container || slot < 0 || slot >= container_nslots(*container) || container->slots[slot] != 0) return nullptr;
   Entity* prototype = find_entity_prototype(type);
   if (!prototype || !has_component(*prototype, Component_Item)) return nullptr;
-  Entity* e = alloc_entity(type);
+  Entity* e = world_alloc(type);
   if (!e) return nullptr;
+  world_touch(container_entity);
   e->item.container = container_entity.id;
   container->slots[slot] = e->id;
   return e;
@@ -88,6 +92,7 @@ Entity* world_spawn_in(EntityType type, Entity& container_entity, int slot) {
 
 void world_remove(Entity& e) {
   if (e.id == 0) return;
+  world_touch(e);  // before its contents go, so they find it already changed
   if (Container* container = find_container(e)) {
     for (int i = 0; i < container_nslots(*container); i++) {
       Entity* inner = world_find(container->slots[i]);
@@ -182,7 +187,7 @@ bool world_saved_character_valid(const u8* saved, int saved_size) {
 }
 
 Entity* world_enter_character(const char* name, bool admin, const u8* saved, int saved_size) {
-  Entity* p = alloc_entity(Entity_Player);
+  Entity* p = world_alloc(Entity_Player);
   if (!p) return nullptr;
   Id player_id = p->id;
   bool restored = false;
@@ -217,7 +222,7 @@ Entity* world_enter_character(const char* name, bool admin, const u8* saved, int
       // Possessions: only items of known kinds come back.
       for (u32 i = 1; i < count; i++) {
         if (!valid_record(records[i]) || !has_component(records[i], Component_Item)) continue;
-        Entity* item = alloc_entity(records[i].type);
+        Entity* item = world_alloc(records[i].type);
         if (!item) break;
         Id id = item->id;
         memcpy((char*)item + Entity_Prototype_Offset, (const char*)&records[i] + Entity_Prototype_Offset,

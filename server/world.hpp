@@ -21,6 +21,8 @@ constexpr f32 PLAYER_BASE_SPEED = 160.0f;
 constexpr f32 PLAYER_HP = 100.0f;
 constexpr f32 PLAYER_MANA = 100.0f;
 
+constexpr int WORLD_GONE_MAX = 16384;
+
 struct World {
   Location location = {};
   v2 spawn = {};  // where new characters appear
@@ -30,6 +32,14 @@ struct World {
   int nalive = 0;
   u32 rng = 1;
   f64 game_seconds = 8 * 60;  // in-game minutes since midnight, as seconds of real time (an hour a minute)
+  // Set once the generated world stands: from then on a new entity is a change to keep, and a generated
+  // one that goes or changes is remembered as gone, so a restart that generates it again can take it away.
+  bool populated = false;
+  struct Gone {
+    EntityType type;
+    v2 pos;
+  } gone[WORLD_GONE_MAX] = {};
+  int ngone = 0;
 };
 
 extern World world;
@@ -39,6 +49,8 @@ bool world_reset(int width, int height, const u8* tiles);
 void world_free();
 
 Entity* world_find(Id id);
+// A fresh entity of that kind, nowhere yet (pos InvalidPos, not in the grid); null when the pool is full.
+Entity* world_alloc(EntityType type);
 // A fresh entity of that kind, on the ground at pos; null when the pool is full or the kind is unknown.
 Entity* world_spawn(EntityType type, v2 pos);
 // A fresh item of that kind put in `container`'s slot (null when the slot is taken or out of range).
@@ -59,6 +71,18 @@ bool world_saved_character_valid(const u8* saved, int saved_size);
 // Writes the character and its possessions; returns the byte count, 0 when it cannot.
 int world_save_character(const Entity& player, u8* out, int capacity);
 void world_leave_character(Entity& player);
+
+// --- changes that survive a restart (world_save.cpp)
+
+// Marks the world entity holding `e` (e itself on the ground) as changed; a generated one is remembered
+// as gone from where it was generated. Characters and creatures are not the world's to keep.
+void world_touch(Entity& e);
+// The changed entities (with everything inside them) and the generated ones gone, as one blob; returns its
+// size, or 0 when it does not fit `capacity`. world_saved_size() is enough.
+int world_saved_size();
+int world_save(u8* out, int capacity);
+// Applies a blob of world_save to a freshly generated world; false (and nothing applied) when malformed.
+bool world_restore(const u8* saved, int size);
 
 GameTime world_game_time();
 void world_set_game_time(GameTime t);

@@ -138,6 +138,27 @@ void worldgen_populate(u32 seed, Time now) {
       place(x == 2 ? Entity_carrot_crop : Entity_wheat_crop, s + v2{(-4.0f + x) * tile_size, (2.0f + y) * tile_size},
             state, now);
 
+  // East and north of the camp, something for every first thing a new player tries: wood to chop and
+  // saw, stone to crush, ore to mine, berries, a quern with wheat, and a chest of what the actions need.
+  auto at = [&](f32 x, f32 y) {
+    v2 p = s + v2{x * tile_size, y * tile_size};
+    return world_is_walkable(p) ? p : world_find_land_near(p, 2 * tile_size);
+  };
+  place(Entity_rock, at(1, -3), state, now);
+  place(Entity_rock, at(2, -4), state, now);
+  place(Entity_iron_vein, at(3.5f, -3), state, now);
+  place(Entity_pine_tree, at(5, -3), state, now);
+  place(Entity_berry_bush, at(5.5f, 1), state, now);
+  place(Entity_tree_log, at(1.5f, 4.5f), state, now);
+  Entity* quern = place(Entity_quern, at(5.5f, 3), state, now);
+  for (int i = 0; quern && i < 2; i++) world_spawn_in(Entity_wheat, *quern, i);
+  Entity* supplies = place(Entity_wooden_chest, at(1, 2), state, now);
+  const EntityType supply_kinds[] = {Entity_bone_saw, Entity_bone_knife, Entity_leather, Entity_leather, Entity_meat,
+                                     Entity_meat,     Entity_blueprint,  Entity_stone,   Entity_stone,   Entity_stone,
+                                     Entity_stone,    Entity_branch,     Entity_branch,  Entity_wheat};
+  for (int i = 0; supplies && i < (int)(sizeof(supply_kinds) / sizeof(supply_kinds[0])); i++)
+    world_spawn_in(supply_kinds[i], *supplies, i);
+
   int cx = l.width / 2, cy = l.height / 2;
   for (int y = 0; y < l.height; y++) {
     for (int x = 0; x < l.width; x++) {
@@ -198,6 +219,7 @@ bool server_generate_world(u32 seed, int size, Time now) {
     world.rng = seed ^ 0x6A09E667u;
     if (!world.rng) world.rng = 1;
     worldgen_populate(seed, now);
+    world.populated = true;
   }
   free(tiles);
   return ok;

@@ -6,6 +6,8 @@
 #include "app/client.hpp"
 #include "items.hpp"
 #include "play.hpp"
+#include "registry.hpp"
+#include "storage.hpp"
 
 namespace {
 
@@ -60,6 +62,11 @@ class ServerPlay : public ::testing::Test {
       play_update(SERVER_DT, server_clock());
     }
     return s->errors_sent != errors ? s->last_error : ErrorCode_Ok;
+  }
+  int bag_count() {
+    int n = 0;
+    for (ItemIter it = find_items(*player); it.entity; next(it)) n++;
+    return n;
   }
   int carried(EntityType type) {
     int n = 0;
@@ -267,6 +274,259 @@ TEST_F(ServerPlay, RandomMovesPlacesAndLiftsKeepEveryItemInOnePlace) {
   ASSERT_NE(left, nullptr);
   EXPECT_EQ(left->carrier, 0u);
   EXPECT_FALSE(v2_equal(left->pos, InvalidPos));
+}
+
+// The first kind whose recipe fits: an item made with no station, one made at a station that burns, or a building.
+static EntityType find_kind(bool item, int station /* 0 none, 1 one that burns, -1 any */) {
+  for (int t = 1; t < Entity_num; t++) {
+    const Recipe* recipe = play_recipe((EntityType)t);
+    Entity* prototype = find_entity_prototype((EntityType)t);
+    if (!recipe || !prototype || is_item(*prototype) != item || t == Entity_blank) continue;
+    Entity* equipment = find_entity_prototype(recipe->equipment);
+    if ((station == 0 && recipe->equipment != Entity_None) || (station == 1 && !(equipment && has_component(*equipment, Component_Fuel)))) continue;
+    return (EntityType)t;
+  }
+  return Entity_None;
+}
+
+static Request make(RequestType type, Id a = 0, Id b = 0) {
+  Request r;
+  r.type = type;
+  r.add_ingridient.blank_id = a;  // the first two ids of every kind here sit at the same offsets
+  r.add_ingridient.ingredient_id = b;
+  return r;
+}
+
+static Entity* blank_at(v2 pos) {
+  for (Entity* e = get_entity_at(world.location, pos); e; e = e->next_in_grid)
+    if (has_component(*e, Component_Blank) && v2_equal(e->pos, pos)) return e;
+  return nullptr;
+}
+
+TEST_F(ServerPlay, CraftingTakesTheIngredientsAndWantsItsStationInReachAndLit) {
+  EntityType plain = find_kind(true, 0), cooked = find_kind(true, 1), building = find_kind(false, -1);
+  ASSERT_TRUE(plain && cooked && building);
+  struct Case {
+    EntityType type;
+    bool ingredients;
+    f32 station_at;  // 0: no station
+    bool lit;
+    ErrorCode expected;
+  } cases[] = {
+      {plain, false, 0, false, ErrorCode_CannotDoThat},  {plain, true, 0, false, ErrorCode_Ok},
+      {cooked, true, 0, false, ErrorCode_CannotDoThat},  {cooked, true, 30 * tile_size, true, ErrorCode_CannotDoThat},
+      {cooked, true, 30, false, ErrorCode_CannotDoThat}, {cooked, true, 30, true, ErrorCode_Ok},
+      {building, true, 0, false, ErrorCode_BadRequest},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << entity_type_name(c.type) << " station at " << c.station_at << " lit " << c.lit);
+    TearDown();
+    SetUp();
+    const Recipe& recipe = *play_recipe(c.type);
+    int used = 0;
+    for (int i = 0; c.ingredients && i < INGREDIENTS_MAX && recipe.ingredients[i].type; i++)
+      for (int k = 0; k < recipe.ingredients[i].count; k++, used++) ASSERT_EQ(play_give(*player, recipe.ingredients[i].type), ErrorCode_Ok);
+    ASSERT_EQ(play_give(*player, Entity_stone == recipe.ingredients[0].type ? Entity_berry : Entity_stone), ErrorCode_Ok);
+    if (c.station_at > 0) {
+      Entity* station = spawn_near(recipe.equipment, c.station_at);
+      station->flags = c.lit ? station->flags | EntityFlag_Burning : station->flags & ~(u32)EntityFlag_Burning;
+    }
+    int before = bag_count(), had = carried(c.type);
+    Request r = make(RequestType_Craft);
+    r.craft.type = c.type;
+    EXPECT_EQ(send(r), c.expected);
+    bool made = c.expected == ErrorCode_Ok;
+    EXPECT_EQ(carried(c.type), had + made);
+    EXPECT_EQ(bag_count(), made ? before - used + 1 : before) << "a refusal takes nothing";
+  }
+}
+
+TEST_F(ServerPlay, ABlankTakesItsIngredientsOneByOneAndIsBuiltWhereItStands) {
+  EntityType type = find_kind(false, -1);
+  const Recipe& recipe = *play_recipe(type);
+  auto place = [&](v2 dst, EntityType kind, u32 flags) {
+    Request r = make(RequestType_BuildPlace);
+    r.build = {dst, kind, {}, flags};
+    return send(r);
+  };
+  EXPECT_EQ(place(player->pos + v2{100 * tile_size, 0}, type, 0), ErrorCode_CannotDoThat) << "out of reach";
+  EXPECT_EQ(place(player->pos, Entity_stone, 0), ErrorCode_BadRequest) << "an item, not a building";
+  v2 dst = player->pos + v2{-37.3f, 11.1f}, at = round_to_location(world.location, dst, 0.5f);
+  ASSERT_EQ(place(dst, type, 3), ErrorCode_Ok);
+  Entity* blank = blank_at(at);
+  ASSERT_TRUE(blank && blank->blank.type == type && flags_to_rotation(blank->flags) == 3) << "snapped and turned";
+  EXPECT_EQ(send(make(RequestType_Build, blank->id)), ErrorCode_CannotDoThat) << "out of reach";
+  set_pos(*player, blank->pos + v2{player->radius + blank->radius + 2, 0});  // as the Open action walks up
+  EXPECT_EQ(send(make(RequestType_Build, blank->id)), ErrorCode_CannotDoThat) << "nothing added yet";
+  EXPECT_EQ(send(make(RequestType_BuildAdd, blank->id, ADMIN_INGREDIENT_ID)), ErrorCode_Forbidden);
+  ASSERT_EQ(play_give(*player, Entity_berry), ErrorCode_Ok);
+  EXPECT_EQ(send(make(RequestType_BuildAdd, blank->id, find_item_by_type(*player, Entity_berry)->id)), ErrorCode_CannotDoThat);
+  for (int i = 0; i < INGREDIENTS_MAX && recipe.ingredients[i].type; i++) {
+    EntityType t = recipe.ingredients[i].type;
+    for (int k = 0; k <= recipe.ingredients[i].count; k++) ASSERT_EQ(play_give(*player, t), ErrorCode_Ok);
+    for (int k = 0; k < recipe.ingredients[i].count; k++) {
+      Id id = find_item_by_type(*player, t)->id;
+      ASSERT_EQ(send(make(RequestType_BuildAdd, blank->id, id)), ErrorCode_Ok);
+      EXPECT_EQ(world_find(id), nullptr) << "used up";
+    }
+    EXPECT_EQ(send(make(RequestType_BuildAdd, blank->id, find_item_by_type(*player, t)->id)), ErrorCode_CannotDoThat)
+        << "a complete ingredient takes no more";
+  }
+  ASSERT_EQ(send(make(RequestType_Build, blank->id)), ErrorCode_Ok);
+  EXPECT_EQ(blank_at(at), nullptr);
+  Entity* built = get_entity_at(world.location, at);
+  while (built && !(built->type == type && v2_equal(built->pos, at))) built = built->next_in_grid;
+  ASSERT_NE(built, nullptr);
+  EXPECT_EQ(flags_to_rotation(built->flags), 3);
+
+  // An administrator fills a blank without items; it survives a restart of the world as the building.
+  player->flags |= EntityFlag_IsAdmin;
+  v2 second = round_to_location(world.location, player->pos + v2{0, 30}, 0.5f);
+  ASSERT_EQ(place(second, type, 1), ErrorCode_Ok);
+  set_pos(*player, second + v2{player->radius + 10, 0});
+  EXPECT_EQ(send(make(RequestType_BuildAdd, blank_at(second)->id, ADMIN_INGREDIENT_ID)), ErrorCode_Ok);
+  EXPECT_EQ(send(make(RequestType_Build, blank_at(second)->id)), ErrorCode_Ok);
+}
+
+TEST_F(ServerPlay, ChangedWorldEntitiesAndTheGeneratedOnesTakenAwayOutliveARestart) {
+  Entity* chest = spawn_near(Entity_wooden_chest, 50);
+  ASSERT_NE(world_spawn_in(Entity_stone, *chest, 2), nullptr);
+  v2 chest_at = chest->pos;
+  Entity* generated = nullptr;
+  for (int i = 0; i < entity_storage.nentities && !generated; i++) {
+    Entity& e = entity_storage.entities[i];
+    if (e.id && !(e.flags & EntityFlag_Modified) && !is_item(e) && !find_thinker(e) && e.type != Entity_Player) generated = &e;
+  }
+  EntityType gone_type = generated->type;
+  v2 gone_at = generated->pos;
+  world_remove(*generated);
+  std::vector<u8> blob((size_t)world_saved_size());
+  int size = world_save(blob.data(), (int)blob.size());
+  ASSERT_GT(size, 0);
+  EXPECT_EQ(world_save(blob.data(), size - 1), 0) << "too small a buffer is refused, not overrun";
+  Storage storage;
+  Text error;
+  ASSERT_TRUE(storage_open(storage, ":memory:", error, false));
+  ASSERT_TRUE(storage_save_world(storage, 5, 128, blob.data(), size));
+  u8* loaded = nullptr;
+  int loaded_size = 0;
+  ASSERT_TRUE(storage_load_world(storage, 6, 128, &loaded, &loaded_size));
+  EXPECT_EQ(loaded_size, 0) << "changes of another world are not laid over this one";
+  ASSERT_TRUE(storage_load_world(storage, 5, 128, &loaded, &loaded_size));
+  storage_close(storage);
+
+  s->player_id = 0;
+  ASSERT_TRUE(server_generate_world(5, 128, server_clock()));
+  int before = world_entity_count();
+  EXPECT_FALSE(world_restore(loaded, loaded_size - 1));
+  EXPECT_EQ(world_entity_count(), before) << "nothing of a cut blob is applied";
+  ASSERT_TRUE(world_restore(loaded, loaded_size));
+  free(loaded);
+  int found = 0;
+  for (Entity* e = get_entity_at(world.location, gone_at); e; e = e->next_in_grid) found += e->type == gone_type && v2_equal(e->pos, gone_at);
+  EXPECT_EQ(found, 0);
+  Entity* back = get_entity_at(world.location, chest_at);
+  while (back && back->type != Entity_wooden_chest) back = back->next_in_grid;
+  ASSERT_NE(back, nullptr);
+  Entity* stone = world_find(back->container.slots[2]);
+  ASSERT_TRUE(stone && stone->type == Entity_stone && stone->item.container == back->id);
+}
+
+TEST_F(ServerPlay, ABlueprintTakesInBuildingsIsNamedKeptWithTheCharacterAndPlacedTurned) {
+  EntityType type = find_kind(false, -1);
+  ASSERT_EQ(play_give(*player, Entity_blueprint), ErrorCode_Ok);
+  Id bp = find_item_by_type(*player, Entity_blueprint)->id;
+  v2 base = round_to_location(world.location, player->pos + v2{-40, 0}, 0.5f);
+  Entity* first = play_complete_blank(*play_place_blank(type, base, 0));
+  Entity* second = play_place_blank(type, base + v2{16, 8}, 1);  // a blank counts as its building
+  auto ask = [&](RequestType t, Id target, v2 pos = {}, int rotation = 0, const char* name = "") {
+    Request r = make(t, bp, target);
+    r.blueprint.pos = pos;
+    r.blueprint.rotation_index = rotation;
+    memcpy(r.blueprint.name, name, strlen(name));
+    return send(r);
+  };
+  EXPECT_EQ(ask(RequestType_BlueprintPlace, 0, player->pos), ErrorCode_CannotDoThat) << "empty";
+  EXPECT_EQ(ask(RequestType_BlueprintAdd, first->id), ErrorCode_Ok);
+  EXPECT_EQ(ask(RequestType_BlueprintAdd, second->id), ErrorCode_Ok);
+  EXPECT_EQ(ask(RequestType_BlueprintAdd, player->id), ErrorCode_CannotDoThat) << "no building";
+  EXPECT_EQ(ask(RequestType_BlueprintSave, 0, {}, 0, "  "), ErrorCode_CannotBeEmpty);
+  EXPECT_EQ(ask(RequestType_BlueprintSave, 0, {}, 0, "Hut\x01"), ErrorCode_Ok);
+  u8 saved[64 * 1024];
+  int size = world_save_character(*player, saved, (int)sizeof(saved));
+  world_leave_character(*player);
+  player = world_enter_character("Tester", false, saved, size);
+  s->player_id = player->id;
+  Entity* item = find_item_by_type(*player, Entity_blueprint);
+  ASSERT_NE(item, nullptr);
+  bp = item->id;
+  EXPECT_STREQ(item->blueprint.name, "Hut ") << "kept with the character, control characters blanked";
+  for (int rotation = 0; rotation <= 4; rotation++) {
+    int before = world_entity_count();
+    v2 at = round_to_location(world.location, player->pos + v2{rotation * 20.0f - 60, 60}, 0.5f);
+    EXPECT_EQ(ask(RequestType_BlueprintPlace, 0, at, rotation), rotation < 4 ? ErrorCode_Ok : ErrorCode_BadRequest);
+    if (rotation == 4) break;
+    EXPECT_EQ(world_entity_count(), before + 2);
+    // The first element stands at the spot; the second keeps its distance, turned, and its own turn.
+    v2 turned = v2_rotate(v2{16, 8}, (f32)rotation * (f32)M_PI / 2);
+    Entity* a = blank_at(at);
+    Entity* b = blank_at(at + v2{roundf(turned.x), roundf(turned.y)});
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(flags_to_rotation(a->flags), rotation);
+    EXPECT_EQ(flags_to_rotation(b->flags), (rotation + 1) & 3);
+  }
+  int before = world_entity_count();
+  EXPECT_EQ(ask(RequestType_BlueprintPlace, 0, player->pos + v2{500 * tile_size, 0}), ErrorCode_CannotDoThat);
+  EXPECT_EQ(world_entity_count(), before) << "a refused blueprint sets nothing down";
+  EXPECT_EQ(ask(RequestType_BlueprintClear, 0), ErrorCode_Ok);
+  EXPECT_EQ(blueprint_nelements(item->blueprint), 0);
+}
+
+// A new character at the spawn point, with nothing but what lies around it, can try each kind of work.
+TEST_F(ServerPlay, ANewPlayerFindsEverythingToTryNearTheSpawn) {
+  auto nearest = [&](EntityType type) -> Entity* {
+    for (EntityIter it = locate_entities(SpatialQuery{nullptr, &world.location, world.spawn, 10 * tile_size}); it.entity; next(it)) {
+      if (it.entity->type == type) return it.entity;
+      for (ItemIter in = find_container(*it.entity) && !is_person(*it.entity) ? get_items(*it.entity) : ItemIter(); in.entity; next(in))
+        if (in.entity->type == type) return in.entity;
+    }
+    return nullptr;
+  };
+  auto fetch = [&](EntityType type, SlotIndex slot, Entity& into) {  // walk up, then take it
+    Entity* item = nearest(type);
+    if (!item) return ErrorCode_NotFound;
+    Entity* holder = world_find(item->item.container);
+    set_pos(*player, holder->pos + v2{holder->radius + player->radius + 2, 0});
+    Request r = make(RequestType_MoveEntity, item->id, into.id);
+    r.move_entity.slot = slot;
+    return send(r);
+  };
+  struct Case {
+    ActionType action;
+    EntityType target, tool;  // the tool fetched into the right hand first
+  } cases[] = {
+      {ActionType_CollectBerries, Entity_berry_bush, Entity_None}, {ActionType_SnapBranch, Entity_pine_tree, Entity_None},
+      {ActionType_Chop, Entity_pine_tree, Entity_axe},             {ActionType_Mine, Entity_iron_vein, Entity_stone_pickaxe},
+      {ActionType_Crush, Entity_rock, Entity_stone_pickaxe},       {ActionType_Saw, Entity_tree_log, Entity_bone_saw},
+      {ActionType_Grind, Entity_quern, Entity_None},               {ActionType_Activate, Entity_fermion_stone, Entity_None},
+      {ActionType_Ignite, Entity_bonfire, Entity_None},            {ActionType_Cut, Entity_leather, Entity_bone_knife},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(action_type_name(c.action));
+    Entity* held = gear_at(*player, GearSlot_RightHand);
+    if (c.tool && !(held && held->type == c.tool)) {
+      if (held) world_remove(*held);
+      ASSERT_EQ(fetch(c.tool, GearSlot_RightHand, *player), ErrorCode_Ok) << entity_type_name(c.tool);
+    }
+    if (c.target == Entity_leather) {
+      ASSERT_EQ(fetch(c.target, SlotAny, *find_bag(*player)), ErrorCode_Ok);
+    }
+    Entity* target = c.target == Entity_leather ? find_item_by_type(*player, c.target) : nearest(c.target);
+    ASSERT_NE(target, nullptr) << entity_type_name(c.target);
+    set_pos(*player, world.spawn);
+    EXPECT_EQ(action(target->id, c.action), ErrorCode_Ok);
+    EXPECT_EQ(run(8), ErrorCode_Ok);
+  }
 }
 
 }  // namespace
