@@ -1,7 +1,8 @@
 #pragma once
-// Snapshot bodies: the records a player sees, nearest first, deflated as one zlib stream so that records of
-// the same kind compress against each other (about half the bytes of records deflated one by one). When
-// they do not all fit one datagram, the farthest are left out. The inflated body is exactly the layout of
+// Snapshot bodies: the records a player sees, nearest first, deflated as one zlib stream with one Huffman
+// table for the whole body (about half the bytes of records deflated one by one). Each record's tokens are
+// kept by storage slot and made again only when its bytes change. When they do not all fit one datagram,
+// the farthest are left out. The inflated body is exactly the layout of
 // state_body_encode (records, the admin block when given, the marker), which the tests check against the
 // shared decoder.
 #include "packet.hpp"
@@ -10,6 +11,7 @@
 struct SnapshotBodyStats {
   u64 bodies = 0;   // bodies encoded
   u64 cut_short = 0;  // bodies that left out the farthest records
+  u64 records_tokenized = 0;  // records whose tokens were made (not found unchanged)
 };
 
 SnapshotBodyStats snapshot_body_stats();
