@@ -6,6 +6,7 @@
 
 #include "deflate_runs.hpp"
 #include "registry.hpp"
+#include "server.hpp"
 
 // Most records come to 60..250 tokens; one with more is tokenised afresh for each body that takes it.
 constexpr int SNAPSHOT_RECORD_TOKENS_MAX = 512;
@@ -88,16 +89,28 @@ int snapshot_body_encode(Entity* const* entities, int nentities, const AdminBloc
   int nclosing = runs_tokenize(closing, closing_size, closing_tokens, (int)sizeof(closing), closing_histogram);
   closing_histogram[DEFLATE_END_OF_BLOCK]++;
 
-  // One table for everything on offer: each record then has a fixed cost, so the cut is exact and a
-  // bigger datagram never carries fewer records.
+  // Beyond what a snapshot considers, records are left out as if they did not fit.
+  nentities = min(nentities, SNAPSHOT_RECORDS_MAX);
   static SnapshotScratch scratch;
+  // The kept runs of each record, looked up once; null for one that was not kept (made again when needed).
+  static const SnapshotRecordRuns* runs_of[SNAPSHOT_RECORDS_MAX];
+  static const u16* tokens_of[SNAPSHOT_RECORDS_MAX];
+  auto runs_at = [&](int i, const u16** tokens) {
+    if (runs_of[i]) {
+      *tokens = tokens_of[i];
+      return runs_of[i];
+    }
+    return record_runs(entities[i], scratch, tokens);
+  };
   static u32 histogram[DEFLATE_LITLEN_SYMBOLS];
   for (int s = 0; s < DEFLATE_LITLEN_SYMBOLS; s++) histogram[s] = closing_histogram[s];
   for (int i = 0; i < nentities; i++) {
-    const u16* tokens = nullptr;
-    const SnapshotRecordRuns* r = record_runs(entities[i], scratch, &tokens);
+    const SnapshotRecordRuns* r = record_runs(entities[i], scratch, &tokens_of[i]);
+    runs_of[i] = r == &scratch.runs ? nullptr : r;
     for (int s = 0; s < DEFLATE_LITLEN_SYMBOLS; s++) histogram[s] += r->histogram[s];
   }
+  // One table for everything on offer: each record then has a fixed cost, so the cut is exact and a
+  // bigger datagram never carries fewer records.
   static DeflateTable table;
   deflate_table_build(table, histogram);
   u64 closing_bits = deflate_table_cost(table, closing_histogram);
@@ -119,7 +132,7 @@ int snapshot_body_encode(Entity* const* entities, int nentities, const AdminBloc
     } else {
       for (n = 0; n < nentities; n++) {
         const u16* tokens = nullptr;
-        u64 cost = deflate_table_cost(table, record_runs(entities[n], scratch, &tokens)->histogram);
+        u64 cost = deflate_table_cost(table, runs_at(n, &tokens)->histogram);
         if (bits + cost > budget) break;
         bits += cost;
       }
@@ -137,7 +150,7 @@ int snapshot_body_encode(Entity* const* entities, int nentities, const AdminBloc
   uLong adler = 1;
   for (int i = 0; i < n; i++) {
     const u16* tokens = nullptr;
-    const SnapshotRecordRuns* r = record_runs(entities[i], scratch, &tokens);
+    const SnapshotRecordRuns* r = runs_at(i, &tokens);
     deflate_write_tokens(w, table, tokens, r->ntokens);
     adler = adler32_combine(adler, r->adler, Entity_Shared_Size);
   }
