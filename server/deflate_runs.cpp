@@ -2,6 +2,7 @@
 #include "deflate_runs.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace {
@@ -172,10 +173,14 @@ void deflate_table_build(DeflateTable& t, const u32* histogram) {
   // One distance code (distance 1), one bit long, bit 0: zlib and libdeflate take a lone one-bit code.
   const int distance_bits = 1;
   for (int s = 0; s < DEFLATE_LITLEN_SYMBOLS; s++) t.cost[s] = t.length[s];
+  for (int s = 0; s < 256; s++) {
+    t.token_bits[s] = t.code[s];
+    t.token_nbits[s] = t.length[s];
+  }
   for (int len = 3; len <= 258; len++) {
     int s = run_symbols.symbol[len], eb = run_symbols.extra_bits[len];
-    t.run_bits[len] = t.code[s] | (u32)run_symbols.extra[len] << t.length[s];
-    t.run_nbits[len] = (u8)(t.length[s] + eb + distance_bits);
+    t.token_bits[RUNS_TOKEN_RUN + len - 3] = t.code[s] | (u32)run_symbols.extra[len] << t.length[s];
+    t.token_nbits[RUNS_TOKEN_RUN + len - 3] = (u8)(t.length[s] + eb + distance_bits);
     t.cost[s] = t.length[s] ? (u32)(t.length[s] + eb + distance_bits) : 0;
   }
   t.nlitlen = 257;
@@ -258,15 +263,24 @@ void deflate_write_header(BitWriter& w, const DeflateTable& t) {
 }
 
 void deflate_write_tokens(BitWriter& w, const DeflateTable& t, const u16* tokens, int ntokens) {
-  for (int i = 0; i < ntokens; i++) {
+  // Most of a body: every token stores eight bytes and keeps under a byte pending, with no branch,
+  // while eight bytes of room remain; the last few go through the bounded path.
+  static_assert(std::endian::native == std::endian::little);
+  u64 acc = w.acc;
+  int nbits = w.nbits, at = w.at, i = 0;
+  for (; i < ntokens && at + 8 <= w.cap; i++) {
     u16 token = tokens[i];
-    if (token < RUNS_TOKEN_RUN) {
-      put(w, t.code[token], t.length[token]);
-    } else {
-      int len = token - RUNS_TOKEN_RUN + 3;
-      put(w, t.run_bits[len], t.run_nbits[len]);
-    }
+    acc |= (u64)t.token_bits[token] << nbits;
+    nbits += t.token_nbits[token];
+    memcpy(w.out + at, &acc, 8);
+    at += nbits >> 3;
+    acc >>= nbits & ~7;
+    nbits &= 7;
   }
+  w.acc = acc;
+  w.nbits = nbits;
+  w.at = at;
+  for (; i < ntokens; i++) put(w, t.token_bits[tokens[i]], t.token_nbits[tokens[i]]);
 }
 
 void deflate_write_end(BitWriter& w, const DeflateTable& t) {

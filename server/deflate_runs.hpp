@@ -24,8 +24,9 @@ struct DeflateTable {
   u8 length[DEFLATE_LITLEN_SYMBOLS];
   u16 code[DEFLATE_LITLEN_SYMBOLS];
   u32 cost[DEFLATE_LITLEN_SYMBOLS];  // bits a symbol costs, with a run's extra and distance bits
-  u32 run_bits[259];                 // a whole run (length code, extra bits, distance code) by length
-  u8 run_nbits[259];
+  // A whole token's bits by token: a literal's code, or a run's length code, extra bits and distance code.
+  u32 token_bits[512];
+  u8 token_nbits[512];
   int nlitlen;  // lengths sent for the literal/length alphabet (257..286)
   u8 cl_length[19];
   u16 cl_code[19];
