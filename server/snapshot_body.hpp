@@ -16,8 +16,8 @@ struct SnapshotBodyStats {
 
 SnapshotBodyStats snapshot_body_stats();
 
-// Encodes as many of `entities` (in order) as fit into `cap` bytes, followed by the admin block (when not
-// null) and the marker. `taken` receives the number of records encoded.
+// Encodes as many of `entities` (in order, at most SNAPSHOT_RECORDS_MAX) as fit into `cap` bytes, followed
+// by the admin block (when not null) and the marker. `taken` receives the number of records encoded.
 // Returns the body size, or -1 when not even the closing part fits.
 int snapshot_body_encode(Entity* const* entities, int nentities, const AdminBlock* admin, u8* out, int cap, int* taken);
 
