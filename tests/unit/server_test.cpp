@@ -627,6 +627,15 @@ TEST_F(ServerWorld, SnapshotBodiesRemakeOnlyChangedRecords) {
   ASSERT_EQ((int)inflated.size(), n * Entity_Shared_Size + 1);
   for (int i = 0; i < n; i++)
     ASSERT_EQ(memcmp(inflated.data() + i * Entity_Shared_Size, list[i], Entity_Shared_Size), 0) << i;
+  // A record from outside the storage has no slot to keep its tokens in, and is encoded all the same.
+  static Entity outside;
+  memcpy((void*)&outside, list[1], sizeof(Entity));
+  outside.pos.x += 1;
+  list[1] = &outside;
+  size = snapshot_body_encode(list, n, nullptr, body, STATE_BODY_MAX, &taken);
+  inflated = inflate_all(body, size);
+  ASSERT_EQ((int)inflated.size(), n * Entity_Shared_Size + 1);
+  EXPECT_EQ(memcmp(inflated.data() + Entity_Shared_Size, &outside, Entity_Shared_Size), 0);
 }
 
 TEST_F(ServerWorld, AdminBlockExactlyForAdmins) {
