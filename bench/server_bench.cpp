@@ -102,6 +102,94 @@ void BM_SnapshotBuild(benchmark::State& state) {
 }
 BENCHMARK(BM_SnapshotBuild)->Unit(benchmark::kMicrosecond);
 
+// Baseline of the encoder: the same body deflated whole by zlib (runs only, level 1), as the server did
+// before it kept each record's tokens; flushed every 128 records so that a cut needs one pass.
+int baseline_zlib_body_encode(Entity* const* entities, int nentities, u8* out, int cap, int* taken) {
+  static z_stream z;
+  static bool ready = deflateInit2(&z, 1, Z_DEFLATED, -15, 8, Z_RLE) == Z_OK;
+  if (!ready) return -1;
+  auto feed = [](z_stream& s, const void* data, int size, int flush) {
+    s.next_in = (Bytef*)data;
+    s.avail_in = (uInt)size;
+    for (;;) {
+      int rc = deflate(&s, flush);
+      if (flush == Z_FINISH && rc == Z_STREAM_END) return true;
+      if (rc != Z_OK && rc != Z_BUF_ERROR) return false;
+      if (s.avail_in == 0 && (flush == Z_NO_FLUSH || (flush == Z_SYNC_FLUSH && s.avail_out > 0))) return true;
+      if (s.avail_out == 0) return false;
+    }
+  };
+  const u8 marker = STATE_BODY_MARKER;
+  int reserve = (int)deflateBound(&z, 1) + 4;
+  out[0] = 0x78;
+  out[1] = 0x01;
+  deflateReset(&z);
+  z.next_out = out + 2;
+  z.avail_out = (uInt)(cap - 6);
+  u32 adler = 1, good_adler = 1;
+  int good_records = 0, good_size = 2, n = 0;
+  for (; n < nentities; n++) {
+    if (!feed(z, entities[n], Entity_Shared_Size, Z_NO_FLUSH)) break;
+    adler = libdeflate_adler32(adler, entities[n], Entity_Shared_Size);
+    if ((n + 1) % 128 == 0 && n + 1 < nentities) {
+      if (!feed(z, nullptr, 0, Z_SYNC_FLUSH) || 2 + (int)z.total_out > cap - reserve) break;
+      good_records = n + 1;
+      good_size = 2 + (int)z.total_out;
+      good_adler = adler;
+    }
+  }
+  if (n == nentities && feed(z, &marker, 1, Z_FINISH)) {
+    *taken = nentities;
+    good_size = 2 + (int)z.total_out;
+  } else {
+    deflateReset(&z);
+    z.next_out = out + good_size;
+    z.avail_out = (uInt)(cap - good_size - 4);
+    if (!feed(z, &marker, 1, Z_FINISH)) return -1;
+    *taken = good_records;
+    good_size += (int)z.total_out;
+    adler = good_adler;
+  }
+  adler = libdeflate_adler32(adler, &marker, 1);
+  for (int shift = 24; shift >= 0; shift -= 8) out[good_size++] = (u8)(adler >> shift);
+  return good_size;
+}
+
+// One body of the crowd, encoded by `encode` every iteration; the world moves on between iterations as
+// in a tick (the stags walk), so records change as often as they do in play.
+template <typename Encode>
+void snapshot_encode_bench(benchmark::State& state, Encode encode) {
+  setup_crowd();
+  static Entity* records[SNAPSHOT_RECORDS_MAX];
+  static u8 body[STATE_BODY_MAX];
+  Entity* player = world_find(server.sessions[0].player_id);
+  int n = server_collect_snapshot(*player, records, SNAPSHOT_RECORDS_MAX);
+  Time now = server_clock();
+  int size = 0, taken = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    now.ns += 16666667ull;
+    world_update(SERVER_DT, now);
+    state.ResumeTiming();
+    size = encode(records, n, body, STATE_BODY_MAX, &taken);
+    benchmark::DoNotOptimize(size);
+  }
+  state.counters["body_bytes"] = size;
+  state.counters["records"] = taken;
+}
+
+void BM_SnapshotEncode(benchmark::State& state) {
+  snapshot_encode_bench(state, [](Entity* const* e, int n, u8* out, int cap, int* taken) {
+    return snapshot_body_encode(e, n, nullptr, out, cap, taken);
+  });
+}
+BENCHMARK(BM_SnapshotEncode)->Unit(benchmark::kMicrosecond);
+
+void BM_BaselineSnapshotEncodeZlib(benchmark::State& state) {
+  snapshot_encode_bench(state, baseline_zlib_body_encode);
+}
+BENCHMARK(BM_BaselineSnapshotEncodeZlib)->Unit(benchmark::kMicrosecond);
+
 // Baseline of the bandwidth: the same records deflated one by one as cacheable pieces (level 1, run
 // lengths only, a one-level hash), one snapshot every tick, as the server once sent them.
 void BM_BaselinePiecesEveryTick(benchmark::State& state) {

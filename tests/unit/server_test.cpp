@@ -601,9 +601,41 @@ TEST_F(ServerWorld, SnapshotBodiesCutShortKeepTheNearestAndStayValid) {
       EXPECT_EQ(inflated.back(), STATE_BODY_MARKER);
     }
   }
-  EXPECT_GT(previous_taken, 256) << "a full datagram carries several checkpoints' worth";
+  EXPECT_GT(previous_taken, 256) << "a full datagram carries hundreds of records";
   int taken = 0;
   EXPECT_EQ(snapshot_body_encode(list, n, nullptr, body, 8, &taken), -1) << "not even the marker fits";
+}
+
+TEST_F(ServerWorld, SnapshotBodiesRemakeOnlyChangedRecords) {
+  Entity* p = world_enter_character("Sol", false, nullptr, 0);
+  ASSERT_NE(p, nullptr);
+  static Entity* list[SNAPSHOT_RECORDS_MAX];
+  int n = server_collect_snapshot(*p, list, SNAPSHOT_RECORDS_MAX);
+  ASSERT_GT(n, 10);
+  static u8 body[STATE_BODY_MAX];
+  int taken = 0;
+  ASSERT_GT(snapshot_body_encode(list, n, nullptr, body, STATE_BODY_MAX, &taken), 0);
+  u64 before = snapshot_body_stats().records_tokenized;
+  ASSERT_GT(snapshot_body_encode(list, n, nullptr, body, STATE_BODY_MAX, &taken), 0);
+  EXPECT_EQ(snapshot_body_stats().records_tokenized, before) << "nothing changed, nothing remade";
+  // One byte of the nearest record changes: that record alone is remade, and the body carries the new bytes.
+  set_pos(*p, p->pos + v2{3, 0});
+  int size = snapshot_body_encode(list, n, nullptr, body, STATE_BODY_MAX, &taken);
+  EXPECT_EQ(snapshot_body_stats().records_tokenized, before + 1);
+  ASSERT_EQ(taken, n);
+  std::vector<u8> inflated = inflate_all(body, size);
+  ASSERT_EQ((int)inflated.size(), n * Entity_Shared_Size + 1);
+  for (int i = 0; i < n; i++)
+    ASSERT_EQ(memcmp(inflated.data() + i * Entity_Shared_Size, list[i], Entity_Shared_Size), 0) << i;
+  // A record from outside the storage has no slot to keep its tokens in, and is encoded all the same.
+  static Entity outside;
+  memcpy((void*)&outside, list[1], sizeof(Entity));
+  outside.pos.x += 1;
+  list[1] = &outside;
+  size = snapshot_body_encode(list, n, nullptr, body, STATE_BODY_MAX, &taken);
+  inflated = inflate_all(body, size);
+  ASSERT_EQ((int)inflated.size(), n * Entity_Shared_Size + 1);
+  EXPECT_EQ(memcmp(inflated.data() + Entity_Shared_Size, &outside, Entity_Shared_Size), 0);
 }
 
 TEST_F(ServerWorld, AdminBlockExactlyForAdmins) {
