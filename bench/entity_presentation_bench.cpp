@@ -14,9 +14,10 @@ namespace {
 void fill_scene(int n) {
   static bool registry = false;
   if (!registry) load_entity_registry(), registry = true;
-  const EntityType kinds[] = {Entity_pine_tree, Entity_apple_tree, Entity_bush, Entity_berry_bush, Entity_rock,
-                              Entity_carrot_crop, Entity_stag, Entity_skeleton, Entity_wooden_chest, Entity_bonfire,
-                              Entity_dungeon_wall, Entity_roof_4x4, Entity_wooden_table, Entity_quern, Entity_torch};
+  const EntityType kinds[] = {Entity_pine_tree,    Entity_apple_tree,  Entity_bush,         Entity_berry_bush,
+                              Entity_rock,         Entity_carrot_crop, Entity_stag,         Entity_skeleton,
+                              Entity_wooden_chest, Entity_bonfire,     Entity_dungeon_wall, Entity_roof_4x4,
+                              Entity_wooden_table, Entity_quern,       Entity_torch};
   for (EntityType t : kinds) {
     global_entity_registry.info[t].flags |= EntityInfoFlag_Loaded;
     game.entity_models[t].nvariants = global_entity_registry.info[t].nvariants;

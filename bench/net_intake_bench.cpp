@@ -21,9 +21,10 @@ std::vector<Entity> typical_entities(int n) {
     load_entity_registry();
     loaded = true;
   }
-  const EntityType kinds[] = {Entity_pine_tree, Entity_apple_tree, Entity_bush, Entity_berry_bush, Entity_grass,
-                              Entity_rock, Entity_narrow_rock, Entity_stone, Entity_branch, Entity_stag,
-                              Entity_frog, Entity_mushroom, Entity_flower_group, Entity_iron_vein, Entity_birb};
+  const EntityType kinds[] = {Entity_pine_tree,    Entity_apple_tree, Entity_bush,        Entity_berry_bush,
+                              Entity_grass,        Entity_rock,       Entity_narrow_rock, Entity_stone,
+                              Entity_branch,       Entity_stag,       Entity_frog,        Entity_mushroom,
+                              Entity_flower_group, Entity_iron_vein,  Entity_birb};
   std::vector<Entity> es((size_t)n);
   u32 seed = 12345;
   for (int i = 0; i < n; i++) {
@@ -106,8 +107,8 @@ void BM_StateIntake(benchmark::State& state) {
 void BM_StateBodyDecode(benchmark::State& state) {
   Body& b = body_of((int)state.range(0));
   for (auto _ : state) {
-    StateBodyResult r = state_body_decode(b.body(), b.body_size(), b.n, entity_storage.entities, ENTITIES_MAX,
-                                          "player2", nullptr);
+    StateBodyResult r =
+        state_body_decode(b.body(), b.body_size(), b.n, entity_storage.entities, ENTITIES_MAX, "player2", nullptr);
     benchmark::DoNotOptimize(r);
   }
 }

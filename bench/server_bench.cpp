@@ -185,9 +185,7 @@ void BM_SnapshotEncode(benchmark::State& state) {
 }
 BENCHMARK(BM_SnapshotEncode)->Unit(benchmark::kMicrosecond);
 
-void BM_BaselineSnapshotEncodeZlib(benchmark::State& state) {
-  snapshot_encode_bench(state, baseline_zlib_body_encode);
-}
+void BM_BaselineSnapshotEncodeZlib(benchmark::State& state) { snapshot_encode_bench(state, baseline_zlib_body_encode); }
 BENCHMARK(BM_BaselineSnapshotEncodeZlib)->Unit(benchmark::kMicrosecond);
 
 // Baseline of the bandwidth: the same records deflated one by one as cacheable pieces (level 1, run
@@ -308,7 +306,8 @@ void BM_BaselineLibdeflateWhole(benchmark::State& state) {
   std::vector<u8> body = crowd_body();
   static u8 out[1 << 20];
   libdeflate_compressor* c = libdeflate_alloc_compressor((int)state.range(0));
-  for (auto _ : state) benchmark::DoNotOptimize(libdeflate_zlib_compress(c, body.data(), body.size(), out, sizeof(out)));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(libdeflate_zlib_compress(c, body.data(), body.size(), out, sizeof(out)));
   libdeflate_free_compressor(c);
 }
 BENCHMARK(BM_BaselineLibdeflateWhole)->Arg(1)->Arg(6)->ArgName("level")->Unit(benchmark::kMicrosecond);
@@ -366,8 +365,9 @@ void setup_busy(bool acting) {
     s.player_id = player->id;
     s.streaming = true;
   }
-  const EntityType kinds[] = {Entity_pine_tree, Entity_rock, Entity_berry_bush, Entity_wheat_crop, Entity_iron_vein,
-                              Entity_grass,     Entity_pine_tree, Entity_rock,  Entity_apple_tree, Entity_stag};
+  const EntityType kinds[] = {Entity_pine_tree,  Entity_rock,  Entity_berry_bush, Entity_wheat_crop,
+                              Entity_iron_vein,  Entity_grass, Entity_pine_tree,  Entity_rock,
+                              Entity_apple_tree, Entity_stag};
   for (int i = 0; world_entity_count() < ENTITIES_MAX - 64 * BUSY_PLAYERS; i++) {
     v2 pos = {world_random_f32(40, 8150), world_random_f32(40, 8150)};
     Entity* e = world_spawn(kinds[i % 10], pos);
@@ -402,14 +402,17 @@ void BM_ServerTickFullWorld(benchmark::State& state) {
   int busy = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    if (acting) keep_busy();
-    else for (int p = 0; p < BUSY_PLAYERS; p++) server.sessions[p].last_recv = time_now();
+    if (acting)
+      keep_busy();
+    else
+      for (int p = 0; p < BUSY_PLAYERS; p++) server.sessions[p].last_recv = time_now();
     state.ResumeTiming();
     server_tick();
     update_ms += to_ms(server.stats.last_update_cost);
     snapshot_ms += to_ms(server.stats.last_snapshot_cost);
     for (int p = 0; p < BUSY_PLAYERS; p++)
-      if (Entity* player = world_find(server.sessions[p].player_id)) busy += player->actor.action.type != ActionType_None;
+      if (Entity* player = world_find(server.sessions[p].player_id))
+        busy += player->actor.action.type != ActionType_None;
   }
   f64 ticks = (f64)state.iterations();
   state.counters["entities"] = world_entity_count();

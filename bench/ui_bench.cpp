@@ -45,8 +45,8 @@ static void bench_build_frame() {
   ui_param_bar({7, 10}, theme.stamina_color, "Stamina");
   UiElement* spells = ui_div("spells-row", {});
   spells->direction = Ui_Horizontal;
-  static const char* labels[12] = {"Dash", "Strike", "Cyclone", "Fireball", "Ice", "Sprint",
-                                   "Heal", "Rage", "Burn", "Mend", "Rejuv", "Decay"};
+  static const char* labels[12] = {"Dash", "Strike", "Cyclone", "Fireball", "Ice",   "Sprint",
+                                   "Heal", "Rage",   "Burn",    "Mend",     "Rejuv", "Decay"};
   for (int i = 0; i < 12; i++) {
     UiElementConfig cfg = {};
     cfg.key = (u64)i + 1;

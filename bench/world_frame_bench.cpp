@@ -25,17 +25,16 @@ void world_scene_build() {
   for (int y = 0; y < side; y++) {
     for (int x = 0; x < side; x++) {
       u32 h = ((u32)x * 73856093u) ^ ((u32)y * 19349663u);
-      static const TileType kinds[] = {TileType_Grass, TileType_Grass, TileType_Grass, TileType_Soil,
+      static const TileType kinds[] = {TileType_Grass, TileType_Grass,      TileType_Grass, TileType_Soil,
                                        TileType_Dirt,  TileType_LeafForest, TileType_Sand};
       tiles[y * side + x] = (u8)kinds[(h >> 7) % (sizeof(kinds) / sizeof(kinds[0]))];
     }
   }
-  location_init(world_location, LocationRef{LocationType_World, 0}, "bench", 0, side, side, {0, 0}, tiles,
-                side * side);
+  location_init(world_location, LocationRef{LocationType_World, 0}, "bench", 0, side, side, {0, 0}, tiles, side * side);
   game.location = &world_location;
   entity_storage_clear();
-  static const EntityType around[] = {Entity_pine_tree, Entity_apple_tree, Entity_rock,       Entity_bush,
-                                      Entity_grass,     Entity_Player,     Entity_berry_bush, Entity_narrow_rock,
+  static const EntityType around[] = {Entity_pine_tree,   Entity_apple_tree, Entity_rock,       Entity_bush,
+                                      Entity_grass,       Entity_Player,     Entity_berry_bush, Entity_narrow_rock,
                                       Entity_wooden_lamp, Entity_barrel};
   Id id = 1;
   auto spawn = [&](EntityType type, v2 pos) -> Entity& {

@@ -347,7 +347,8 @@ struct Action {
 static_assert(sizeof(Action) == 56);
 static_assert(offsetof(Action, target_id) == 4 && offsetof(Action, dst) == 8 && offsetof(Action, progress) == 16);
 static_assert(offsetof(Action, started) == 24 && offsetof(Action, duration) == 32 && offsetof(Action, radius) == 36);
-static_assert(offsetof(Action, flags) == 40 && offsetof(Action, spell_type) == 44 && offsetof(Action, entity_type) == 44);
+static_assert(offsetof(Action, flags) == 40 && offsetof(Action, spell_type) == 44 &&
+              offsetof(Action, entity_type) == 44);
 static_assert(offsetof(Action, ingredient_id) == 44 && offsetof(Action, custom_flags) == 48);
 
 struct SpellAbility {
@@ -514,7 +515,7 @@ static_assert(offsetof(Thinker, annoyance) == 44 && offsetof(Thinker, collisions
 static_assert(offsetof(Thinker, respawn_pos) == 52 && offsetof(Thinker, flags) == 60);
 
 struct Blank {
-  EntityType type;  // the kind being built
+  EntityType type;                   // the kind being built
   s32 ingredients[INGREDIENTS_MAX];  // added so far, in recipe order
 };
 static_assert(sizeof(Blank) == 68 && offsetof(Blank, ingredients) == 4);
@@ -619,10 +620,10 @@ static_assert(sizeof(Events) == 264 && offsetof(Events, nevents) == 256);
 inline Str fixed_name(const char* name, int capacity) { return Str(name, (int)strnlen(name, (size_t)capacity)); }
 inline Str person_name(const Person& p) { return fixed_name(p.name, PLAYER_NAME_LEN); }
 inline Str blueprint_name(const Blueprint& b) { return fixed_name(b.name, ENTITY_TYPE_NAME_LEN); }
-inline int container_nslots(const Container& c) { return c.nslots < CONTAINER_SLOTS_MAX ? c.nslots : CONTAINER_SLOTS_MAX; }
-inline int blueprint_nelements(const Blueprint& b) {
-  return clamp(b.nelements, 0, BLUEPRINT_ELEMENTS_MAX);
+inline int container_nslots(const Container& c) {
+  return c.nslots < CONTAINER_SLOTS_MAX ? c.nslots : CONTAINER_SLOTS_MAX;
 }
+inline int blueprint_nelements(const Blueprint& b) { return clamp(b.nelements, 0, BLUEPRINT_ELEMENTS_MAX); }
 inline int events_count(const Events& e) { return clamp(e.nevents, 0, EVENTS_MAX); }
 
 const char* component_name(Component c);

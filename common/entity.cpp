@@ -2,9 +2,9 @@
 #include "entity.hpp"
 
 static const char* const component_names[Component_num] = {
-    "Mover",  "Actor", "Projectile", "Mortal", "Person", "Container", "Item",   "Vessel",    "Food",
-    "Potion", "Crop",  "Tree",       "Bush",   "Vein",   "Fuel",      "Tool",   "Cart",      "Entrance",
-    "Door",   "Belt",  "Events",     "Weapon", "Blueprint", "Blank",  "Thinker", "Portal",
+    "Mover",  "Actor", "Projectile", "Mortal", "Person",    "Container", "Item",    "Vessel", "Food",
+    "Potion", "Crop",  "Tree",       "Bush",   "Vein",      "Fuel",      "Tool",    "Cart",   "Entrance",
+    "Door",   "Belt",  "Events",     "Weapon", "Blueprint", "Blank",     "Thinker", "Portal",
 };
 
 const char* component_name(Component c) {
@@ -251,10 +251,10 @@ static void dump_portal(FILE* out, const Entity&) {
 }
 
 const ComponentSerializer component_serializers[Component_num] = {
-    dump_mover,  dump_actor,   dump_projectile, dump_mortal, dump_person,   dump_container, dump_item,
-    dump_vessel, dump_food,    dump_potion,     dump_crop,   dump_tree,     dump_bush,      dump_vein,
-    dump_fuel,   dump_tool,    dump_cart,       dump_entrance, dump_door,   dump_belt,      dump_events,
-    dump_weapon, dump_blueprint, dump_blank,    dump_thinker, dump_portal,
+    dump_mover,  dump_actor,     dump_projectile, dump_mortal,   dump_person, dump_container, dump_item,
+    dump_vessel, dump_food,      dump_potion,     dump_crop,     dump_tree,   dump_bush,      dump_vein,
+    dump_fuel,   dump_tool,      dump_cart,       dump_entrance, dump_door,   dump_belt,      dump_events,
+    dump_weapon, dump_blueprint, dump_blank,      dump_thinker,  dump_portal,
 };
 
 void dump_components(FILE* out, const Entity& e) {

@@ -77,7 +77,8 @@ constexpr int Entity_Prototype_Offset = (int)offsetof(Entity, _prototype_marker)
 constexpr int Entity_Prototype_Size = Entity_Shared_Size - Entity_Prototype_Offset;
 
 static_assert(sizeof(Entity) == 1584 && Entity_Shared_Size == 1568 && Entity_Prototype_Size == 1552);
-static_assert(offsetof(Entity, location) == 4 && offsetof(Entity, location.type) == 4 && offsetof(Entity, location.index) == 6);
+static_assert(offsetof(Entity, location) == 4 && offsetof(Entity, location.type) == 4 &&
+              offsetof(Entity, location.index) == 6);
 static_assert(offsetof(Entity, pos) == 8 && offsetof(Entity, _prototype_marker) == 16 && offsetof(Entity, type) == 18);
 static_assert(offsetof(Entity, radius) == 20 && offsetof(Entity, dim) == 20 && offsetof(Entity, level) == 32);
 static_assert(offsetof(Entity, quality) == 34 && offsetof(Entity, flags) == 36);
@@ -108,18 +109,16 @@ inline void enable_component(Entity& e, Component c) {
 }
 
 // find_<component> gives the slot or null; get_<component> treats a missing component as a programming error.
-#define ENTITY_COMPONENT_ACCESSORS(name, Type, component)                                            \
-  inline Type* find_##name(Entity& e) { return has_component(e, component) ? &e.name : nullptr; }   \
-  inline const Type* find_##name(const Entity& e) {                                                 \
-    return has_component(e, component) ? &e.name : nullptr;                                         \
-  }                                                                                                 \
-  inline Type* get_##name(Entity& e) {                                                              \
-    if (!has_component(e, component)) debug_trap();                                                 \
-    return &e.name;                                                                                 \
-  }                                                                                                 \
-  inline const Type* get_##name(const Entity& e) {                                                  \
-    if (!has_component(e, component)) debug_trap();                                                 \
-    return &e.name;                                                                                 \
+#define ENTITY_COMPONENT_ACCESSORS(name, Type, component)                                                     \
+  inline Type* find_##name(Entity& e) { return has_component(e, component) ? &e.name : nullptr; }             \
+  inline const Type* find_##name(const Entity& e) { return has_component(e, component) ? &e.name : nullptr; } \
+  inline Type* get_##name(Entity& e) {                                                                        \
+    if (!has_component(e, component)) debug_trap();                                                           \
+    return &e.name;                                                                                           \
+  }                                                                                                           \
+  inline const Type* get_##name(const Entity& e) {                                                            \
+    if (!has_component(e, component)) debug_trap();                                                           \
+    return &e.name;                                                                                           \
   }
 
 ENTITY_COMPONENT_ACCESSORS(mover, Mover, Component_Mover)

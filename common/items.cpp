@@ -22,11 +22,11 @@ const char* thinker_activity_name(u32 activity) {
 
 const char* action_type_name(u32 type) {
   static const char* const names[ActionType_count] = {
-      "none",     "destroy",      "move",      "move-towards",    "activate", "craft",   "build-place",
-      "build-add", "build",       "cast-spell", "pick-up",        "equip",    "place",   "lift",
-      "pull",     "release",      "eat",       "consume",         "snap-branch", "collect-berries", "chop",
-      "mine",     "saw",          "crush",     "cut",             "harvest",  "grind",   "open",
-      "enter",    "fill",         "empty",     "ignite",          "extinguish",
+      "none",      "destroy", "move",       "move-towards", "activate",    "craft",           "build-place",
+      "build-add", "build",   "cast-spell", "pick-up",      "equip",       "place",           "lift",
+      "pull",      "release", "eat",        "consume",      "snap-branch", "collect-berries", "chop",
+      "mine",      "saw",     "crush",      "cut",          "harvest",     "grind",           "open",
+      "enter",     "fill",    "empty",      "ignite",       "extinguish",
   };
   return type < ActionType_count ? names[type] : "(invalid action type)";
 }
@@ -190,8 +190,7 @@ f32 usage_radius(const Entity& user, const Entity& entity) {
 
 bool can_use(const Entity& user, const Entity& entity) {
   if (!in_container(entity)) {
-    if ((entity.flags & EntityFlag_Liftable) && !is_item(entity) && entity.carrier != 0 &&
-        entity.carrier == user.id) {
+    if ((entity.flags & EntityFlag_Liftable) && !is_item(entity) && entity.carrier != 0 && entity.carrier == user.id) {
       return true;
     }
     return v2_distance_lt(user.pos, entity.pos, usage_radius(user, entity));

@@ -4,12 +4,12 @@
 #include "registry.hpp"
 
 const TileType tiles_mapping[TILES_MAPPING_COUNT] = {
-    TileType_Grass,          TileType_Sand,          TileType_Dirt,           TileType_Soil,
-    TileType_ShallowWater,   TileType_DeepWater,     TileType_LeafForest,     TileType_PineForest,
-    TileType_Ground,         TileType_SolidGround,   TileType_Rock,           TileType_StoneTiles,
+    TileType_Grass,           TileType_Sand,          TileType_Dirt,          TileType_Soil,
+    TileType_ShallowWater,    TileType_DeepWater,     TileType_LeafForest,    TileType_PineForest,
+    TileType_Ground,          TileType_SolidGround,   TileType_Rock,          TileType_StoneTiles,
     TileType_LightStoneTiles, TileType_RedStoneTiles, TileType_PavementFloor, TileType_PaintedFloor,
-    TileType_ImperialFloor,  TileType_BrickFloor,    TileType_WoodenFloor,    TileType_WhiteStoneFloor,
-    TileType_TileFloor,      TileType_ParquetFloor,
+    TileType_ImperialFloor,   TileType_BrickFloor,    TileType_WoodenFloor,   TileType_WhiteStoneFloor,
+    TileType_TileFloor,       TileType_ParquetFloor,
 };
 
 struct TileInfo {
@@ -18,28 +18,17 @@ struct TileInfo {
 };
 
 static const TileInfo tile_infos[TileType_count] = {
-    {"none", 0x000000},
-    {"deep water", 0x1111FF},
-    {"shallow water", 0x3333FF},
-    {"soil", 0x333300},
-    {"dirt", 0x674917},
-    {"sand", 0xE7E714},
-    {"grass", 0x11CC22},
-    {"leaf forest", 0x0D6210},
-    {"pine forest", 0x11CC22},
-    {"rock", 0x11CC22},
-    {"StoneTiles", 0xCCCCCC},
-    {"LightStoneTiles", 0xCCCCCC},
-    {"RedStoneTiles", 0xCCCCCC},
-    {"Ground", 0xCCCCCC},
-    {"SolidGround", 0xCCCCCC},
-    {"WhiteStoneFloor", 0xCCCCCC},
-    {"PaintedFloor", 0xCCCCCC},
-    {"WoodenFloor", 0xCCCCCC},
-    {"ImperialFloor", 0xCCCCCC},
-    {"BrickFloor", 0xCCCCCC},
-    {"ParquetFloor", 0xCCCCCC},
-    {"PavementFloor", 0xCCCCCC},
+    {"none", 0x000000},          {"deep water", 0x1111FF},
+    {"shallow water", 0x3333FF}, {"soil", 0x333300},
+    {"dirt", 0x674917},          {"sand", 0xE7E714},
+    {"grass", 0x11CC22},         {"leaf forest", 0x0D6210},
+    {"pine forest", 0x11CC22},   {"rock", 0x11CC22},
+    {"StoneTiles", 0xCCCCCC},    {"LightStoneTiles", 0xCCCCCC},
+    {"RedStoneTiles", 0xCCCCCC}, {"Ground", 0xCCCCCC},
+    {"SolidGround", 0xCCCCCC},   {"WhiteStoneFloor", 0xCCCCCC},
+    {"PaintedFloor", 0xCCCCCC},  {"WoodenFloor", 0xCCCCCC},
+    {"ImperialFloor", 0xCCCCCC}, {"BrickFloor", 0xCCCCCC},
+    {"ParquetFloor", 0xCCCCCC},  {"PavementFloor", 0xCCCCCC},
     {"TileFloor", 0xCCCCCC},
 };
 
@@ -84,8 +73,8 @@ void location_free(Location& location) {
   location.size = {};
 }
 
-bool location_init(Location& location, LocationRef ref, const char* name, int name_capacity, s32 width,
-                   s32 height, v2 offset, const u8* tiles, s64 ntiles) {
+bool location_init(Location& location, LocationRef ref, const char* name, int name_capacity, s32 width, s32 height,
+                   v2 offset, const u8* tiles, s64 ntiles) {
   location_free(location);
   location.ref = ref;
   int n = name ? (int)strnlen(name, (size_t)max(name_capacity, 0)) : 0;

@@ -57,8 +57,8 @@ struct Location {
   char name[LOCATION_NAME_LEN];
   s32 width;
   s32 height;
-  v2 size;    // world units
-  v2 offset;  // world position of tile (0, 0)
+  v2 size;          // world units
+  v2 offset;        // world position of tile (0, 0)
   TileType* tiles;  // width * height, row by row
   Entity** grid;    // width * height list heads, chained through Entity.next_in_grid
   f32* lightmap;
@@ -66,8 +66,8 @@ struct Location {
 
 // Replaces the location's tiles and empties its grid. The tiles must number width * height; values
 // outside the tile table become TileType_None. False (and the location left empty) on bad sizes.
-bool location_init(Location& location, LocationRef ref, const char* name, int name_capacity, s32 width,
-                   s32 height, v2 offset, const u8* tiles, s64 ntiles);
+bool location_init(Location& location, LocationRef ref, const char* name, int name_capacity, s32 width, s32 height,
+                   v2 offset, const u8* tiles, s64 ntiles);
 void location_free(Location& location);
 void location_clear_grid(Location& location);
 inline bool location_has_grid(const Location* location) {
@@ -81,7 +81,7 @@ Location* get_location(Entity& entity);
 
 int location_cell_index(const Location& location, v2 pos);
 TileType get_tile_at(const Location& location, v2 pos);
-TileType get_tile_at(const Location& location, int x, int y);  // world tile coordinates
+TileType get_tile_at(const Location& location, int x, int y);          // world tile coordinates
 TileType get_tile_at_clamped(const Location& location, int x, int y);  // local tile coordinates; None outside
 Entity* get_entity_at(const Location& location, v2 pos);
 Entity** get_entity_ptr_at(const Location& location, v2 pos);

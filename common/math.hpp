@@ -226,8 +226,9 @@ inline m4 operator*(const m4& a, const m4& b) {
   m4 r;
   for (int i = 0; i < 4; i++)
     for (int j = 0; j < 4; j++)
-      r.elements[i * 4 + j] = a.elements[i * 4 + 0] * b.elements[0 * 4 + j] + a.elements[i * 4 + 1] * b.elements[1 * 4 + j] +
-                              a.elements[i * 4 + 2] * b.elements[2 * 4 + j] + a.elements[i * 4 + 3] * b.elements[3 * 4 + j];
+      r.elements[i * 4 + j] =
+          a.elements[i * 4 + 0] * b.elements[0 * 4 + j] + a.elements[i * 4 + 1] * b.elements[1 * 4 + j] +
+          a.elements[i * 4 + 2] * b.elements[2 * 4 + j] + a.elements[i * 4 + 3] * b.elements[3 * 4 + j];
   return r;
 }
 inline m4& operator*=(m4& a, const m4& b) { return a = a * b; }
@@ -339,7 +340,9 @@ inline Rect rect_from_corners(v2 a, v2 b) {
 inline Rect rect_from_selection(v2 start, v2 end) {
   return {min(start.x, end.x), min(start.y, end.y), fabsf(end.x - start.x), fabsf(end.y - start.y)};
 }
-inline Rect rect_at(v2 center, f32 width, f32 height) { return {center.x - width / 2, center.y - height / 2, width, height}; }
+inline Rect rect_at(v2 center, f32 width, f32 height) {
+  return {center.x - width / 2, center.y - height / 2, width, height};
+}
 inline Rect rect_with_radius(v2 center, f32 radius) {
   return {center.x - radius, center.y - radius, 2 * radius, 2 * radius};
 }
@@ -350,7 +353,9 @@ inline v2 rect_top_right(Rect r) { return {r.x + r.w, r.y}; }
 inline Rect rect_move(Rect r, v2 d) { return {r.x + d.x, r.y + d.y, r.w, r.h}; }
 inline Rect grow(Rect r, f32 offset) { return {r.x - offset, r.y - offset, r.w + 2 * offset, r.h + 2 * offset}; }
 inline Rect shrink(Rect r, f32 offset) { return {r.x + offset, r.y + offset, r.w - 2 * offset, r.h - 2 * offset}; }
-inline bool point_intersects_rect(v2 p, Rect r) { return r.x <= p.x && p.x <= r.x + r.w && r.y <= p.y && p.y <= r.y + r.h; }
+inline bool point_intersects_rect(v2 p, Rect r) {
+  return r.x <= p.x && p.x <= r.x + r.w && r.y <= p.y && p.y <= r.y + r.h;
+}
 
 // --- boxes
 

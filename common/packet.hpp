@@ -77,7 +77,7 @@ struct Request {
     struct {
       char name[PLAYER_NAME_LEN];
     } enter;
-    v2 dst;  // SetDst, SetDir, Teleport
+    v2 dst;        // SetDst, SetDir, Teleport
     Id target_id;  // LiftEntity, Build, Kill, ToggleInvisible
     struct {
       Id target_id;

@@ -3,11 +3,11 @@
 // the client's copies glide between snapshots.
 #include "location.hpp"
 
-constexpr f32 physics_acceleration = 3000.0f;       // units / s^2
-constexpr f32 physics_turn_speed = 18.849556f;      // rad / s: three full turns a second
-constexpr f32 physics_collision_radius = 64.0f;     // how far a mover looks for contacts
-constexpr f32 physics_exchange_damping = 0.9f;      // speed kept after two movers meet
-constexpr f32 physics_wall_bounce = 0.8f;           // speed kept off a box
+constexpr f32 physics_acceleration = 3000.0f;    // units / s^2
+constexpr f32 physics_turn_speed = 18.849556f;   // rad / s: three full turns a second
+constexpr f32 physics_collision_radius = 64.0f;  // how far a mover looks for contacts
+constexpr f32 physics_exchange_damping = 0.9f;   // speed kept after two movers meet
+constexpr f32 physics_wall_bounce = 0.8f;        // speed kept off a box
 constexpr int CONTACTS_MAX = 512;
 
 struct Contact {

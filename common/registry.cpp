@@ -105,6 +105,8 @@ void load_entity_registry() {
 }
 
 void register_entities() {
+  // The kinds, one a line or two, laid out as a table to read down.
+  // clang-format off
   global_entity_registry.nprototypes = Entity_num;
   kind(Entity_skeleton, "skeleton", 1, Glb).circle(16).flags(EntityFlag_Rotate90)
       .with({Component_Mover, Component_Actor, Component_Mortal, Component_Thinker}).hp(150).base_speed(160);
@@ -316,6 +318,7 @@ void register_entities() {
   kind(Entity_blueprint, "blueprint", 1, Glb).circle(8).with({Component_Item, Component_Blueprint});
   kind(Entity_blank, "blank", 2, Glb).circle(8).with({Component_Blank});
   kind(Entity_test, "test", 1, Glb).circle(16);
+  // clang-format on
 }
 
 // --- lookups
@@ -372,7 +375,9 @@ EntityType get_entity_type_by_name(Str name) {
   return type;
 }
 
-Entity* get_entity_prototype_by_name(Str name) { return &global_entity_registry.prototypes[get_entity_type_by_name(name)]; }
+Entity* get_entity_prototype_by_name(Str name) {
+  return &global_entity_registry.prototypes[get_entity_type_by_name(name)];
+}
 
 void copy_prototype(Entity* dst, const Entity& prototype) {
   memcpy((u8*)dst + Entity_Prototype_Offset, (const u8*)&prototype + Entity_Prototype_Offset, Entity_Prototype_Size);

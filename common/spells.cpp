@@ -29,7 +29,7 @@ static bool spell_is_known(u32 type) { return type < SpellType_count; }
 const char* spell_type_name(u32 type) { return spell_is_known(type) ? spells_info[type].name : "???"; }
 
 const char* effect_type_name(u32 type) {
-  static const char* const names[EffectType_count] = {"<none>", "Sprint", "Heal", "Damage",
+  static const char* const names[EffectType_count] = {"<none>", "Sprint", "Heal",    "Damage",
                                                       "Rage",   "Frozen", "Poisoned"};
   return type < EffectType_count ? names[type] : "???";
 }

@@ -30,15 +30,15 @@ enum EffectType : u32;
 
 struct SpellInfo {
   const char* name;
-  f32 wind_up;    // seconds from the start of the cast to its release
-  f32 cooldown;   // seconds
-  f32 radius;     // range of a targeted spell or area of an area spell; 0 on oneself
+  f32 wind_up;   // seconds from the start of the cast to its release
+  f32 cooldown;  // seconds
+  f32 radius;    // range of a targeted spell or area of an area spell; 0 on oneself
   f32 mana_cost;
 };
 
 extern const SpellInfo spells_info[SpellType_count];
 
-constexpr f32 MeleeAttackRadius = 32.0f;  // one tile
+constexpr f32 MeleeAttackRadius = 32.0f;        // one tile
 constexpr f32 DefaultAttackAngle = 3.1415927f;  // a half-turn wide arc
 
 // Kinds arrive from the server as bytes, so every rule takes any value; an unknown kind is never

@@ -54,11 +54,11 @@ u64 text_hash(const Text& t);
 Text tprintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // Formats the enclosing function's variadic arguments into a 256-byte local array named `label`.
-#define va_printf(label, fmt)                    \
-  char label[256];                               \
-  do {                                           \
-    va_list va_printf_args_;                     \
-    va_start(va_printf_args_, fmt);              \
+#define va_printf(label, fmt)                              \
+  char label[256];                                         \
+  do {                                                     \
+    va_list va_printf_args_;                               \
+    va_start(va_printf_args_, fmt);                        \
     vsnprintf(label, sizeof(label), fmt, va_printf_args_); \
-    va_end(va_printf_args_);                     \
+    va_end(va_printf_args_);                               \
   } while (0)

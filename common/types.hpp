@@ -19,8 +19,8 @@ typedef float f32;
 typedef double f64;
 
 #define debug_trap() __builtin_trap()
-#define debug_assert(cond) \
-  do {                     \
+#define debug_assert(cond)     \
+  do {                         \
     if (!(cond)) debug_trap(); \
   } while (0)
 
@@ -29,8 +29,8 @@ typedef double f64;
 
 // Always on, whatever NDEBUG says: an internal invariant that fails stops the program with its place.
 #undef assert
-#define assert(cond)                                          \
-  do {                                                        \
+#define assert(cond)                                                 \
+  do {                                                               \
     if (!(cond)) assert_failed(__FILE__, __LINE__, __func__, #cond); \
   } while (0)
 

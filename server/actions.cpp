@@ -13,9 +13,9 @@ constexpr int BERRIES_MAX = 6;
 constexpr int ORE_MAX = 10;
 constexpr f32 FUEL_BURN_PER_SECOND = 0.5f;
 constexpr f32 ENERGY_DRAIN_PER_SECOND = 100.0f / (60 * 60);  // an hour from full to empty, idle
-constexpr f32 ENERGY_WORK_FACTOR = 3.0f;                       // working drains this much faster
-constexpr f32 DIGEST_PER_SECOND = 1.0f;                        // energy a stomach slot gives a second
-constexpr u32 ACTION_WALKING = 1;                              // custom flag: the actor walks to the target
+constexpr f32 ENERGY_WORK_FACTOR = 3.0f;                     // working drains this much faster
+constexpr f32 DIGEST_PER_SECOND = 1.0f;                      // energy a stomach slot gives a second
+constexpr u32 ACTION_WALKING = 1;                            // custom flag: the actor walks to the target
 
 struct ActionRule {
   f32 duration;  // seconds of work before the effect
@@ -116,9 +116,11 @@ static ErrorCode check_action(Entity& player, Entity& target, ActionType type) {
       return bag_has_room_for(player, Entity_iron_ore) ? ErrorCode_Ok : ErrorCode_NoSpace;
     case ActionType_Crush: return target.type == Entity_rock ? ErrorCode_Ok : ErrorCode_CannotDoThat;
     case ActionType_Saw:
-      return target.type == Entity_tree_log || target.type == Entity_wooden_plank ? ErrorCode_Ok : ErrorCode_CannotDoThat;
+      return target.type == Entity_tree_log || target.type == Entity_wooden_plank ? ErrorCode_Ok
+                                                                                  : ErrorCode_CannotDoThat;
     case ActionType_Cut: return target.type == Entity_leather ? ErrorCode_Ok : ErrorCode_CannotDoThat;
-    case ActionType_Grind: return target.type == Entity_quern && quern_wheat(target) ? ErrorCode_Ok : ErrorCode_CannotDoThat;
+    case ActionType_Grind:
+      return target.type == Entity_quern && quern_wheat(target) ? ErrorCode_Ok : ErrorCode_CannotDoThat;
     case ActionType_Eat:
       if (!find_food(target) || !is_item(target)) return ErrorCode_CannotDoThat;
       return stomach_has_room(player) ? ErrorCode_Ok : ErrorCode_NoSpace;
@@ -129,8 +131,9 @@ static ErrorCode check_action(Entity& player, Entity& target, ActionType type) {
     case ActionType_Pull:
     case ActionType_Release: return has_component(target, Component_Cart) ? ErrorCode_Ok : ErrorCode_CannotDoThat;
     case ActionType_Open:
-      return find_container(target) || find_door(target) || has_component(target, Component_Blank) ? ErrorCode_Ok
-                                                                                                : ErrorCode_CannotDoThat;
+      return find_container(target) || find_door(target) || has_component(target, Component_Blank)
+                 ? ErrorCode_Ok
+                 : ErrorCode_CannotDoThat;
     case ActionType_Ignite:
       return find_fuel(target) && target.fuel.capacity.cur > 0 ? ErrorCode_Ok : ErrorCode_CannotDoThat;
     case ActionType_Extinguish: return find_fuel(target) ? ErrorCode_Ok : ErrorCode_CannotDoThat;

@@ -89,7 +89,8 @@ ErrorCode play_blueprint_place(Entity& player, Id blueprint_id, v2 pos, int rota
   for (int i = 0; i < n; i++) {
     points[i] = at + quarter_turns(b.elements[i].offset, rotation);
     if (!find_entity_prototype(b.elements[i].type) || !play_recipe(b.elements[i].type)) return ErrorCode_CannotDoThat;
-    if (!world_is_walkable(points[i]) || !v2_distance_le(player.pos, points[i], BLUEPRINT_REACH)) return ErrorCode_CannotDoThat;
+    if (!world_is_walkable(points[i]) || !v2_distance_le(player.pos, points[i], BLUEPRINT_REACH))
+      return ErrorCode_CannotDoThat;
   }
   if (world_entity_count() + n > ENTITIES_MAX) return ErrorCode_NoSpace;
   for (int i = 0; i < n; i++) {

@@ -27,7 +27,8 @@ ErrorCode play_build_place(Entity& player, EntityType type, v2 dst, u32 flags) {
   if (!server_finite_v2(dst)) return ErrorCode_BadRequest;
   if (!is_building_kind(type)) return ErrorCode_BadRequest;
   v2 pos = round_to_location(world.location, dst, 0.5f);
-  if (!v2_distance_le(player.pos, pos, player.radius + BUILD_REACH) || !world_is_walkable(pos)) return ErrorCode_CannotDoThat;
+  if (!v2_distance_le(player.pos, pos, player.radius + BUILD_REACH) || !world_is_walkable(pos))
+    return ErrorCode_CannotDoThat;
   return play_place_blank(type, pos, flags) ? ErrorCode_Ok : ErrorCode_NoSpace;
 }
 

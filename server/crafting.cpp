@@ -57,7 +57,8 @@ ErrorCode play_craft(Entity& player, EntityType type) {
   if (recipe->equipment != Entity_None) {
     Entity* station = play_find_station(player, recipe->equipment);
     if (!station) return ErrorCode_CannotDoThat;
-    if (has_component(*station, Component_Fuel) && !(station->flags & EntityFlag_Burning)) return ErrorCode_CannotDoThat;
+    if (has_component(*station, Component_Fuel) && !(station->flags & EntityFlag_Burning))
+      return ErrorCode_CannotDoThat;
   }
   Entity* picked[CONTAINER_SLOTS_MAX];  // the bag holds no more
   int npicked = pick_ingredients(player, *recipe, picked, (int)(sizeof(picked) / sizeof(picked[0])));

@@ -30,7 +30,7 @@ struct DeflateTable {
   int nlitlen;  // lengths sent for the literal/length alphabet (257..286)
   u8 cl_length[19];
   u16 cl_code[19];
-  int ncl;  // code length code lengths sent (4..19)
+  int ncl;                                // code length code lengths sent (4..19)
   u16 items[DEFLATE_LITLEN_SYMBOLS + 1];  // the code lengths, run-length coded: symbol | extra << 5
   int nitems;
   u32 header_bits;  // the block header, from BFINAL to the last code length

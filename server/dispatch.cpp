@@ -17,7 +17,8 @@ static void handle_chat(Session& s, Entity& player, const Request& r) {
     blank = blank && *c == ' ';
   }
   if (blank) return;
-  if (!server_rate_take(s.chat_free, time_now(), CHAT_INTERVAL, CHAT_BURST)) return server_send_error(s, ErrorCode_Cooldown);
+  if (!server_rate_take(s.chat_free, time_now(), CHAT_INTERVAL, CHAT_BURST))
+    return server_send_error(s, ErrorCode_Cooldown);
   memset(message.text + strlen(message.text), 0, CHAT_MESSAGE_LEN - strlen(message.text));
   cstr_copy(message.sender_name, player.person.name, PLAYER_NAME_LEN);
   message.sender_id = player.id;
@@ -25,7 +26,8 @@ static void handle_chat(Session& s, Entity& player, const Request& r) {
   message.sent_time = server_clock();
   printf("chat: %s: %s\n", log_text(message.sender_name), log_text(message.text));
   for (Session& other : server.sessions)
-    if (other.active && other.player_id) server_send_simple(other, PacketType_ChatMessage, &message, (int)sizeof(message));
+    if (other.active && other.player_id)
+      server_send_simple(other, PacketType_ChatMessage, &message, (int)sizeof(message));
 }
 
 void server_stop_mover(Entity& e) {
@@ -34,8 +36,6 @@ void server_stop_mover(Entity& e) {
     mover->vel = {};
   }
 }
-
-
 
 static void handle_admin(Session& s, Entity& player, const Request& r) {
   const Location& l = world.location;
@@ -53,7 +53,8 @@ static void handle_admin(Session& s, Entity& player, const Request& r) {
     case RequestType_SetTime: world_set_game_time(r.set_time); break;
     case RequestType_AddEntity: {
       EntityType type = r.add_entity.type;
-      if (!server_finite_v2(r.add_entity.dst) || type == Entity_None || type == Entity_Player || !find_entity_prototype(type))
+      if (!server_finite_v2(r.add_entity.dst) || type == Entity_None || type == Entity_Player ||
+          !find_entity_prototype(type))
         return server_send_error(s, ErrorCode_BadRequest);
       Entity* e = world_spawn(type, clamp_to_location(l, r.add_entity.dst, v2{1, 1}));
       if (!e) return server_send_error(s, ErrorCode_NoSpace);
@@ -114,7 +115,8 @@ static void handle_request(Session& s, const Request& r) {
     case RequestType_Enter: return server_handle_enter(s, r);
     case RequestType_Quit:
       if (!s.player_id) return;
-      if (!server_rate_take(s.quit_free, time_now(), WORLD_MOVE_INTERVAL, 1)) return server_send_error(s, ErrorCode_Cooldown);
+      if (!server_rate_take(s.quit_free, time_now(), WORLD_MOVE_INTERVAL, 1))
+        return server_send_error(s, ErrorCode_Cooldown);
       return server_leave_world(s);
     default: break;
   }
@@ -184,9 +186,13 @@ void play_handle_request(Session& s, Entity& player, const Request& r) {
     }
     case RequestType_Craft: result = play_craft(player, r.craft.type); break;
     case RequestType_BuildPlace: result = play_build_place(player, r.build.type, r.build.dst, r.build.flags); break;
-    case RequestType_BuildAdd: result = play_build_add(player, r.add_ingridient.blank_id, r.add_ingridient.ingredient_id); break;
+    case RequestType_BuildAdd:
+      result = play_build_add(player, r.add_ingridient.blank_id, r.add_ingridient.ingredient_id);
+      break;
     case RequestType_Build: result = play_build(player, r.target_id); break;
-    case RequestType_BlueprintAdd: result = play_blueprint_add(player, r.blueprint.blueprint_id, r.blueprint.target_id); break;
+    case RequestType_BlueprintAdd:
+      result = play_blueprint_add(player, r.blueprint.blueprint_id, r.blueprint.target_id);
+      break;
     case RequestType_BlueprintClear: result = play_blueprint_clear(player, r.blueprint.blueprint_id); break;
     case RequestType_BlueprintSave:
       result = play_blueprint_save(player, r.blueprint.blueprint_id, r.blueprint.name, (int)sizeof(r.blueprint.name));
@@ -238,4 +244,3 @@ void server_handle_datagram(UdpAddress from, const u8* data, int size) {
   }
   handle_request(*s, r);
 }
-

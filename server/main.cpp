@@ -22,9 +22,7 @@ int main(int argc, char** argv) {
   Text error;
   switch (server_parse_args(argc, argv, options, error)) {
     case ParseResult_Help: server_print_help(stdout); return 0;
-    case ParseResult_Error:
-      fprintf(stderr, "valmire-server: %s\n", error.cstr());
-      return 2;
+    case ParseResult_Error: fprintf(stderr, "valmire-server: %s\n", error.cstr()); return 2;
     case ParseResult_Run: break;
   }
   if (options.create_account[0]) return server_create_account(options, stdin);

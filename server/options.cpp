@@ -146,9 +146,12 @@ ParseResult server_parse_args(int argc, const char* const* argv, ServerOptions& 
       }
       cstr_copy(o.create_account, value, LOGIN_LEN);
     } else if (cstr_equal(flag, "--hash-cost")) {
-      if (cstr_equal(value, "low")) o.hash_cost = HashCost_Low;
-      else if (cstr_equal(value, "interactive")) o.hash_cost = HashCost_Interactive;
-      else if (cstr_equal(value, "moderate")) o.hash_cost = HashCost_Moderate;
+      if (cstr_equal(value, "low"))
+        o.hash_cost = HashCost_Low;
+      else if (cstr_equal(value, "interactive"))
+        o.hash_cost = HashCost_Interactive;
+      else if (cstr_equal(value, "moderate"))
+        o.hash_cost = HashCost_Moderate;
       else {
         error = tprintf("--hash-cost is low, interactive or moderate, got '%.64s'", value);
         return ParseResult_Error;
@@ -170,8 +173,10 @@ ParseResult server_parse_args(int argc, const char* const* argv, ServerOptions& 
   // Any password opens a --dev server: by default only this machine can reach it.
   if (o.dev && !o.bind_given) cstr_copy(o.bind, "127.0.0.1", (int)sizeof(o.bind));
   if (o.dev && !o.dev_public && !udp_is_loopback_text(o.bind)) {
-    error = tprintf("--dev accepts any password: it listens on a loopback address unless --dev-public is given "
-                    "too (got --bind %.64s)", o.bind);
+    error = tprintf(
+        "--dev accepts any password: it listens on a loopback address unless --dev-public is given "
+        "too (got --bind %.64s)",
+        o.bind);
     return ParseResult_Error;
   }
   if (o.dev_public && !o.dev) {

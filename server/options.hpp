@@ -30,7 +30,7 @@ struct ServerOptions {
   HashCost hash_cost = HashCost_Interactive;
   int session_timeout_ms = SERVER_DEFAULT_SESSION_TIMEOUT_MS;
   int world_size = SERVER_DEFAULT_WORLD_SIZE;
-  int max_ticks = 0;  // 0: run until a signal
+  int max_ticks = 0;                    // 0: run until a signal
   char create_account[LOGIN_LEN] = {};  // --create-account: make this account and exit
 };
 

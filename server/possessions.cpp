@@ -118,7 +118,8 @@ ErrorCode play_move_item(Entity& player, Entity& item, Entity& holder, SlotIndex
   }
   if (slot != SlotAny && slot >= container_nslots(holder.container)) return ErrorCode_BadRequest;
   if (slot != SlotAny && holder.container.slots[slot] != 0) return ErrorCode_AlreadyInUse;
-  if (choose_slot(holder, item, slot) == SlotNotFound) return slot == SlotAny ? ErrorCode_NoSpace : ErrorCode_CannotDoThat;
+  if (choose_slot(holder, item, slot) == SlotNotFound)
+    return slot == SlotAny ? ErrorCode_NoSpace : ErrorCode_CannotDoThat;
   play_detach(item);
   return play_attach(item, holder, slot);
 }
@@ -154,9 +155,11 @@ ErrorCode play_equip(Entity& player, Entity& item) {
   if (worn) {
     play_detach(*worn);
     Entity* bag = find_bag(player);
-    if (from && from != worn && slot_accepts(*from, from_slot, *worn)) play_attach(*worn, *from, from_slot);
-    else if (bag && bag != worn && play_attach(*worn, *bag, SlotAny) == ErrorCode_Ok) {}
-    else play_to_ground(*worn, ground);
+    if (from && from != worn && slot_accepts(*from, from_slot, *worn))
+      play_attach(*worn, *from, from_slot);
+    else if (bag && bag != worn && play_attach(*worn, *bag, SlotAny) == ErrorCode_Ok) {
+    } else
+      play_to_ground(*worn, ground);
   }
   return play_attach(item, player, slot);
 }
@@ -249,11 +252,14 @@ void play_destroy(Entity& e) {
       Entity* inner = world_find(c->slots[i]);
       if (!inner || inner == &e) continue;
       play_detach(*inner);
-      if (v2_equal(at, InvalidPos)) world_remove(*inner);
-      else play_to_ground(*inner, at);
+      if (v2_equal(at, InvalidPos))
+        world_remove(*inner);
+      else
+        play_to_ground(*inner, at);
     }
   }
-  if (Entity* carrier = (e.flags & (EntityFlag_Liftable | EntityFlag_Pulled)) && !is_item(e) ? world_find(e.carrier) : nullptr) {
+  if (Entity* carrier =
+          (e.flags & (EntityFlag_Liftable | EntityFlag_Pulled)) && !is_item(e) ? world_find(e.carrier) : nullptr) {
     if (Mortal* mortal = find_mortal(*carrier)) {
       if (mortal->burden == e.id) mortal->burden = 0;
     }

@@ -25,8 +25,10 @@ const char* log_text(const char* text) {
   int n = 0;
   for (const char* c = text; *c && n < (int)sizeof(buffers[0]) - 5; c++) {
     u8 byte = (u8)*c;
-    if (byte < 0x20 || byte == 0x7F || byte == '\\') n += snprintf(b + n, 5, "\\x%02X", byte);
-    else b[n++] = *c;
+    if (byte < 0x20 || byte == 0x7F || byte == '\\')
+      n += snprintf(b + n, 5, "\\x%02X", byte);
+    else
+      b[n++] = *c;
   }
   b[n] = 0;
   return b;
@@ -135,8 +137,9 @@ bool server_init(const ServerOptions& options, Text& error) {
              log_text(options.admins[i]), options.db.cstr(), log_text(options.admins[i]));
   }
   if (options.hash_cost == HashCost_Low && !options.dev)
-    printf("valmire-server: warning: --hash-cost low makes passwords cheap to guess from a stolen database; "
-           "it is meant for tests\n");
+    printf(
+        "valmire-server: warning: --hash-cost low makes passwords cheap to guess from a stolen database; "
+        "it is meant for tests\n");
   if (!server_generate_world(options.seed, options.world_size, server_clock())) {
     error = Text("cannot generate the world");
     storage_close(server.storage);
@@ -161,9 +164,9 @@ bool server_init(const ServerOptions& options, Text& error) {
     return false;
   }
   pwhash_worker_start(options.hash_cost);
-  printf("valmire-server: listening on udp %s:%u (database %s, world %dx%d seed %u with %d entities%s)\n",
-         options.bind, options.port, options.db.cstr(), options.world_size, options.world_size, options.seed,
-         world_entity_count(), options.dev ? ", dev mode: any login is accepted" : "");
+  printf("valmire-server: listening on udp %s:%u (database %s, world %dx%d seed %u with %d entities%s)\n", options.bind,
+         options.port, options.db.cstr(), options.world_size, options.world_size, options.seed, world_entity_count(),
+         options.dev ? ", dev mode: any login is accepted" : "");
   fflush(stdout);
   return true;
 }
@@ -207,11 +210,12 @@ void server_shutdown() {
   server.socket = -1;
   storage_close(server.storage);
   world_free();
-  printf("valmire-server: stopped after %llu ticks (%llu datagrams in, %llu dropped as malformed, %llu out of "
-         "sequence, %llu packets out, %llu sends failed)\n",
-         (unsigned long long)server.tick, (unsigned long long)server.stats.datagrams_in,
-         (unsigned long long)server.stats.malformed, (unsigned long long)server.stats.seq_out_of_window,
-         (unsigned long long)server.stats.packets_out, (unsigned long long)server.stats.send_failures);
+  printf(
+      "valmire-server: stopped after %llu ticks (%llu datagrams in, %llu dropped as malformed, %llu out of "
+      "sequence, %llu packets out, %llu sends failed)\n",
+      (unsigned long long)server.tick, (unsigned long long)server.stats.datagrams_in,
+      (unsigned long long)server.stats.malformed, (unsigned long long)server.stats.seq_out_of_window,
+      (unsigned long long)server.stats.packets_out, (unsigned long long)server.stats.send_failures);
   fflush(stdout);
 }
 
@@ -299,13 +303,15 @@ int server_create_account(const ServerOptions& options, FILE* in) {
   } else {
     char hash[PASSWORD_HASH_LEN];
     s64 id = 0;
-    StorageResult r = pwhash_hash(options.hash_cost, password, hash) ? storage_create_account(storage, options.create_account, hash, &id)
-                                                                      : StorageResult_Error;
+    StorageResult r = pwhash_hash(options.hash_cost, password, hash)
+                          ? storage_create_account(storage, options.create_account, hash, &id)
+                          : StorageResult_Error;
     if (r == StorageResult_Ok) {
       printf("valmire-server: account '%s' created\n", options.create_account);
       status = 0;
     } else {
-      fprintf(stderr, "valmire-server: %s\n", r == StorageResult_Exists ? "that login already has an account" : "cannot create the account");
+      fprintf(stderr, "valmire-server: %s\n",
+              r == StorageResult_Exists ? "that login already has an account" : "cannot create the account");
     }
     sodium_memzero(hash, sizeof(hash));
     storage_close(storage);

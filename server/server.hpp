@@ -18,7 +18,7 @@ constexpr int SESSION_SLOTS = SESSIONS_MAX + PRELOGIN_MAX;
 constexpr Duration PRELOGIN_TIMEOUT = {1000000000ull};
 constexpr int DATAGRAMS_PER_TICK_MAX = 8192;  // a flood cannot starve the simulation
 constexpr int PASSWORD_DIGEST_LEN = 32;
-constexpr int SNAPSHOT_RECORDS_MAX = 2048;    // records considered for one snapshot
+constexpr int SNAPSHOT_RECORDS_MAX = 2048;  // records considered for one snapshot
 constexpr Duration AUTOSAVE_INTERVAL = {60000000000ull};
 // A request this far above the last one taken in is forged or broken: taking it would make every later
 // honest request look old.
@@ -60,8 +60,8 @@ struct Session {
   s64 character_id = 0;
   char character_name[PLAYER_NAME_LEN] = {};
   Id player_id = 0;
-  bool streaming = false;  // state packets every tick
-  Time location_sent;      // when the location and map last went out (0: never)
+  bool streaming = false;   // state packets every tick
+  Time location_sent;       // when the location and map last went out (0: never)
   int snapshot_credit = 0;  // snapshots are sent on the ticks where this reaches SERVER_FPS
 
   // Rate limits: the time each limit is next free (a burst is the credit ahead of it).
@@ -71,8 +71,8 @@ struct Session {
   u64 packets_sent = 0;
   u32 errors_sent = 0;
   ErrorCode last_error = ErrorCode_Ok;  // the last refusal sent, for the log and for tests
-  u32 snapshot_records = 0;  // records in the last snapshot
-  int snapshot_size = 0;     // datagram bytes of the last snapshot
+  u32 snapshot_records = 0;             // records in the last snapshot
+  int snapshot_size = 0;                // datagram bytes of the last snapshot
 };
 
 struct ServerStats {

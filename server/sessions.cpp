@@ -118,8 +118,10 @@ void server_expire_sessions(Time now) {
   for (Session& s : server.sessions) {
     if (!s.active || now.ns <= s.last_recv.ns) continue;
     u64 silent = now.ns - s.last_recv.ns;
-    if (!s.account_id && silent > PRELOGIN_TIMEOUT.ns) server_end_session(s, "timed out while logging in");
-    else if (silent > limit) server_end_session(s, "timed out");
+    if (!s.account_id && silent > PRELOGIN_TIMEOUT.ns)
+      server_end_session(s, "timed out while logging in");
+    else if (silent > limit)
+      server_end_session(s, "timed out");
   }
 }
 
@@ -219,8 +221,8 @@ static void guard_failed(const char* login, const u8 digest[PASSWORD_DIGEST_LEN]
   if (g->failures >= LOGIN_FAILURES_MAX) {
     g->locked_until = now + LOGIN_LOCKOUT;
     g->failures = 0;
-    printf("server: %d wrong passwords for '%s' within a minute; its logins are refused for %d s\n",
-           LOGIN_FAILURES_MAX, log_text(login), (int)(LOGIN_LOCKOUT.ns / Seconds.ns));
+    printf("server: %d wrong passwords for '%s' within a minute; its logins are refused for %d s\n", LOGIN_FAILURES_MAX,
+           log_text(login), (int)(LOGIN_LOCKOUT.ns / Seconds.ns));
   }
 }
 
@@ -289,7 +291,8 @@ void server_handle_auth(Session& s, const Request& r) {
     u8 digest[PASSWORD_DIGEST_LEN];
     password_digest(password, digest);
     // The client resends a request that waits for its answer: a resend is answered once, not hashed again.
-    if (s.account_id && cstr_equal(s.login, login) && sodium_memcmp(digest, s.password_digest, PASSWORD_DIGEST_LEN) == 0) {
+    if (s.account_id && cstr_equal(s.login, login) &&
+        sodium_memcmp(digest, s.password_digest, PASSWORD_DIGEST_LEN) == 0) {
       server_send_lobby(s);
     } else if (s.auth_pending) {
       // The answer to the first one is on its way.
@@ -362,7 +365,6 @@ void server_poll_auth() {
   }
 }
 
-
 // A name from the network: read within its field, leading and trailing spaces dropped.
 // False when it holds a control character; `out` is empty when nothing is left.
 static bool take_name(const char* field, char out[PLAYER_NAME_LEN]) {
@@ -384,7 +386,8 @@ void server_handle_create_player(Session& s, const Request& r) {
   char name[PLAYER_NAME_LEN];
   if (!take_name(r.create_player.name, name)) return server_send_error(s, ErrorCode_BadRequest);
   if (!name[0]) return server_send_error(s, ErrorCode_CannotBeEmpty);
-  if (!server_rate_take(s.create_free, time_now(), WORLD_MOVE_INTERVAL, 1)) return server_send_error(s, ErrorCode_Cooldown);
+  if (!server_rate_take(s.create_free, time_now(), WORLD_MOVE_INTERVAL, 1))
+    return server_send_error(s, ErrorCode_Cooldown);
   s64 id = 0;
   switch (storage_create_character(server.storage, s.account_id, name, &id)) {
     case StorageResult_Ok: break;
@@ -405,10 +408,10 @@ void server_handle_enter(Session& s, const Request& r) {
   if (!id) return server_send_error(s, ErrorCode_NotFound);
   // A resent enter for the character already in the world is answered again, not entered twice.
   if (!(s.player_id && s.character_id == id)) {
-    if (!server_rate_take(s.enter_free, time_now(), WORLD_MOVE_INTERVAL, 1)) return server_send_error(s, ErrorCode_Cooldown);
+    if (!server_rate_take(s.enter_free, time_now(), WORLD_MOVE_INTERVAL, 1))
+      return server_send_error(s, ErrorCode_Cooldown);
     ErrorCode entered = server_enter_character(s, id, name);
     if (entered != ErrorCode_Ok) return server_send_error(s, entered);
   }
   server_send_simple(s, PacketType_World, nullptr, 0);
 }
-

@@ -48,8 +48,8 @@ static const SnapshotRecordRuns* record_runs(const Entity* e, SnapshotScratch& s
     }
     stats.records_tokenized++;
     memset(kept.histogram, 0, sizeof(kept.histogram));
-    int n = runs_tokenize((const u8*)e, Entity_Shared_Size, cache.tokens[slot], SNAPSHOT_RECORD_TOKENS_MAX,
-                          kept.histogram);
+    int n =
+        runs_tokenize((const u8*)e, Entity_Shared_Size, cache.tokens[slot], SNAPSHOT_RECORD_TOKENS_MAX, kept.histogram);
     if (n > 0) {
       memcpy(cache.record[slot], e, Entity_Shared_Size);
       kept.ntokens = (u16)n;
@@ -62,8 +62,8 @@ static const SnapshotRecordRuns* record_runs(const Entity* e, SnapshotScratch& s
     stats.records_tokenized++;
   }
   memset(scratch.runs.histogram, 0, sizeof(scratch.runs.histogram));
-  scratch.runs.ntokens = (u16)runs_tokenize((const u8*)e, Entity_Shared_Size, scratch.tokens, Entity_Shared_Size,
-                                            scratch.runs.histogram);
+  scratch.runs.ntokens =
+      (u16)runs_tokenize((const u8*)e, Entity_Shared_Size, scratch.tokens, Entity_Shared_Size, scratch.runs.histogram);
   scratch.runs.adler = libdeflate_adler32(1, e, Entity_Shared_Size);
   *tokens = scratch.tokens;
   return &scratch.runs;
@@ -72,7 +72,8 @@ static const SnapshotRecordRuns* record_runs(const Entity* e, SnapshotScratch& s
 // Bytes of a body whose block takes `bits` after the zlib header, with the trailer.
 static int body_bytes(u64 bits) { return 2 + (int)((bits + 7) / 8) + 4; }
 
-int snapshot_body_encode(Entity* const* entities, int nentities, const AdminBlock* admin, u8* out, int cap, int* taken) {
+int snapshot_body_encode(Entity* const* entities, int nentities, const AdminBlock* admin, u8* out, int cap,
+                         int* taken) {
   *taken = 0;
   if (nentities < 0 || cap <= 0 || (admin && admin->nplayers > PLAYERS_MAX)) return -1;
   static u8 closing[4 + PLAYERS_MAX * sizeof(AdminPlayerInfo) + 1];
@@ -170,7 +171,8 @@ int snapshot_body_encode(Entity* const* entities, int nentities, const AdminBloc
 int snapshot_packet_build(Packet& packet, Entity* const* entities, int nentities, GameTime game_time,
                           const AdminBlock* admin) {
   int taken = 0;
-  int n = snapshot_body_encode(entities, nentities, admin, packet.data + sizeof(PacketStateHeader), STATE_BODY_MAX, &taken);
+  int n =
+      snapshot_body_encode(entities, nentities, admin, packet.data + sizeof(PacketStateHeader), STATE_BODY_MAX, &taken);
   if (n < 0) return 0;
   packet.type = PacketType_State;
   packet.size = (u32)(STATE_BODY_OFFSET + n);

@@ -9,8 +9,8 @@
 #include "state_body.hpp"
 
 struct SnapshotBodyStats {
-  u64 bodies = 0;   // bodies encoded
-  u64 cut_short = 0;  // bodies that left out the farthest records
+  u64 bodies = 0;             // bodies encoded
+  u64 cut_short = 0;          // bodies that left out the farthest records
   u64 records_tokenized = 0;  // records whose tokens were made (not found unchanged)
 };
 

@@ -86,4 +86,3 @@ void server_send_snapshots() {
     if (server_build_snapshot(s, server_out_packet) > 0) server_send_packet(s, server_out_packet);
   }
 }
-

@@ -66,8 +66,8 @@ bool storage_open(Storage& s, const char* path, Text& error, bool exclusive) {
   char* message = nullptr;
   // The write-ahead log lets readers (a backup) work beside the server, and with synchronous=NORMAL a
   // commit costs no disk flush while a crash still never corrupts the file.
-  if (sqlite3_exec(s.db, "PRAGMA foreign_keys = ON; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;",
-                   nullptr, nullptr, &message) != SQLITE_OK ||
+  if (sqlite3_exec(s.db, "PRAGMA foreign_keys = ON; PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;", nullptr,
+                   nullptr, &message) != SQLITE_OK ||
       sqlite3_exec(s.db, schema, nullptr, nullptr, &message) != SQLITE_OK) {
     error = tprintf("cannot prepare database '%.80s': %.40s", path, message ? message : "?");
     sqlite3_free(message);

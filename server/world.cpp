@@ -307,7 +307,8 @@ int world_save_character(const Entity& player, u8* out, int capacity) {
   u32 magic = SAVED_CHARACTER_MAGIC, count = (u32)n;
   memcpy(out, &magic, 4);
   memcpy(out + 4, &count, 4);
-  for (int i = 0; i < n; i++) memcpy(out + SAVED_CHARACTER_HEADER + i * Entity_Shared_Size, list[i], Entity_Shared_Size);
+  for (int i = 0; i < n; i++)
+    memcpy(out + SAVED_CHARACTER_HEADER + i * Entity_Shared_Size, list[i], Entity_Shared_Size);
   return size;
 }
 
@@ -324,9 +325,7 @@ GameTime world_game_time() {
   return t;
 }
 
-void world_set_game_time(GameTime t) {
-  world.game_seconds = (f64)((t.hour % 24) * 60 + (t.second % 60));
-}
+void world_set_game_time(GameTime t) { world.game_seconds = (f64)((t.hour % 24) * 60 + (t.second % 60)); }
 
 static void update_thinkers(Time now) {
   int n = min((int)entity_storage.nentities, ENTITIES_MAX);

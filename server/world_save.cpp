@@ -27,7 +27,8 @@ void world_touch(Entity& e) {
   }
   if (!kept_by_world(*root) || (root->flags & EntityFlag_Modified)) return;
   root->flags |= EntityFlag_Modified;
-  if (world.ngone < WORLD_GONE_MAX && !v2_equal(root->pos, InvalidPos)) world.gone[world.ngone++] = {root->type, root->pos};
+  if (world.ngone < WORLD_GONE_MAX && !v2_equal(root->pos, InvalidPos))
+    world.gone[world.ngone++] = {root->type, root->pos};
 }
 
 // The changed entities on the ground (or lifted) first, then breadth first what they hold.
@@ -44,7 +45,8 @@ static int collect() {
     const Container* c = find_container(*saved_list[i]);
     for (int s = 0; c && s < container_nslots(*c) && n < ENTITIES_MAX; s++) {
       Entity* item = world_find(c->slots[s]);
-      if (item && item != saved_list[i] && in_container(*item) && item->item.container == saved_list[i]->id) saved_list[n++] = item;
+      if (item && item != saved_list[i] && in_container(*item) && item->item.container == saved_list[i]->id)
+        saved_list[n++] = item;
     }
   }
   return n;

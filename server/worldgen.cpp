@@ -38,14 +38,22 @@ void worldgen_tiles(u8* tiles, int width, int height, u32 seed) {
       f32 e = fbm((f32)x * scale, (f32)y * scale, seed) + 0.35f - 0.75f * edge * edge;
       f32 m = fbm((f32)x * scale * 1.3f + 100, (f32)y * scale * 1.3f + 100, seed ^ 0xA5A5A5A5u);
       TileType t;
-      if (e < 0.25f) t = TileType_DeepWater;
-      else if (e < 0.33f) t = TileType_ShallowWater;
-      else if (e < 0.37f) t = TileType_Sand;
-      else if (e > 0.80f) t = TileType_Rock;
-      else if (m > 0.56f) t = e > 0.58f ? TileType_PineForest : TileType_LeafForest;
-      else if (m < 0.33f) t = TileType_Dirt;
-      else if (m < 0.40f) t = TileType_Soil;
-      else t = TileType_Grass;
+      if (e < 0.25f)
+        t = TileType_DeepWater;
+      else if (e < 0.33f)
+        t = TileType_ShallowWater;
+      else if (e < 0.37f)
+        t = TileType_Sand;
+      else if (e > 0.80f)
+        t = TileType_Rock;
+      else if (m > 0.56f)
+        t = e > 0.58f ? TileType_PineForest : TileType_LeafForest;
+      else if (m < 0.33f)
+        t = TileType_Dirt;
+      else if (m < 0.40f)
+        t = TileType_Soil;
+      else
+        t = TileType_Grass;
       // The outer ring is always open sea, whatever the noise made of it.
       if (x < 2 || y < 2 || x >= width - 2 || y >= height - 2) t = TileType_DeepWater;
       tiles[x + width * y] = t;
@@ -73,15 +81,27 @@ struct BiomePopulation {
 
 static const BiomePopulation biome_population[] = {
     {TileType_PineForest,
-     {{Entity_pine_tree, 0.30f}, {Entity_mushroom, 0.04f}, {Entity_rock, 0.02f}, {Entity_bush, 0.03f}, {Entity_branch, 0.03f}}},
+     {{Entity_pine_tree, 0.30f},
+      {Entity_mushroom, 0.04f},
+      {Entity_rock, 0.02f},
+      {Entity_bush, 0.03f},
+      {Entity_branch, 0.03f}}},
     {TileType_LeafForest,
-     {{Entity_apple_tree, 0.16f}, {Entity_weird_tree, 0.04f}, {Entity_bush, 0.06f}, {Entity_berry_bush, 0.05f},
-      {Entity_mushroom, 0.04f}, {Entity_flower_group, 0.03f}}},
+     {{Entity_apple_tree, 0.16f},
+      {Entity_weird_tree, 0.04f},
+      {Entity_bush, 0.06f},
+      {Entity_berry_bush, 0.05f},
+      {Entity_mushroom, 0.04f},
+      {Entity_flower_group, 0.03f}}},
     {TileType_Grass,
-     {{Entity_grass, 0.10f}, {Entity_flower_group, 0.04f}, {Entity_bush, 0.02f}, {Entity_berry_bush, 0.015f},
+     {{Entity_grass, 0.10f},
+      {Entity_flower_group, 0.04f},
+      {Entity_bush, 0.02f},
+      {Entity_berry_bush, 0.015f},
       {Entity_apple_tree, 0.015f}}},
     {TileType_Sand, {{Entity_palm_tree, 0.05f}, {Entity_narrow_rock, 0.01f}, {Entity_stone, 0.02f}}},
-    {TileType_Rock, {{Entity_rock, 0.18f}, {Entity_narrow_rock, 0.10f}, {Entity_iron_vein, 0.04f}, {Entity_stone, 0.04f}}},
+    {TileType_Rock,
+     {{Entity_rock, 0.18f}, {Entity_narrow_rock, 0.10f}, {Entity_iron_vein, 0.04f}, {Entity_stone, 0.04f}}},
     {TileType_Dirt, {{Entity_stone, 0.03f}, {Entity_branch, 0.03f}, {Entity_rock, 0.02f}, {Entity_narrow_rock, 0.01f}}},
     {TileType_Soil, {{Entity_grass, 0.04f}, {Entity_radish, 0.01f}, {Entity_carrot, 0.01f}}},
 };
@@ -188,7 +208,7 @@ void worldgen_populate(u32 seed, Time now) {
     TileType near;  // a tile it prefers, or None for any land
   };
   static const Herd herds[] = {
-      {Entity_stag, 4, TileType_LeafForest}, {Entity_frog, 4, TileType_Sand},  {Entity_birb, 3, TileType_Grass},
+      {Entity_stag, 4, TileType_LeafForest}, {Entity_frog, 4, TileType_Sand},       {Entity_birb, 3, TileType_Grass},
       {Entity_buba, 2, TileType_Grass},      {Entity_stag, 1, TileType_PineForest},
   };
   int land = 0;

@@ -6,10 +6,9 @@
 #include "ui/ui.hpp"
 
 const SpellHotkey spell_hotkeys[SPELL_HOTKEYS_COUNT] = {
-    {SpellType_Dash, ' '},    {SpellType_StrongAttack, 'e'}, {SpellType_CycloneSlash, 'f'},
-    {SpellType_Fireball, '2'}, {SpellType_IceBolt, '3'},      {SpellType_Sprint, 'r'},
-    {SpellType_SelfHeal, 't'}, {SpellType_Rage, '6'},         {SpellType_Burn, '5'},
-    {SpellType_Heal, '4'},     {SpellType_Rejuvenation, '7'}, {SpellType_Decay, '8'},
+    {SpellType_Dash, ' '},    {SpellType_StrongAttack, 'e'}, {SpellType_CycloneSlash, 'f'}, {SpellType_Fireball, '2'},
+    {SpellType_IceBolt, '3'}, {SpellType_Sprint, 'r'},       {SpellType_SelfHeal, 't'},     {SpellType_Rage, '6'},
+    {SpellType_Burn, '5'},    {SpellType_Heal, '4'},         {SpellType_Rejuvenation, '7'}, {SpellType_Decay, '8'},
 };
 
 void prepare_input() {
@@ -72,7 +71,8 @@ void register_input_event(const SDL_Event& event) {
       }
       input_set_modifier(key, true);
       if (!event.key.repeat) {
-        printf("Pressed %s key [mod=%d] on frame %ld!\n", SDL_GetKeyName(key), (int)event.key.keysym.mod, (long)game.frame);
+        printf("Pressed %s key [mod=%d] on frame %ld!\n", SDL_GetKeyName(key), (int)event.key.keysym.mod,
+               (long)game.frame);
       }
     } break;
     case SDL_TEXTINPUT:

@@ -5,7 +5,7 @@
 #include "app/client.hpp"
 
 const char* const music_tracks[MUSIC_TRACKS_COUNT] = {
-    "01-morning-fields.wav", "02-campfire.wav",    "03-wandering.ogg", "04-old-forest.ogg", "05-river-song.ogg",
+    "01-morning-fields.wav", "02-campfire.wav",   "03-wandering.ogg",   "04-old-forest.ogg", "05-river-song.ogg",
     "06-stone-halls.ogg",    "07-market-day.ogg", "08-night-watch.ogg", "09-homeward.ogg",
 };
 

@@ -27,7 +27,8 @@ static struct {
 static void platform_audio_callback(void*, Uint8* out, int len) {
   // The device always runs signed 16-bit stereo: the open call asks SDL to convert for us.
   int samples = len / 2;
-  if (samples > (int)(sizeof(platform_audio.mix) / sizeof(s32))) samples = (int)(sizeof(platform_audio.mix) / sizeof(s32));
+  if (samples > (int)(sizeof(platform_audio.mix) / sizeof(s32)))
+    samples = (int)(sizeof(platform_audio.mix) / sizeof(s32));
   memset(platform_audio.mix, 0, sizeof(s32) * (size_t)samples);
   for (PlatformAudioStream& s : platform_audio.streams) {
     if (!s.used || !s.bound || !s.sdl) continue;
@@ -186,8 +187,8 @@ void platform_free_wav(u8* buf) { SDL_FreeWAV(buf); }
 
 bool platform_audio_convert(PlatformAudioSpec src, const u8* data, u32 len, PlatformAudioSpec dst, u8** out,
                             u32* out_len) {
-  SDL_AudioStream* s = SDL_NewAudioStream(src.format, (Uint8)src.channels, src.freq, dst.format, (Uint8)dst.channels,
-                                          dst.freq);
+  SDL_AudioStream* s =
+      SDL_NewAudioStream(src.format, (Uint8)src.channels, src.freq, dst.format, (Uint8)dst.channels, dst.freq);
   if (!s) return false;
   int src_frame = platform_audio_frame_bytes(src), dst_frame = platform_audio_frame_bytes(dst);
   int pad = 1024 * src_frame;

@@ -399,15 +399,17 @@ NetResult net_parse_state(Packet& packet, int n, Location& location) {
 
   PacketStateHeader header = packet.state;
   AdminBlock admin;
-  StateBodyResult r = state_body_decode(packet.data + sizeof(PacketStateHeader), n - STATE_BODY_OFFSET,
-                                        header.nentities, entity_storage.entities, ENTITIES_MAX, game.player_name, &admin);
+  StateBodyResult r =
+      state_body_decode(packet.data + sizeof(PacketStateHeader), n - STATE_BODY_OFFSET, header.nentities,
+                        entity_storage.entities, ENTITIES_MAX, game.player_name, &admin);
   if (r.dirty_bytes > storage_dirty_bytes) storage_dirty_bytes = r.dirty_bytes;
   if (!r.ok) {
     printf("net: Broken state packet (%d entities): %s\n", (int)header.nentities, r.error);
     return NetResult_None;
   }
   s64 valid = (s64)header.nentities * (s64)sizeof(Entity);
-  if (storage_dirty_bytes > valid) memset((u8*)entity_storage.entities + valid, 0, (size_t)(storage_dirty_bytes - valid));
+  if (storage_dirty_bytes > valid)
+    memset((u8*)entity_storage.entities + valid, 0, (size_t)(storage_dirty_bytes - valid));
   storage_dirty_bytes = valid;
 
   entity_storage.nentities = header.nentities;

@@ -6,9 +6,9 @@ AnimationType animation_type_from_name(const char* name) {
     const char* name;
     AnimationType type;
   } clips[] = {
-      {"Idle", AnimationType_Idle},     {"Run", AnimationType_Run},     {"Attack", AnimationType_Attack},
-      {"Sword", AnimationType_Attack},  {"Bite_Front", AnimationType_Attack}, {"Death", AnimationType_Death},
-      {"Open", AnimationType_Open},     {"Work", AnimationType_Work},
+      {"Idle", AnimationType_Idle},    {"Run", AnimationType_Run},           {"Attack", AnimationType_Attack},
+      {"Sword", AnimationType_Attack}, {"Bite_Front", AnimationType_Attack}, {"Death", AnimationType_Death},
+      {"Open", AnimationType_Open},    {"Work", AnimationType_Work},
   };
   if (!name) return AnimationType_None;
   for (auto& c : clips)
@@ -21,7 +21,9 @@ int get_animation_index(AnimationType type) { return type > 100 ? (int)type - 10
 
 bool has_animation(const Model& model, AnimationType type) { return model.nbones > 0 && type != AnimationType_None; }
 
-bool mesh_visible(u32 mesh_mask, int mesh_index) { return mesh_mask == 0 || (mesh_mask & (1u << (mesh_index % 32))) != 0; }
+bool mesh_visible(u32 mesh_mask, int mesh_index) {
+  return mesh_mask == 0 || (mesh_mask & (1u << (mesh_index % 32))) != 0;
+}
 
 // Moves a channel's clock on by one frame: past the current key's time it steps to the next key, and after
 // the last key it starts over from key 0 at time 0.
@@ -63,7 +65,8 @@ bool animation_sample(Model& model, const AnimationInfo& info, bool advance, f32
     if (a.nrotations > 0) {
       int key = a.current_rotation_frame;
       if (by_time) {
-        if (advance) channel_step(a.nrotations, a.rotation_times, a.current_rotation_time, a.current_rotation_frame, dt);
+        if (advance)
+          channel_step(a.nrotations, a.rotation_times, a.current_rotation_time, a.current_rotation_frame, dt);
         key = a.current_rotation_frame;
       } else {
         key = progress_key(info.progress, a.nrotations);

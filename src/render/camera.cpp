@@ -60,7 +60,6 @@ v2 camera_unproject(const Camera& c, const m4& vp, v2 window_size, v2 screen) {
   return {hit.x, hit.y};
 }
 
-
 void update_camera() {
   Camera& c = renderer.camera;
   if (game.player && !game.debug.free_camera) {

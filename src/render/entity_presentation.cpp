@@ -208,8 +208,8 @@ m4 get_transform(Entity& e, bool* placed) {
     if (has_component(*carrier, Component_Mover) && !has_component(*carrier, Component_Cart)) {
       angle += carrier->mover.angle;
     } else {
-      SlotIndex slot = has_component(*carrier, Component_Container) ? find_items_slot(carrier->container, e.id)
-                                                                    : SlotNotFound;
+      SlotIndex slot =
+          has_component(*carrier, Component_Container) ? find_items_slot(carrier->container, e.id) : SlotNotFound;
       if (slot > SlotAny) {
         if (placed) *placed = false;
       } else {
@@ -226,7 +226,8 @@ bool tabletop_transform(Entity& e, m4* out) {
   if (!table || table->type != Entity_wooden_table) return false;
   SlotIndex slot = find_items_slot(table->container, e.id);
   constexpr f32 u = 8;
-  static const v2 spots[4] = {{0.25f * u, -1.25f * u}, {-1.5f * u, -2 * u}, {0.5f * u, 1.5f * u}, {1.75f * u, -0.25f * u}};
+  static const v2 spots[4] = {
+      {0.25f * u, -1.25f * u}, {-1.5f * u, -2 * u}, {0.5f * u, 1.5f * u}, {1.75f * u, -0.25f * u}};
   if (slot >= len(spots)) return false;
   v2 p = table->pos + spots[slot];
   *out = m4_translate(p.x, p.y, 24) * m4_scale_uniform(tile_size);

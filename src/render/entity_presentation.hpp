@@ -71,4 +71,3 @@ void draw_mob_name(Entity& e, v2 offset, bool verbose);
 void draw_entity_name(Entity& e, v2 offset, bool verbose);
 // The effects pass over the whole storage: slashes and hit flashes.
 void draw_entities_fx();
-

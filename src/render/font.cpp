@@ -54,8 +54,7 @@ u8* font_bake(const char* path, int display_width) {
     panic("font: cannot start packing the atlas\n");
   stbtt_PackSetOversampling(&context, 1, 1);
   if (!stbtt_PackFontRanges(&context, font_file_bytes, 0, unicode_ranges, FONT_RANGES))
-    panic("font: the glyphs at %g pixels do not fit a %dx%d atlas\n", pixel_height, FONT_ATLAS_SIZE,
-          FONT_ATLAS_SIZE);
+    panic("font: the glyphs at %g pixels do not fit a %dx%d atlas\n", pixel_height, FONT_ATLAS_SIZE, FONT_ATLAS_SIZE);
   stbtt_PackEnd(&context);
   return bitmap;
 }

@@ -62,7 +62,7 @@ struct Mesh {
   int nindices;
   int material_index;  // into Model::materials, -1 if none
   u32 vao, vbo, ebo, tex_coords_vbo, normals_vbo, joints_vbo, weights_vbo;
-  m4 transform;  // the node's world transform, row-major
+  m4 transform;      // the node's world transform, row-major
   bool has_weights;  // skinned by its own joints and weights attributes
 };
 

@@ -117,7 +117,9 @@ static void draw_mesh_elements(const Mesh& mesh) {
 
 // A mesh without a material is drawn white, never in the colour left by the mesh before it.
 static void bind_material(Shader& s, const Model& model, const Mesh& mesh, Color tint, bool with_tint) {
-  const Material* m = mesh.material_index >= 0 && mesh.material_index < model.nmaterials ? &model.materials[mesh.material_index] : nullptr;
+  const Material* m = mesh.material_index >= 0 && mesh.material_index < model.nmaterials
+                          ? &model.materials[mesh.material_index]
+                          : nullptr;
   glBindTextureUnit(0, m && m->albedo.width ? m->albedo.id : renderer.default_texture.id);
   if (!with_tint) return;
   Color c = gamma_correct(m ? m->base_color : Color{{1, 1, 1, 1}});

@@ -24,7 +24,6 @@
 #include "app/platform.hpp"
 #include "registry.hpp"
 
-
 ResourceTiming resource_timings[RESOURCE_TIMINGS_MAX];
 int nresource_timings;
 
@@ -131,8 +130,8 @@ m4 node_world_matrix(const tinygltf::Model& d, const std::vector<int>& parent, i
 
 // Data URIs are decoded by tinygltf and handed here; keep the encoded bytes for our own decoder. Images in
 // buffer views are read from their view, and files by URI through the cache.
-bool keep_image_bytes(tinygltf::Image* image, const int, std::string*, std::string*, int, int, const unsigned char* bytes,
-                      int size, void*) {
+bool keep_image_bytes(tinygltf::Image* image, const int, std::string*, std::string*, int, int,
+                      const unsigned char* bytes, int size, void*) {
   if (image->bufferView < 0) image->image.assign(bytes, bytes + size);
   return true;
 }
@@ -292,7 +291,8 @@ void load_animations(Model& model, const tinygltf::Model& d) {
       }
       if (ch.target_path == "translation") {
         assert(anim->ntranslations == 0);  // one clip per slot and bone
-        anim->ntranslations = load_channel(d, s, TINYGLTF_TYPE_VEC3, &anim->translation_times, &anim->translations, model.path);
+        anim->ntranslations =
+            load_channel(d, s, TINYGLTF_TYPE_VEC3, &anim->translation_times, &anim->translations, model.path);
         anim->translation_interpolation = interpolation_code(s.interpolation);
       } else if (ch.target_path == "rotation") {
         assert(anim->nrotations == 0);
@@ -335,7 +335,8 @@ void load_meshes(Model& model, const tinygltf::Model& d, const int* material_map
       if (upload) model_create_vertex_array(mesh);
       int counts[5] = {-1, -1, -1, -1, -1};
       for (const auto& [name, index] : prim.attributes) {
-        if (index < 0 || index >= (int)d.accessors.size()) panic("gltf(%s): attribute '%s' has no accessor\n", model.path, name.c_str());
+        if (index < 0 || index >= (int)d.accessors.size())
+          panic("gltf(%s): attribute '%s' has no accessor\n", model.path, name.c_str());
         const tinygltf::Accessor& attribute = d.accessors[index];
         int binding = -1, size = 0;
         if (name == "POSITION") {
@@ -405,11 +406,13 @@ void load_meshes(Model& model, const tinygltf::Model& d, const int* material_map
         const u16* idx = (const u16*)accessor_data(d, prim.indices, 2, model.path);
         mesh.nindices = (int)indices.count;
         for (int i = 0; i < mesh.nindices; i++)
-          if (idx[i] >= mesh.nvertices) panic("gltf(%s): index %d past the %d vertices\n", model.path, idx[i], mesh.nvertices);
+          if (idx[i] >= mesh.nvertices)
+            panic("gltf(%s): index %d past the %d vertices\n", model.path, idx[i], mesh.nvertices);
         if (upload) model_upload_indices(mesh, idx, mesh.nindices);
       }
       if (prim.material >= 0) {
-        if (prim.material >= (int)d.materials.size()) panic("gltf(%s): primitive names a missing material\n", model.path);
+        if (prim.material >= (int)d.materials.size())
+          panic("gltf(%s): primitive names a missing material\n", model.path);
         if (mesh.material_index >= 0)
           printf("gltf(%s) WARN: skipping material %d on %s: this mesh already has a material\n", model.path,
                  prim.material, mesh.name);
@@ -436,7 +439,8 @@ Model load_model_ex(const char* dir, const char* file, bool upload) {
   if (!file_exists(model.path)) {
     panic("Cannot load model from '%s': [err: %d] (%s)\n", model.path, 6, "not found");
   }
-  bool ok = binary ? gltf.LoadBinaryFromFile(&d, &err, &warn, model.path) : gltf.LoadASCIIFromFile(&d, &err, &warn, model.path);
+  bool ok = binary ? gltf.LoadBinaryFromFile(&d, &err, &warn, model.path)
+                   : gltf.LoadASCIIFromFile(&d, &err, &warn, model.path);
   if (!ok) {
     if (!err.empty()) fprintf(stderr, "gltf: %s\n", err.c_str());
     panic("Cannot load model from '%s': [err: %d] (%s)\n", model.path, 3, "todo");
@@ -507,7 +511,8 @@ void load_model_by_type(EntityType type) {
   }
   info->flags |= EntityInfoFlag_Loaded;
   Duration took = time_since(start);
-  if (took > 5 * Milliseconds) fprintf(stderr, "[warn] Loading of '%s' took %f.2ms!\n", info->type_name, (double)to_ms(took));
+  if (took > 5 * Milliseconds)
+    fprintf(stderr, "[warn] Loading of '%s' took %f.2ms!\n", info->type_name, (double)to_ms(took));
   if (nresource_timings < len(resource_timings)) resource_timings[nresource_timings++] = {took, info->type_name};
 }
 
@@ -555,8 +560,8 @@ void dump_model_info(const Model& model) {
       printf("   nrotations = %d; interporpolation: %d\n", a.nrotations, a.rotation_interpolation);
       printf("   nscales = %d; interporpolation: %d\n", a.nscales, a.scale_interpolation);
       for (int k = 0; k < a.nscales; k++)
-        printf("      %.3f => %8.3f %8.3f %8.3f\n", (double)a.scale_times[k], (double)a.scales[k].x, (double)a.scales[k].y,
-               (double)a.scales[k].z);
+        printf("      %.3f => %8.3f %8.3f %8.3f\n", (double)a.scale_times[k], (double)a.scales[k].x,
+               (double)a.scales[k].y, (double)a.scales[k].z);
     }
   }
   printf("----------------\n");

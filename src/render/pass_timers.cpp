@@ -5,7 +5,7 @@
 #include "render/renderer.hpp"
 
 static const char* const pass_names[RenderPass_Count] = {
-    "shadow", "terrain", "entities", "effects", "resolve", "blur 1", "blur 2",
+    "shadow", "terrain", "entities", "effects", "resolve",   "blur 1", "blur 2",
     "blur 3", "blur 4",  "blur 5",   "blur 6",  "composite", "ui",
 };
 

@@ -8,8 +8,8 @@
 
 Renderer renderer;
 
-#define gl_log(...)                                \
-  do {                                             \
+#define gl_log(...)                                     \
+  do {                                                  \
     if (renderer.settings.verbose) printf(__VA_ARGS__); \
   } while (0)
 
@@ -70,17 +70,53 @@ void gl_debug_message_callback(u32 source, u32 type, u32 id, u32 severity, int l
 // --- programs
 
 static const char* const uniform_names[] = {
-    "sampler", "time",   "tintColor", "mvp",           "model",    "local_transform", "joint_transforms", "light_dir",
-    "lights",  "camera_pos", "camera_target_pos", "shadow", "opacity", "ambient", "alpha_threshold", "angle",
-    "sector",  "gradient", "is_animated", "flip", "vision_radius", "viewport",
+    "sampler",
+    "time",
+    "tintColor",
+    "mvp",
+    "model",
+    "local_transform",
+    "joint_transforms",
+    "light_dir",
+    "lights",
+    "camera_pos",
+    "camera_target_pos",
+    "shadow",
+    "opacity",
+    "ambient",
+    "alpha_threshold",
+    "angle",
+    "sector",
+    "gradient",
+    "is_animated",
+    "flip",
+    "vision_radius",
+    "viewport",
 };
 
 static void lookup_uniforms(Shader& s) {
-  int* locs[] = {&s.sampler_loc, &s.time_loc, &s.tint_color_loc, &s.mvp_loc, &s.model_loc, &s.local_transform_loc,
-                 &s.joint_transforms_loc, &s.light_dir_loc, &s.lights_loc, &s.camera_pos_loc,
-                 &s.camera_target_pos_loc, &s.shadow_loc, &s.opacity_loc, &s.ambient_loc, &s.alpha_threshold_loc,
-                 &s.angle_loc, &s.sector_loc, &s.gradient_loc, &s.is_animated_loc, &s.flip_loc,
-                 &s.vision_radius_loc, &s.viewport_loc};
+  int* locs[] = {&s.sampler_loc,
+                 &s.time_loc,
+                 &s.tint_color_loc,
+                 &s.mvp_loc,
+                 &s.model_loc,
+                 &s.local_transform_loc,
+                 &s.joint_transforms_loc,
+                 &s.light_dir_loc,
+                 &s.lights_loc,
+                 &s.camera_pos_loc,
+                 &s.camera_target_pos_loc,
+                 &s.shadow_loc,
+                 &s.opacity_loc,
+                 &s.ambient_loc,
+                 &s.alpha_threshold_loc,
+                 &s.angle_loc,
+                 &s.sector_loc,
+                 &s.gradient_loc,
+                 &s.is_animated_loc,
+                 &s.flip_loc,
+                 &s.vision_radius_loc,
+                 &s.viewport_loc};
   static_assert(sizeof(locs) / sizeof(locs[0]) == sizeof(uniform_names) / sizeof(uniform_names[0]));
   for (int i = 0; i < len(uniform_names); i++) *locs[i] = glGetUniformLocation(s.program, uniform_names[i]);
 }
@@ -276,8 +312,12 @@ static GLuint create_target_texture(GLenum format, GLenum filter, int w, int h) 
 }
 
 static void delete_targets() {
-  GLuint textures[6] = {renderer.hdr_texture.id, renderer.brightness_texture.id, renderer.blur_texture_ids[0],
-                        renderer.blur_texture_ids[1], 0, 0};
+  GLuint textures[6] = {renderer.hdr_texture.id,
+                        renderer.brightness_texture.id,
+                        renderer.blur_texture_ids[0],
+                        renderer.blur_texture_ids[1],
+                        0,
+                        0};
   // Without multisampling the resolved pair is the scene pair itself.
   if (renderer.targets_msaa) {
     textures[4] = renderer.msaa_hdr_texture_id;
@@ -550,8 +590,12 @@ void post_process() {
 
 bool gl_renderer_is_software(const char* name) {
   if (!name) return false;
-  static const char* const cpu_renderers[] = {"llvmpipe",          "softpipe",    "swrast",
-                                              "Software Rasterizer", "Software Renderer", "GDI Generic",
+  static const char* const cpu_renderers[] = {"llvmpipe",
+                                              "softpipe",
+                                              "swrast",
+                                              "Software Rasterizer",
+                                              "Software Renderer",
+                                              "GDI Generic",
                                               "Microsoft Basic Render Driver"};
   for (const char* r : cpu_renderers) {
     if (strstr(name, r)) return true;

@@ -13,7 +13,7 @@ struct TileVertex {
 };
 static_assert(sizeof(TileVertex) == 24);
 
-constexpr f32 TILE_QUAD_OVERLAP = 0.2f;   // world units each quad reaches over its neighbours, against seams
+constexpr f32 TILE_QUAD_OVERLAP = 0.2f;  // world units each quad reaches over its neighbours, against seams
 constexpr f32 TILE_UV_INSET = 0.0001f;
 
 // The four tiles meeting at the corner (x, y), reduced to what the quad there draws.

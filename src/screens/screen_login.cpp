@@ -9,9 +9,9 @@ constexpr int LOGIN_FIELD_MAX = 64;
 const Color SCREEN_CLEAR_COLOR = {{0.2f, 0.2f, 0.2f, 1.0f}};
 
 void draw_build_version() {
-  UiElement* e = ui_text(tprintf("Server: %s | Version: v%s | Build: %s", game.config.server_name, GAME_VERSION,
-                                 BUILD_STAMP),
-                         "build-version");
+  UiElement* e =
+      ui_text(tprintf("Server: %s | Version: v%s | Build: %s", game.config.server_name, GAME_VERSION, BUILD_STAMP),
+              "build-version");
   e->text_color = Color{{0.5f, 0.5f, 0.5f, 1.0f}};
   e->font_size = 0.75f;
   e->floating = true;

@@ -105,7 +105,8 @@ static void test_screen_overlay() {
   Texture& icons = renderer.icons_texture;
   for (int i = 0; i < 9 && icons.width; i++) {
     Rect src = {(f32)(i % 8) * 128, (f32)(i / 8) * 128, 128, 128};
-    draw_texture(icons, src, Rect{cell * 0.5f + (f32)i * cell * 1.1f, y + cell * 1.25f, cell, cell}, Color{{1, 1, 1, 1}});
+    draw_texture(icons, src, Rect{cell * 0.5f + (f32)i * cell * 1.1f, y + cell * 1.25f, cell, cell},
+                 Color{{1, 1, 1, 1}});
   }
 }
 
@@ -118,7 +119,8 @@ static void test_screen_text() {
   style.font_size = 0.75f;
   style.color = {{1, 0.8f, 0.4f, 1}};
   draw_string(style, Str(tprintf("t = %.2f s, %d lights, %d programs", renderer.time, renderer.nlights,
-                                 renderer.shaders_info.nshaders).cstr()));
+                                 renderer.shaders_info.nshaders)
+                             .cstr()));
   style.pos = {(f32)renderer.window_width - 8, 6};
   style.anchor = {1, 0};
   style.color = {{0.6f, 0.9f, 1, 1}};

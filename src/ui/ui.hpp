@@ -98,9 +98,9 @@ struct Ui {
   struct {
     Text* text = nullptr;  // the focused field's buffer
     int max_index = 0;
-    f32* slider = nullptr;  // the value of the slider being dragged
+    f32* slider = nullptr;       // the value of the slider being dragged
     UiDialog* dialog = nullptr;  // the window being dragged
-    v2 at = {};  // grab offset of that window
+    v2 at = {};                  // grab offset of that window
   } active_element;
 
   bool hovered = false;
@@ -148,8 +148,8 @@ struct Ui {
   int nscissor_stack = 0;
   bool show_inspector = false;
 
-  UiDialog gear, container, craft, spells, blank, entity_info, blueprint_dialog, debug_controls,
-      entity_debug_dialog, admin_dialog;
+  UiDialog gear, container, craft, spells, blank, entity_info, blueprint_dialog, debug_controls, entity_debug_dialog,
+      admin_dialog;
   TextInput add_entity_filter, craft_search, blueprint_name_input;
   Chat chat;
 

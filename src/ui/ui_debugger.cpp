@@ -75,11 +75,11 @@ void ui_inspector() {
   UiElement* info = ui_inspector_panel("ui-debug-info", root);
   ui_inspector_line(info, tprintf("%s", target->id.name.cstr()));
   ui_inspector_line(info, tprintf("%s:%d", target->id.file ? target->id.file : "?", target->id.line));
-  ui_inspector_line(info, tprintf("key %ld  rect %.1f,%.1f %.1fx%.1f", (long)target->key, target->rect.x, target->rect.y,
-                                  target->rect.w, target->rect.h));
-  ui_inspector_line(info, tprintf("pad %.1f gap %.1f grow %g,%g %s%s%s%s", target->pad, target->gap, target->grow.x,
-                                  target->grow.y, target->direction == Ui_Horizontal ? "horizontal" : "vertical",
-                                  target->floating ? " floating" : "", target->disabled ? " disabled" : "",
-                                  target->scroll ? " scroll" : ""));
+  ui_inspector_line(info, tprintf("key %ld  rect %.1f,%.1f %.1fx%.1f", (long)target->key, target->rect.x,
+                                  target->rect.y, target->rect.w, target->rect.h));
+  ui_inspector_line(
+      info, tprintf("pad %.1f gap %.1f grow %g,%g %s%s%s%s", target->pad, target->gap, target->grow.x, target->grow.y,
+                    target->direction == Ui_Horizontal ? "horizontal" : "vertical", target->floating ? " floating" : "",
+                    target->disabled ? " disabled" : "", target->scroll ? " scroll" : ""));
   ui_inspector_place(info, ui.mouse + v2{16, 16});
 }

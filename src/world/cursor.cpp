@@ -51,7 +51,8 @@ void draw_cursor() {
   switch (c.type) {
     case CursorType_None: break;
     case CursorType_Build:
-      if (ghost_from_prototype(c.entity_type)) draw_ghost_entity(cursor_ghost, cursor_snapped_mouse(), c.rotation_index);
+      if (ghost_from_prototype(c.entity_type))
+        draw_ghost_entity(cursor_ghost, cursor_snapped_mouse(), c.rotation_index);
       break;
     case CursorType_Item:
       if (!find_entity_by_id(c.entity_id)) clear_cursor();

@@ -99,7 +99,8 @@ int event_texts(Entity& entity, EventText* out, int nmax) {
         n = push_event_text(out, n, nmax, offset, 2, Color{{0, 0.8f, 0.2f, 1}}, tprintf("%+.f", event.healing.value));
         break;
       case EventType_Mana:
-        n = push_event_text(out, n, nmax, offset, 2, Color{{0.2f, 0.6f, 0.8f, 1}}, tprintf("%+.f", event.healing.value));
+        n = push_event_text(out, n, nmax, offset, 2, Color{{0.2f, 0.6f, 0.8f, 1}},
+                            tprintf("%+.f", event.healing.value));
         break;
       case EventType_Exp:
         n = push_event_text(out, n, nmax, offset, 1, Color{{0.1f, 0.8f, 0.8f, 1}}, tprintf("+%.fxp", event.exp.xp));

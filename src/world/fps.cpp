@@ -24,7 +24,8 @@ void ui_fps() {
     if (rect_is_hovered(r)) {
       f32 ms = to_sec(s.elapsed) * 1000;
       set_tooltip(ui.mouse, {1, 1},
-                  tprintf("frame[%llu] fps: %.f (%.1fms)", (unsigned long long)s.frame, ms > 0 ? 1000.0 / ms : 0.0, (double)ms));
+                  tprintf("frame[%llu] fps: %.f (%.1fms)", (unsigned long long)s.frame, ms > 0 ? 1000.0 / ms : 0.0,
+                          (double)ms));
     }
   }
   ui_end_layout();

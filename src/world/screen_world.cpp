@@ -65,8 +65,7 @@ static void draw_world_ui_underlayer(Entity& player) {
   }
   if (has_component(player, Component_Actor)) {
     const Action& a = player.actor.action;
-    if (a.type == ActionType_CastSpell &&
-        (a.spell_type == SpellType_Fireball || a.spell_type == SpellType_IceBolt)) {
+    if (a.type == ActionType_CastSpell && (a.spell_type == SpellType_Fireball || a.spell_type == SpellType_IceBolt)) {
       for (f32 r = 3; r <= 11; r += 2) draw_circle(a.dst, r, Color{{0.8f, 0.4f, 0.1f, 0.5f}});
     }
   }

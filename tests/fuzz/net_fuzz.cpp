@@ -40,9 +40,7 @@ static void seed_write(const char* dir, const char* name, const void* data, size
   fclose(f);
 }
 
-static void seed_write_packet(const char* dir, const char* name, const Packet& p) {
-  seed_write(dir, name, &p, p.size);
-}
+static void seed_write_packet(const char* dir, const char* name, const Packet& p) { seed_write(dir, name, &p, p.size); }
 
 static void png_append(void* context, void* data, int size) {
   Packet* p = (Packet*)context;

@@ -55,7 +55,8 @@ struct EntityGl : testing::Test {
   // A player as the server sends it: moving, acting, mortal, wearing gear.
   Entity& person(v2 pos) {
     Entity& e = add(Entity_Player, pos);
-    for (Component c : {Component_Mover, Component_Actor, Component_Mortal, Component_Container}) enable_component(e, c);
+    for (Component c : {Component_Mover, Component_Actor, Component_Mortal, Component_Container})
+      enable_component(e, c);
     e.container.nslots = GearSlot_num;
     return e;
   }

@@ -182,7 +182,10 @@ TEST_F(ModelGl, ItemIconShowsTheItemOnTransparency) {
   ASSERT_EQ(icon.width, Icon_size);
   std::vector<f32> px(Icon_size * Icon_size * 4);
   glGetTextureImage(icon.id, 0, GL_RGBA, GL_FLOAT, (int)(px.size() * sizeof(f32)), px.data());
-  auto at = [&](int x, int y) { return Color{{px[(y * Icon_size + x) * 4], px[(y * Icon_size + x) * 4 + 1], px[(y * Icon_size + x) * 4 + 2], px[(y * Icon_size + x) * 4 + 3]}}; };
+  auto at = [&](int x, int y) {
+    return Color{{px[(y * Icon_size + x) * 4], px[(y * Icon_size + x) * 4 + 1], px[(y * Icon_size + x) * 4 + 2],
+                  px[(y * Icon_size + x) * 4 + 3]}};
+  };
   Color corner = at(2, Icon_size - 3);
   EXPECT_EQ(corner.a, 0);
   // The red body of the potion fills the lower middle.

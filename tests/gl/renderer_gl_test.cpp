@@ -39,9 +39,9 @@ const Color BLACK = {{0, 0, 0, 1}};
 ::testing::AssertionResult colors_near(Color actual, Color expected, f32 eps = 0.02f) {
   for (int i = 0; i < 4; i++)
     if (fabsf(actual.elements[i] - expected.elements[i]) > eps)
-      return ::testing::AssertionFailure() << "got (" << actual.r << ", " << actual.g << ", " << actual.b << ", "
-                                           << actual.a << "), want (" << expected.r << ", " << expected.g << ", "
-                                           << expected.b << ", " << expected.a << ")";
+      return ::testing::AssertionFailure()
+             << "got (" << actual.r << ", " << actual.g << ", " << actual.b << ", " << actual.a << "), want ("
+             << expected.r << ", " << expected.g << ", " << expected.b << ", " << expected.a << ")";
   return ::testing::AssertionSuccess();
 }
 
@@ -80,9 +80,9 @@ struct ShaderFolder {
 // --- programs
 
 TEST_F(RendererGl, AllProgramsBuildInTableOrder) {
-  const char* names[] = {"sprite", "rect",   "text",    "shape",       "sphere",    "tile",  "line",     "point",
-                         "triangle", "model", "shadowmap", "cubemap", "slash",  "hit",   "fire",  "flames",
-                         "sprint_aura", "instanced", "stars", "test", "item", "blur", "composite"};
+  const char* names[] = {"sprite",      "rect",      "text",      "shape",   "sphere", "tile", "line",     "point",
+                         "triangle",    "model",     "shadowmap", "cubemap", "slash",  "hit",  "fire",     "flames",
+                         "sprint_aura", "instanced", "stars",     "test",    "item",   "blur", "composite"};
   ASSERT_EQ(renderer.shaders_info.nshaders, len(names));
   for (int i = 0; i < len(names); i++) {
     Shader* s = renderer.shaders_info.list[i];
@@ -96,16 +96,25 @@ TEST_F(RendererGl, AllProgramsBuildInTableOrder) {
     const char* what;
     int loc;
   } lookups[] = {
-      {"sprite.sampler", sh.sprite.sampler_loc},  {"sprite.tintColor", sh.sprite.tint_color_loc},
-      {"sprite.flip", sh.sprite.flip_loc},        {"rect.gradient", sh.rect.gradient_loc},
-      {"slash.sector", sh.slash.sector_loc},      {"slash.angle", sh.slash.angle_loc},
-      {"hit.angle", sh.hit.angle_loc},            {"flames.gradient", sh.flames.gradient_loc},
-      {"blur.flip", sh.blur.flip_loc},            {"blur.viewport", sh.blur.viewport_loc},
-      {"sphere.model", sh.sphere.model_loc},      {"stars.mvp", sh.stars.mvp_loc},
-      {"instanced.time", sh.instanced.time_loc},  {"text.tintColor", sh.text.tint_color_loc},
-      {"tile.shadow", sh.tile.shadow_loc},        {"tile.vision_radius", sh.tile.vision_radius_loc},
+      {"sprite.sampler", sh.sprite.sampler_loc},
+      {"sprite.tintColor", sh.sprite.tint_color_loc},
+      {"sprite.flip", sh.sprite.flip_loc},
+      {"rect.gradient", sh.rect.gradient_loc},
+      {"slash.sector", sh.slash.sector_loc},
+      {"slash.angle", sh.slash.angle_loc},
+      {"hit.angle", sh.hit.angle_loc},
+      {"flames.gradient", sh.flames.gradient_loc},
+      {"blur.flip", sh.blur.flip_loc},
+      {"blur.viewport", sh.blur.viewport_loc},
+      {"sphere.model", sh.sphere.model_loc},
+      {"stars.mvp", sh.stars.mvp_loc},
+      {"instanced.time", sh.instanced.time_loc},
+      {"text.tintColor", sh.text.tint_color_loc},
+      {"tile.shadow", sh.tile.shadow_loc},
+      {"tile.vision_radius", sh.tile.vision_radius_loc},
       {"model.joint_transforms", sh.model.joint_transforms_loc},
-      {"model.opacity", sh.model.opacity_loc},    {"shadowmap.alpha_threshold", sh.shadowmap.alpha_threshold_loc},
+      {"model.opacity", sh.model.opacity_loc},
+      {"shadowmap.alpha_threshold", sh.shadowmap.alpha_threshold_loc},
   };
   for (const Lookup& l : lookups) EXPECT_GE(l.loc, 0) << l.what;
   EXPECT_EQ(sh.rect.joint_transforms_loc, -1);
@@ -210,11 +219,14 @@ TEST_F(RendererGl, ClearFillsTheSceneAndBlacksTheBrightnessAttachment) {
   struct Probe {
     int x, y;
     Color scene;
-  } probes[] = {
-      {2, 2, c}, {GL_TEST_WIDTH - 3, GL_TEST_HEIGHT - 3, c}, {GL_TEST_WIDTH / 2, 5, c}, {120, 75, {{1, 1, 1, 1}}},
-      {20, 70, {{0, 1, 0, 1}}}};
+  } probes[] = {{2, 2, c},
+                {GL_TEST_WIDTH - 3, GL_TEST_HEIGHT - 3, c},
+                {GL_TEST_WIDTH / 2, 5, c},
+                {120, 75, {{1, 1, 1, 1}}},
+                {20, 70, {{0, 1, 0, 1}}}};
   for (const Probe& p : probes) {
-    EXPECT_TRUE(colors_near(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, p.x, p.y), p.scene)) << p.x << "," << p.y;
+    EXPECT_TRUE(colors_near(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, p.x, p.y), p.scene))
+        << p.x << "," << p.y;
     EXPECT_TRUE(colors_near(gl_test_texture_pixel(renderer.msaa_brightness_texture_id, p.x, p.y), BLACK))
         << p.x << "," << p.y;
     EXPECT_TRUE(colors_near(gl_test_window_pixel(p.x, p.y), p.scene, 0.01f)) << p.x << "," << p.y;
@@ -330,7 +342,7 @@ TEST_F(RendererGl, LowQualityScalesTheSceneUpAndKeepsTheUiSharp) {
   draw_rect(Rect{40, 40, 80, 60}, Color{{1, 1, 1, 1}});  // window pixels, as the world's projection gives
   post_process();
   // Lit inside, dark outside, the edges within a couple of pixels of where they were drawn.
-  const int probes[][3] = {{42, 42, 1},  {117, 97, 1}, {80, 70, 1},  {36, 70, 0},
+  const int probes[][3] = {{42, 42, 1},  {117, 97, 1}, {80, 70, 1}, {36, 70, 0},
                            {124, 70, 0}, {80, 36, 0},  {80, 104, 0}};
   for (const auto& p : probes)
     EXPECT_EQ(brightness(gl_test_window_pixel(p[0], p[1])) > 1.5f, p[2] == 1) << p[0] << "," << p[1];

@@ -75,7 +75,11 @@ TEST_F(TextTerrainGl, DrawnTextCoversTheMeasuredBoxAndNothingElse) {
     const char* text;
   } cases[] = {
       {{20, 30}, {0, 0}, 0, "Hello, Mir!"},
-      {{230, 100}, {1, 0}, 1, "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xE2\x84\x96" "5"},
+      {{230, 100},
+       {1, 0},
+       1,
+       "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xE2\x84\x96"
+       "5"},
       {{120, 80}, {0.5f, 0.5f}, 0, "centred"},
   };
   for (const Case& c : cases) {
@@ -142,9 +146,7 @@ struct TestLocation {
       for (int x = x0; x < x1; x++) tiles[(size_t)(x + location.width * y)] = t;
   }
   // A point inside the tile away from where four corner quads meet.
-  v2 tile_centre(int x, int y) const {
-    return location.offset + v2{(x + 0.3f) * tile_size, (y + 0.3f) * tile_size};
-  }
+  v2 tile_centre(int x, int y) const { return location.offset + v2{(x + 0.3f) * tile_size, (y + 0.3f) * tile_size}; }
 };
 
 // The world pass as the world screen runs it for the ground.
@@ -210,7 +212,8 @@ TEST_F(TextTerrainGl, SmallLocationDrawsEachKindWhereItLies) {
   for (const Probe& p : probes) {
     v2 s = to_window(t.tile_centre(p.x, p.y));
     ASSERT_TRUE(s.x >= 0 && s.x < w && s.y >= 0 && s.y < h) << p.x << "," << p.y;
-    EXPECT_TRUE(has_hue(px.at((int)s.x, (int)s.y), p.hue)) << "tile " << p.x << "," << p.y << " at " << s.x << "," << s.y;
+    EXPECT_TRUE(has_hue(px.at((int)s.x, (int)s.y), p.hue))
+        << "tile " << p.x << "," << p.y << " at " << s.x << "," << s.y;
   }
   gl_test_resize(GL_TEST_WIDTH, GL_TEST_HEIGHT);
 }

@@ -20,9 +20,8 @@ const Color CLEAR = {{0.05f, 0.1f, 0.1f, 1}};
 ::testing::AssertionResult near_rgb(Color actual, Color expected, f32 eps = 0.03f) {
   for (int i = 0; i < 3; i++)
     if (fabsf(actual.elements[i] - expected.elements[i]) > eps)
-      return ::testing::AssertionFailure() << "got (" << actual.r << ", " << actual.g << ", " << actual.b
-                                           << "), want (" << expected.r << ", " << expected.g << ", " << expected.b
-                                           << ")";
+      return ::testing::AssertionFailure() << "got (" << actual.r << ", " << actual.g << ", " << actual.b << "), want ("
+                                           << expected.r << ", " << expected.g << ", " << expected.b << ")";
   return ::testing::AssertionSuccess();
 }
 
@@ -211,7 +210,9 @@ TEST(UiGl, CtrlVPastesTheClipboardIntoTheFocusedFieldOnly) {
   gl_test_init();
   TextInput input;
   input.max_len = 8;
-  ASSERT_EQ(SDL_SetClipboardText("clip\xc3\xa9" "board"), 0);
+  ASSERT_EQ(SDL_SetClipboardText("clip\xc3\xa9"
+                                 "board"),
+            0);
   SDL_Event paste = {};
   paste.type = SDL_KEYDOWN;
   paste.key.keysym.sym = SDLK_v;
@@ -221,7 +222,9 @@ TEST(UiGl, CtrlVPastesTheClipboardIntoTheFocusedFieldOnly) {
   EXPECT_EQ(input.text.length, 0);
   activate_text_input(input);
   register_input_event(paste);
-  EXPECT_STREQ(input.text.cstr(), "clip\xc3\xa9" "bo");  // cut at the limit, after whole characters
+  EXPECT_STREQ(input.text.cstr(),
+               "clip\xc3\xa9"
+               "bo");  // cut at the limit, after whole characters
   text_clear(input.text);
   game.modifiers.ctrl = 0;
   register_input_event(paste);  // a plain v is typed through text input events, not pasted

@@ -70,7 +70,8 @@ AnimationInfo info(AnimationType type, f32 progress = 0) {
 // One bone with a five-key rotation channel: key k turns by 10 k degrees.
 HandModel five_keys() {
   HandModel h(1);
-  h.rotation(0, AnimationType_Attack, {0, 0.1f, 0.2f, 0.3f, 0.4f}, {turn_z(0), turn_z(10), turn_z(20), turn_z(30), turn_z(40)});
+  h.rotation(0, AnimationType_Attack, {0, 0.1f, 0.2f, 0.3f, 0.4f},
+             {turn_z(0), turn_z(10), turn_z(20), turn_z(30), turn_z(40)});
   return h;
 }
 
@@ -82,15 +83,16 @@ TEST(AnimationClips, NamesMapToTypesAndSlots) {
     AnimationType type;
     int slot;
   } rows[] = {
-      {"Idle", AnimationType_Idle, 0},   {"Run", AnimationType_Run, 1},       {"Attack", AnimationType_Attack, 2},
+      {"Idle", AnimationType_Idle, 0},    {"Run", AnimationType_Run, 1},           {"Attack", AnimationType_Attack, 2},
       {"Sword", AnimationType_Attack, 2}, {"Bite_Front", AnimationType_Attack, 2}, {"Death", AnimationType_Death, 3},
-      {"Open", AnimationType_Open, 0},   {"Work", AnimationType_Work, 1},
+      {"Open", AnimationType_Open, 0},    {"Work", AnimationType_Work, 1},
   };
   for (auto& r : rows) {
     EXPECT_EQ(animation_type_from_name(r.name), r.type) << r.name;
     EXPECT_EQ(get_animation_index(r.type), r.slot) << r.name;
   }
-  for (const char* other : {"idle", "Walk", "", "Attack2"}) EXPECT_EQ(animation_type_from_name(other), AnimationType_None) << other;
+  for (const char* other : {"idle", "Walk", "", "Attack2"})
+    EXPECT_EQ(animation_type_from_name(other), AnimationType_None) << other;
 }
 
 TEST(AnimationSample, ProgressPicksTheKeyOfThatFraction) {
@@ -98,9 +100,9 @@ TEST(AnimationSample, ProgressPicksTheKeyOfThatFraction) {
     f32 progress;
     f32 degrees;
   } rows[] = {
-      {0.5f, 20},   // key 2 of 5
-      {1.0f, 40},   // the last key
-      {0.24f, 0},   // 0.96 rounds down
+      {0.5f, 20},  // key 2 of 5
+      {1.0f, 40},  // the last key
+      {0.24f, 0},  // 0.96 rounds down
       {0.25f, 10},
       {0.99f, 30},
       // A death clip is driven by the seconds since death: past 1 it holds the last key instead of reading on.
@@ -207,7 +209,7 @@ TEST(MeshMask, ZeroShowsAllElseBitsModulo32) {
     int mesh;
     bool visible;
   } rows[] = {
-      {0, 0, true},   {0, 95, true},  {0b101, 0, true}, {0b101, 1, false}, {0b101, 2, true},
+      {0, 0, true},      {0, 95, true},       {0b101, 0, true},   {0b101, 1, false},    {0b101, 2, true},
       {0b101, 3, false}, {1u << 5, 37, true}, {1u << 5, 5, true}, {1u << 5, 36, false}, {1u << 31, 63, true},
   };
   for (auto& r : rows) EXPECT_EQ(mesh_visible(r.mask, r.mesh), r.visible) << r.mask << " mesh " << r.mesh;

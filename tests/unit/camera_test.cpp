@@ -16,7 +16,8 @@ static Camera default_camera(v3 target = {}) {
 TEST(CameraZoom, StepsByAFifthWithinThePlayerOrAdministratorRange) {
   for (bool unlimited : {false, true}) {
     SCOPED_TRACE(unlimited);
-    f32 lo = unlimited ? CAMERA_ADMIN_ZOOM_MIN : CAMERA_ZOOM_MIN, hi = unlimited ? CAMERA_ADMIN_ZOOM_MAX : CAMERA_ZOOM_MAX;
+    f32 lo = unlimited ? CAMERA_ADMIN_ZOOM_MIN : CAMERA_ZOOM_MIN,
+        hi = unlimited ? CAMERA_ADMIN_ZOOM_MAX : CAMERA_ZOOM_MAX;
     Camera cam;
     cam.zoom = 1;
     camera_zoom(cam, 1, unlimited);
@@ -46,8 +47,8 @@ TEST(CameraZoom, OnlyAnAdministratorHoldingShiftAndCtrlLeavesThePlayerRange) {
     bool admin, has_player, shift, ctrl;
     f32 expected;
   } cases[] = {
-      {true, true, true, true, 1.68f},  {true, true, true, false, 1.5f},  {true, true, false, true, 1.5f},
-      {true, true, false, false, 1.5f}, {false, true, true, true, 1.5f},  {false, false, true, true, 1.5f},
+      {true, true, true, true, 1.68f},  {true, true, true, false, 1.5f}, {true, true, false, true, 1.5f},
+      {true, true, false, false, 1.5f}, {false, true, true, true, 1.5f}, {false, false, true, true, 1.5f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.admin << c.has_player << c.shift << c.ctrl);

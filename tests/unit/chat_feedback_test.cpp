@@ -114,7 +114,8 @@ struct EventsTest : WorldTest {
   static void SetUpTestSuite() {
     saved = game.audio;
     game.audio.ready = true;
-    for (auto& s : game.audio.streams) s = platform_audio_stream_create({AUDIO_S16LSB, 2, 48000}, {AUDIO_S16LSB, 2, 48000});
+    for (auto& s : game.audio.streams)
+      s = platform_audio_stream_create({AUDIO_S16LSB, 2, 48000}, {AUDIO_S16LSB, 2, 48000});
     for (int i = 0; i < NSOUNDS; i++) sounds()[i].buf = silence, sounds()[i].len = sizeof silence;
   }
   static void TearDownTestSuite() {
@@ -161,7 +162,9 @@ TEST_F(EventsTest, EachEventSoundsOnceFloatsUpForItsDurationAndReadsAsItsKind) {
     EventType type;
     f32 duration;
     const char* text;
-  } cases[] = {{EventType_Heal, 0.64f, "+12"}, {EventType_Exp, 0.64f, "+12xp"}, {EventType_LvlUp, 2, "Lvl Up!"},
+  } cases[] = {{EventType_Heal, 0.64f, "+12"},
+               {EventType_Exp, 0.64f, "+12xp"},
+               {EventType_LvlUp, 2, "Lvl Up!"},
                {EventType_Damage, 0.64f, "12"}};
   for (const Case& c : cases) {
     for (f32 age : {0.0f, c.duration - 0.01f, c.duration + 0.01f}) {

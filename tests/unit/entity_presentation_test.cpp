@@ -7,7 +7,22 @@
 
 namespace {
 
-enum Prep { Plain, Dead, Strike, Walk, Hidden, Hand, CropAge, Volume, Berries, Pulled, Opened, Stamped, DoorOpen, Used };
+enum Prep {
+  Plain,
+  Dead,
+  Strike,
+  Walk,
+  Hidden,
+  Hand,
+  CropAge,
+  Volume,
+  Berries,
+  Pulled,
+  Opened,
+  Stamped,
+  DoorOpen,
+  Used
+};
 constexpr f32 NoState = -1000;  // a stamp this far back means no visual state at all
 
 struct AnimCase {
@@ -89,16 +104,21 @@ struct Presentation : WorldTest {
   Entity& prepare(const AnimCase& c) {
     Entity& e = live(c.kind, c.prep == Plain && c.arg ? v2{c.arg, 200} : v2{100, 100});
     switch (c.prep) {
-      case Dead: e.mortal.hp.cur = 0, e.actor.action.progress = 0.5f;
-        e.mortal.death_time = Time{game.server_time.ns - (u64)(s64)(c.arg * 1e9)}; break;
+      case Dead:
+        e.mortal.hp.cur = 0, e.actor.action.progress = 0.5f;
+        e.mortal.death_time = Time{game.server_time.ns - (u64)(s64)(c.arg * 1e9)};
+        break;
       case Strike: e.actor.action.progress = c.arg; break;
       case Walk: e.mover.vel = {3, 0}; break;
       case Hidden: e.flags |= EntityFlag_Invisible; break;
-      case Hand: if (c.arg) put(e, GearSlot_RightHand, spawn((EntityType)c.arg, {0, 0})); break;
+      case Hand:
+        if (c.arg) put(e, GearSlot_RightHand, spawn((EntityType)c.arg, {0, 0}));
+        break;
       case CropAge: e.crop.planted_time = Time{game.server_time.ns - (u64)(s64)(c.arg * 1e9)}; break;
       case Volume: enable_component(e, Component_Vessel), e.vessel.volume = {c.arg, 10}; break;
       case Berries: e.bush.berries = (u8)c.arg; break;
-      case Pulled: e.carrier = c.arg < 0 ? 9999 : live(Entity_Player, {100, 130}).id;
+      case Pulled:
+        e.carrier = c.arg < 0 ? 9999 : live(Entity_Player, {100, 130}).id;
         if (c.arg > 0) find_entity_by_id(e.carrier)->mover.vel = {0, 2};
         break;
       case Opened: game.opened_container_id = e.id, stamp(e, c.arg); break;
@@ -148,7 +168,7 @@ TEST_F(Presentation, TintsClockAndModelChoice) {
   int counts[3] = {};
   for (tree.id = 1; tree.id <= 30; tree.id++) counts[get_model_variant(tree, models)]++;
   EXPECT_TRUE(counts[0] == 10 && counts[1] == 10 && counts[2] == 10);  // by id, in range, spread evenly
-  EXPECT_EQ(get_model_variant(e, models), 0);                             // movers keep variant 0
+  EXPECT_EQ(get_model_variant(e, models), 0);                          // movers keep variant 0
   Entity& bogus = spawn(Entity_rock, {60, 60});
   bogus.type = (EntityType)300;  // a kind outside the tables stays a placeholder
   EXPECT_EQ(get_entity_model(bogus), nullptr);

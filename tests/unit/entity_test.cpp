@@ -34,16 +34,19 @@ TEST(EntityComponents, EachAccessorAnswersOnlyForItsOwnBit) {
     const void* (*find)(const Entity&);
     size_t offset;
   };
-#define ROW(name, C) {C, [](const Entity& e) { return (const void*)find_##name(e); }, offsetof(Entity, name)}
+#define ROW(name, C)                                                                       \
+  {                                                                                        \
+    C, [](const Entity& e) { return (const void*)find_##name(e); }, offsetof(Entity, name) \
+  }
   const Row rows[] = {
-      ROW(mover, Component_Mover),         ROW(actor, Component_Actor),     ROW(projectile, Component_Projectile),
-      ROW(mortal, Component_Mortal),       ROW(person, Component_Person),   ROW(container, Component_Container),
-      ROW(item, Component_Item),           ROW(vessel, Component_Vessel),   ROW(food, Component_Food),
-      ROW(potion, Component_Potion),       ROW(crop, Component_Crop),       ROW(tree, Component_Tree),
-      ROW(bush, Component_Bush),           ROW(vein, Component_Vein),       ROW(fuel, Component_Fuel),
-      ROW(tool, Component_Tool),           ROW(door, Component_Door),       ROW(events, Component_Events),
-      ROW(weapon, Component_Weapon),       ROW(blueprint, Component_Blueprint), ROW(blank, Component_Blank),
-      ROW(thinker, Component_Thinker),     ROW(portal, Component_Portal),
+      ROW(mover, Component_Mover),     ROW(actor, Component_Actor),         ROW(projectile, Component_Projectile),
+      ROW(mortal, Component_Mortal),   ROW(person, Component_Person),       ROW(container, Component_Container),
+      ROW(item, Component_Item),       ROW(vessel, Component_Vessel),       ROW(food, Component_Food),
+      ROW(potion, Component_Potion),   ROW(crop, Component_Crop),           ROW(tree, Component_Tree),
+      ROW(bush, Component_Bush),       ROW(vein, Component_Vein),           ROW(fuel, Component_Fuel),
+      ROW(tool, Component_Tool),       ROW(door, Component_Door),           ROW(events, Component_Events),
+      ROW(weapon, Component_Weapon),   ROW(blueprint, Component_Blueprint), ROW(blank, Component_Blank),
+      ROW(thinker, Component_Thinker), ROW(portal, Component_Portal),
   };
 #undef ROW
   for (const Row& owner : rows) {
@@ -144,7 +147,7 @@ TEST(EntityPredicates, ItemsAndActions) {
   const struct {
     ActionType type;
     bool acting;
-  } cases[] = {{ActionType_None, false}, {ActionType_Move, false}, {ActionType_Build, false},
+  } cases[] = {{ActionType_None, false},     {ActionType_Move, false},  {ActionType_Build, false},
                {ActionType_CastSpell, true}, {ActionType_PickUp, true}, {ActionType_Extinguish, true}};
   for (auto c : cases) {
     e.actor.action.type = c.type;
@@ -179,9 +182,7 @@ TEST(EntityHostileRecords, NamesAndCountsStayInsideTheirArrays) {
   e.blueprint.name[3] = 0;
   EXPECT_EQ(blueprint_name(e.blueprint).len, 3);
 
-  const struct {
-    int stored, expected;
-  } nslots[] = {{0, 0}, {4, 4}, {16, 16}, {17, 16}, {255, 16}};
+  const struct { int stored, expected; } nslots[] = {{0, 0}, {4, 4}, {16, 16}, {17, 16}, {255, 16}};
   for (auto c : nslots) {
     e.container.nslots = (u8)c.stored;
     EXPECT_EQ(container_nslots(e.container), c.expected) << c.stored;

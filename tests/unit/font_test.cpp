@@ -55,9 +55,9 @@ TEST_F(FontTest, GlyphLookupTakesTheRangesInOrderAndFallsBackToQuestionMark) {
     int codepoint;
     bool falls_back;
   } cases[] = {
-      {'A', false},   {' ', false},    {'~', false},    {0x0400, false}, {0x045F, false}, {0x0416, false},
-      {0x2116, false}, {0x00E9, true}, {0x0460, true},  {0x03FF, true},  {0x2117, true},  {0x1F600, true},
-      {31, true},     {-5, true},
+      {'A', false},    {' ', false},    {'~', false},   {0x0400, false}, {0x045F, false},
+      {0x0416, false}, {0x2116, false}, {0x00E9, true}, {0x0460, true},  {0x03FF, true},
+      {0x2117, true},  {0x1F600, true}, {31, true},     {-5, true},
   };
   f32 question_advance = 0;
   stbtt_aligned_quad question = quad_of('?', &question_advance);

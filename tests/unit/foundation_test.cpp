@@ -176,7 +176,7 @@ TEST(Geometry, RectsBoxesAndSegments) {
 
   Bbox box = bbox_at(v3{0, 0, 0}, 1.0f);
   EXPECT_TRUE(segment_intersects_bbox({-5, 0, 0}, {5, 0, 0}, box));
-  EXPECT_FALSE(segment_intersects_bbox({-5, 2, 0}, {5, 2, 0}, box));  // parallel, outside the slab
+  EXPECT_FALSE(segment_intersects_bbox({-5, 2, 0}, {5, 2, 0}, box));   // parallel, outside the slab
   EXPECT_FALSE(segment_intersects_bbox({-5, 0, 0}, {-2, 0, 0}, box));  // stops short
   EXPECT_TRUE(segment_intersects_bbox({-5, -5, 0}, {5, 5, 0}, box));
   v3 cp = closest_point_bbox({3, -4, 0.5f}, box);
@@ -190,7 +190,10 @@ TEST(Colors, HsvAndGamma) {
     f32 h;
     Color want;
   } cases[] = {
-      {0, {{1, 0, 0, 1}}}, {1 / 3.0f, {{0, 1, 0, 1}}}, {2 / 3.0f, {{0, 0, 1, 1}}}, {0.5f, {{0, 1, 1, 1}}},
+      {0, {{1, 0, 0, 1}}},
+      {1 / 3.0f, {{0, 1, 0, 1}}},
+      {2 / 3.0f, {{0, 0, 1, 1}}},
+      {0.5f, {{0, 1, 1, 1}}},
   };
   for (auto& tc : cases) {
     Color c = from_hsv(tc.h, 1, 1, 1);
@@ -214,9 +217,15 @@ static std::vector<int> code_points(const char* bytes, int n) {
 TEST(Utf8, DecodingStrayAndTruncatedBytes) {
   EXPECT_EQ(code_points("\xC3\xA9", 2), std::vector<int>({233}));
   EXPECT_EQ(code_points("\x80", 1), std::vector<int>({63}));
-  EXPECT_EQ(code_points("a\xE2\x82\xAC" "b", 5), std::vector<int>({'a', 0x20AC, 'b'}));
+  EXPECT_EQ(code_points("a\xE2\x82\xAC"
+                        "b",
+                        5),
+            std::vector<int>({'a', 0x20AC, 'b'}));
   EXPECT_EQ(code_points("\xF0\x9F\x98\x80", 4), std::vector<int>({0x1F600}));
-  EXPECT_EQ(code_points("\xFF" "x", 2), std::vector<int>({63, 'x'}));
+  EXPECT_EQ(code_points("\xFF"
+                        "x",
+                        2),
+            std::vector<int>({63, 'x'}));
   EXPECT_TRUE(code_points("", 0).empty());
   // A sequence cut by the end of the view must not read the bytes beyond it.
   char guarded[8] = {'a', (char)0xE2, (char)0x82, (char)0xAC, 'z', 0};

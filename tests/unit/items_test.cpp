@@ -81,10 +81,8 @@ TEST_F(Items, DestroyRulesPerLocation) {
     u32 flags;
     bool allowed;
   } rows[] = {
-      {LocationType_Dungeon, Entity_rock, 0, false},
-      {LocationType_Dungeon, Entity_wooden_bowl, 0, true},
-      {LocationType_World, Entity_rock, 0, true},
-      {LocationType_World, Entity_rock, EntityFlag_Protected, false},
+      {LocationType_Dungeon, Entity_rock, 0, false}, {LocationType_Dungeon, Entity_wooden_bowl, 0, true},
+      {LocationType_World, Entity_rock, 0, true},    {LocationType_World, Entity_rock, EntityFlag_Protected, false},
       {LocationType_World, Entity_stag, 0, false},
   };
   for (const Row& r : rows) {
@@ -160,10 +158,10 @@ TEST_F(Items, ApproachPoints) {
   } rows[] = {
       {{100, 100}, &tree, &none, true, {168, 100}},  // exactly touching: reach 32
       {{168, 100}, &tree, &none, false, {168, 100}},
-      {{100, 100}, &far_tree, &fireball, false, {100, 100}},  // a cast walks only when asked...
+      {{100, 100}, &far_tree, &fireball, false, {100, 100}},      // a cast walks only when asked...
       {{100, 100}, &far_tree, &fireball_walk, true, {708, 100}},  // ...to half its radius inside reach
-      {{100, 100}, &tree, &to_point, true, {100, 268}},  // a destination replaces the position
-      {{100, 500}, &wall, &none, true, {252, 500}},      // nearest face, less the user's radius
+      {{100, 100}, &tree, &to_point, true, {100, 268}},           // a destination replaces the position
+      {{100, 500}, &wall, &none, true, {252, 500}},               // nearest face, less the user's radius
       {{252, 500}, &wall, &none, false, {252, 500}},
       {{300, 400}, &wall, &none, true, {300, 476}},
       {{600, 700}, &log, &none, true, {668, 700}},  // a lifted log is where its carrier is
@@ -185,8 +183,8 @@ TEST(Crops, StagesAtTheirBoundariesAndDigestion) {
     u64 age;
     CropStage stage;
   } rows[] = {
-      {0, CropStage_Sprout},      {30 * s - 1, CropStage_Sprout},  {30 * s, CropStage_Young},
-      {60 * s, CropStage_Mature}, {89 * s, CropStage_Mature},      {90 * s, CropStage_Harvest},
+      {0, CropStage_Sprout},         {30 * s - 1, CropStage_Sprout}, {30 * s, CropStage_Young},
+      {60 * s, CropStage_Mature},    {89 * s, CropStage_Mature},     {90 * s, CropStage_Harvest},
       {3599 * s, CropStage_Harvest}, {3600 * s, CropStage_Dead},
   };
   for (const Row& r : rows) EXPECT_EQ(crop_stage(crop, Time{crop.planted_time.ns + r.age}), r.stage) << r.age;

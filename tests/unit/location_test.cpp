@@ -47,9 +47,9 @@ TEST(LocationCells, LookupsClampEveryPositionIntoTheGrid) {
     v2 pos;
     int tile;
   } rows[] = {
-      {{320, 32}, 1},       {{351.9f, 63.9f}, 1}, {{352, 32}, 2},     {{447, 95}, 8},
+      {{320, 32}, 1},      {{351.9f, 63.9f}, 1}, {{352, 32}, 2},  {{447, 95}, 8},
       {{448, 32}, 4},  // past the right edge: the edge, not the next row
-      {{1e30f, 1e30f}, 8},  {{-1e5f, -5}, 1},     {{NAN, NAN}, 1},    {{INFINITY, 40}, 4},
+      {{1e30f, 1e30f}, 8}, {{-1e5f, -5}, 1},     {{NAN, NAN}, 1}, {{INFINITY, 40}, 4},
   };
   for (const Row& r : rows) EXPECT_EQ(get_tile_at(loc, r.pos), r.tile) << r.pos.x << "," << r.pos.y;
   EXPECT_EQ(get_tile_at(loc, 11, 2), 6);
@@ -102,8 +102,8 @@ static SpatialQuery around(f32 radius, v2 pos) {
 using LocationQuery = WorldTest;
 
 TEST_F(LocationQuery, RadiusZeroVisitsOneRoundedCellWithoutDistanceTest) {
-  Entity& in_cell = spawn(Entity_rock, {63, 63});  // cell (1, 1), 32 away
-  Entity& before = spawn(Entity_rock, {20, 20});   // cell (0, 0)
+  Entity& in_cell = spawn(Entity_rock, {63, 63});        // cell (1, 1), 32 away
+  Entity& before = spawn(Entity_rock, {20, 20});         // cell (0, 0)
   EntityIter it = locate_entities(around(0, {40, 40}));  // the corner rounds to (32, 32)
   EXPECT_EQ(it.rows * it.cols, 1);
   EXPECT_EQ(it.begin.x, 32);
@@ -112,7 +112,7 @@ TEST_F(LocationQuery, RadiusZeroVisitsOneRoundedCellWithoutDistanceTest) {
 }
 
 TEST_F(LocationQuery, RadiusRectangleAndFirstCell) {
-  Entity& exact = spawn(Entity_rock, {300, 400});    // 100 from (300, 300)
+  Entity& exact = spawn(Entity_rock, {300, 400});     // 100 from (300, 300)
   Entity& diagonal = spawn(Entity_rock, {360, 380});  // 100 too
   Entity& beyond = spawn(Entity_rock, {300, 400.5f});
   EXPECT_TRUE(found(around(100, {300, 300}), exact));

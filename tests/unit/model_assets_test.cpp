@@ -45,7 +45,8 @@ void expect_clip_on_every_bone(const Model& m, AnimationType type) {
 
 // Runs every clip the model has through the sampler, by time and by progress.
 void expect_clips_sample(Model& m) {
-  static const AnimationType types[] = {AnimationType_Idle, AnimationType_Run, AnimationType_Attack, AnimationType_Death};
+  static const AnimationType types[] = {AnimationType_Idle, AnimationType_Run, AnimationType_Attack,
+                                        AnimationType_Death};
   m4 palette[JOINTS_MAX];
   for (AnimationType t : types) {
     if (!m.nbones || m.bones[0].animations[slot_of(t)].type == AnimationType_None) continue;

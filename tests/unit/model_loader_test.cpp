@@ -40,15 +40,16 @@ struct Gltf {
   std::vector<std::string> views, accessors, nodes, meshes, skins, animations, materials;
   std::vector<int> scene;
 
-  int accessor(const void* data, size_t count, int component, const char* type, size_t element_size, size_t offset = 0) {
+  int accessor(const void* data, size_t count, int component, const char* type, size_t element_size,
+               size_t offset = 0) {
     while (bin.size() % 4) bin += '\0';
     size_t start = bin.size();
     bin.append((const char*)data, count * element_size);
-    views.push_back("{\"buffer\":0,\"byteOffset\":" + std::to_string(start) + ",\"byteLength\":" +
-                    std::to_string(count * element_size) + "}");
-    accessors.push_back("{\"bufferView\":" + std::to_string(views.size() - 1) + ",\"byteOffset\":" + std::to_string(offset) +
-                        ",\"componentType\":" + std::to_string(component) + ",\"count\":" + std::to_string(count) +
-                        ",\"type\":\"" + type + "\"}");
+    views.push_back("{\"buffer\":0,\"byteOffset\":" + std::to_string(start) +
+                    ",\"byteLength\":" + std::to_string(count * element_size) + "}");
+    accessors.push_back("{\"bufferView\":" + std::to_string(views.size() - 1) + ",\"byteOffset\":" +
+                        std::to_string(offset) + ",\"componentType\":" + std::to_string(component) +
+                        ",\"count\":" + std::to_string(count) + ",\"type\":\"" + type + "\"}");
     return (int)accessors.size() - 1;
   }
   int node(const std::string& body, bool root = true) {
@@ -113,7 +114,8 @@ std::string make_gltf(const Options& o) {
       indices = g.accessor(idx, 3, U16, "SCALAR", 2);
     }
     std::string prim = "{\"attributes\":{" + attrs + "},\"indices\":" + std::to_string(indices);
-    if (m < o.mesh_material.size() && o.mesh_material[m] >= 0) prim += ",\"material\":" + std::to_string(o.mesh_material[m]);
+    if (m < o.mesh_material.size() && o.mesh_material[m] >= 0)
+      prim += ",\"material\":" + std::to_string(o.mesh_material[m]);
     g.meshes.push_back("{\"primitives\":[" + prim + "}]}");
     std::string body = "\"name\":\"" + o.mesh_names[m] + "\",\"mesh\":" + std::to_string(m);
     if (o.nskins) body += ",\"skin\":0";
@@ -131,8 +133,9 @@ std::string make_gltf(const Options& o) {
     v3 v[2] = {{0, 0, 1}, {0, 0, 2}};
     int in = g.accessor(t, 2, FLOAT, "SCALAR", 4);
     int out = g.accessor(v, 2, FLOAT, "VEC3", 12);
-    g.animations.push_back("{\"name\":\"" + clip + "\",\"samplers\":[{\"input\":" + std::to_string(in) + ",\"output\":" +
-                           std::to_string(out) + ",\"interpolation\":\"STEP\"}],\"channels\":[{\"sampler\":0,\"target\":{\"node\":" +
+    g.animations.push_back("{\"name\":\"" + clip + "\",\"samplers\":[{\"input\":" + std::to_string(in) +
+                           ",\"output\":" + std::to_string(out) +
+                           ",\"interpolation\":\"STEP\"}],\"channels\":[{\"sampler\":0,\"target\":{\"node\":" +
                            std::to_string(joint_nodes) + ",\"path\":\"translation\"}}]}");
   }
   g.materials = o.materials;
@@ -272,17 +275,20 @@ TEST_F(ModelLoader, RefusesReadsOutsideTheBuffer) {
   size_t at = text.find("\"byteOffset\":0,\"componentType\"");
   ASSERT_NE(at, std::string::npos);
   text.replace(at, strlen("\"byteOffset\":0"), "\"byteOffset\":4");
-  EXPECT_DEATH(load_model_ex(dir.c_str(), write("short.gltf", text), false), "reaches past its buffer|attribute.byteOffset == 0");
+  EXPECT_DEATH(load_model_ex(dir.c_str(), write("short.gltf", text), false),
+               "reaches past its buffer|attribute.byteOffset == 0");
   // Counts larger than the view, small and absurdly large (a product that would wrap around).
   for (const char* count : {"\"count\":1000", "\"count\":4611686018427387904"}) {
     std::string big = make_gltf(o);
     size_t c = big.find("\"count\":3");
     ASSERT_NE(c, std::string::npos);
     big.replace(c, strlen("\"count\":3"), count);
-    EXPECT_DEATH(load_model_ex(dir.c_str(), write("big.gltf", big), false), "reaches past its buffer|count < |Cannot load model")
+    EXPECT_DEATH(load_model_ex(dir.c_str(), write("big.gltf", big), false),
+                 "reaches past its buffer|count < |Cannot load model")
         << count;
   }
-  EXPECT_DEATH(load_model_ex(dir.c_str(), "missing.glb", false), "Cannot load model from '.*/missing.glb': \\[err: 6\\] \\(not found\\)");
+  EXPECT_DEATH(load_model_ex(dir.c_str(), "missing.glb", false),
+               "Cannot load model from '.*/missing.glb': \\[err: 6\\] \\(not found\\)");
   EXPECT_DEATH(load_model_ex(dir.c_str(), write("junk.gltf", "{\"asset\":"), false), "Cannot load model from");
 }
 
@@ -352,7 +358,8 @@ TEST_F(ModelLoader, DumpListsBonesClipsAndIdleKeys) {
   testing::internal::CaptureStdout();
   dump_model_info(m);
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("Model: " + dir + "/m.gltf\nnbones = 2\n  bone: joint0\n   animation: Idle, type 1\n"
+  EXPECT_NE(out.find("Model: " + dir +
+                     "/m.gltf\nnbones = 2\n  bone: joint0\n   animation: Idle, type 1\n"
                      "   ntranslations = 2; interporpolation: 1\n      0 => 0 0 1\n      1 => 0 0 2\n"),
             std::string::npos)
       << out;

@@ -75,7 +75,6 @@ std::vector<u8> raw_body(const std::vector<Entity>& es, int nadmins = -1, int ma
   return raw;
 }
 
-
 class NetIntake : public ::testing::Test {
  protected:
   Location* loc = nullptr;
@@ -112,7 +111,7 @@ TEST_F(NetIntake, BrokenHeadersAreDroppedBeforeAnythingChanges) {
   struct Case {
     const char* name;
     PacketType type;
-    int payload;  // bytes after the header that the datagram holds
+    int payload;     // bytes after the header that the datagram holds
     int size_delta;  // size field minus the bytes read
     int n_override;  // bytes read, when not header + payload
   } cases[] = {
@@ -225,8 +224,11 @@ TEST_F(NetIntake, LocationsAreTakenWholeOrNotAtAll) {
   struct {
     const char* name;
     s32 width, height;
-  } broken[] = {{"count mismatch", 4, 2}, {"negative width", -2, -3}, {"zero height", 6, 0},
-                {"product overflows", 65536, 65536}, {"one short", 5, 1}};
+  } broken[] = {{"count mismatch", 4, 2},
+                {"negative width", -2, -3},
+                {"zero height", 6, 0},
+                {"product overflows", 65536, 65536},
+                {"one short", 5, 1}};
   for (auto& b : broken) {
     SCOPED_TRACE(b.name);
     p.location.width = b.width;
@@ -238,7 +240,6 @@ TEST_F(NetIntake, LocationsAreTakenWholeOrNotAtAll) {
     EXPECT_NE(loc->tiles, nullptr);
   }
 }
-
 
 TEST_F(NetIntake, WorldMapMustDecodeToOneChannel) {
   const u8 gray[2] = {TileType_Soil, TileType_Grass};
@@ -381,26 +382,32 @@ TEST_F(NetIntake, BrokenSnapshotsLeaveNoEntityBehind) {
   } cases[] = {
       {"missing marker", 2, raw_body({player, rock}, -1, -1), 0},
       {"wrong marker", 2, raw_body({player, rock}, -1, 'j'), 0},
-      {"short record", 2, [&] {
+      {"short record", 2,
+       [&] {
          auto r = raw_body({player, rock});
          r.erase(r.begin() + 100);
          return r;
-       }(), 0},
+       }(),
+       0},
       {"more records claimed than sent", 3, raw_body({player, rock}), 0},
       {"fewer records claimed than sent", 1, raw_body({player, rock}), 0},
       {"trailing input", 2, raw_body({player, rock}), 3},
-      {"bytes after the marker", 2, [&] {
+      {"bytes after the marker", 2,
+       [&] {
          auto r = raw_body({player, rock});
          r.push_back(0);
          return r;
-       }(), 0},
+       }(),
+       0},
       {"admin block missing", 2, raw_body({admin, rock}), 0},
       {"admin block of nine players", 2, raw_body({admin, rock}, 9), 0},
-      {"admin block shorter than its count", 2, [&] {
+      {"admin block shorter than its count", 2,
+       [&] {
          auto r = raw_body({admin, rock}, 3);
          r.erase(r.end() - 20, r.end() - 1);
          return r;
-       }(), 0},
+       }(),
+       0},
       {"too many records", (u16)(ENTITIES_MAX + 1), raw_body({player, rock}), 0},
       {"the most a u16 can claim", 0xFFFF, raw_body({player}), 0},
   };

@@ -106,7 +106,7 @@ TEST_F(NetLink, JunkDoesNotHoldOffTheTimeOut) {
   peer.send_raw(junk, 7);             // shorter than a header
   peer.send_raw(junk, sizeof(junk));  // size field disagrees
   Packet forged = make_packet(PacketType_World, 999, 5);
-  peer.send(forged);                  // acknowledges nothing sent
+  peer.send(forged);  // acknowledges nothing sent
   Packet unknown = make_packet((PacketType)200, 0, 5);
   peer.send(unknown);
   settle();

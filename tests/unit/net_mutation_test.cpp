@@ -21,13 +21,11 @@
 namespace {
 
 struct Seed {
-  std::vector<u8> bytes;         // a whole valid datagram
-  std::vector<u8> raw_body;      // for state packets: the inflated body, to mutate before compressing
+  std::vector<u8> bytes;     // a whole valid datagram
+  std::vector<u8> raw_body;  // for state packets: the inflated body, to mutate before compressing
 };
 
-std::vector<u8> datagram_of(const Packet& p) {
-  return std::vector<u8>((const u8*)&p, (const u8*)&p + p.size);
-}
+std::vector<u8> datagram_of(const Packet& p) { return std::vector<u8>((const u8*)&p, (const u8*)&p + p.size); }
 
 Entity seed_entity(Id id, int kind, std::mt19937& rng) {
   Entity e = {};
@@ -58,7 +56,6 @@ Entity seed_entity(Id id, int kind, std::mt19937& rng) {
   }
   return e;
 }
-
 
 std::vector<Seed> make_seeds(std::mt19937& rng) {
   std::vector<Seed> seeds;
@@ -135,7 +132,6 @@ void mutate_bytes(std::vector<u8>& b, std::mt19937& rng, size_t from) {
   }
   if (rng() % 8 == 0) b.resize(from + rng() % (b.size() - from + 1));
 }
-
 
 TEST(NetMutation, HostileDatagramsNeverCrashOrLeaveRejectedEntities) {
   net_test_reset();

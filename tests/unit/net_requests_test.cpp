@@ -64,31 +64,62 @@ TEST(NetRequests, EveryBuilderWritesItsFieldsAtTheirOffsetsAndNothingElse) {
       {"start state updates", [] { net_send_start_state_updates(); }, RequestType_StartStateUpdates, g()},
       {"quit", [] { net_send_quit(); }, RequestType_Quit, g()},
       {"disconnect", [] { net_send_disconnect(); }, RequestType_Disconnect, g()},
-      {"set dst", [] { set_dst({1.5f, -2}); }, RequestType_SetDst, g().f32_at(5, 1.5f).f32_at(9, -2)},
-      {"set dir", [] { set_dir({0, 1}); }, RequestType_SetDir, g().f32_at(5, 0).f32_at(9, 1)},
-      {"teleport", [] { teleport({320, 64}); }, RequestType_Teleport, g().f32_at(5, 320).f32_at(9, 64)},
-      {"spell", [] { net_send_spell(SpellType_Fireball, 77, {10, 20}, false); }, RequestType_Spell,
-       g().u32_at(5, 77).f32_at(9, 10).f32_at(13, 20).u8_at(17, SpellType_Fireball)},
-      {"spell, auto-attack", [] { net_send_spell(SpellType_Strike, 78, {1, 2}, true); }, RequestType_Spell,
-       g().u32_at(5, 78).f32_at(9, 1).f32_at(13, 2).u8_at(17, SpellType_Strike).u32_at(21, 3)},
+      {"set dst",
+       [] {
+         set_dst({1.5f, -2});
+       },
+       RequestType_SetDst, g().f32_at(5, 1.5f).f32_at(9, -2)},
+      {"set dir",
+       [] {
+         set_dir({0, 1});
+       },
+       RequestType_SetDir, g().f32_at(5, 0).f32_at(9, 1)},
+      {"teleport",
+       [] {
+         teleport({320, 64});
+       },
+       RequestType_Teleport, g().f32_at(5, 320).f32_at(9, 64)},
+      {"spell",
+       [] {
+         net_send_spell(SpellType_Fireball, 77, {10, 20}, false);
+       },
+       RequestType_Spell, g().u32_at(5, 77).f32_at(9, 10).f32_at(13, 20).u8_at(17, SpellType_Fireball)},
+      {"spell, auto-attack",
+       [] {
+         net_send_spell(SpellType_Strike, 78, {1, 2}, true);
+       },
+       RequestType_Spell, g().u32_at(5, 78).f32_at(9, 1).f32_at(13, 2).u8_at(17, SpellType_Strike).u32_at(21, 3)},
       {"run action", [] { net_send_run_action(12, ActionType_Chop); }, RequestType_RunAction,
        g().u32_at(5, 12).u8_at(9, ActionType_Chop)},
       {"lift", [] { net_send_lift_entity(13); }, RequestType_LiftEntity, g().u32_at(5, 13)},
       {"move entity", [] { net_send_move_entity(14, 15, 254); }, RequestType_MoveEntity,
        g().u32_at(5, 14).u32_at(9, 15).u8_at(13, 254)},
-      {"place, rotation 3", [] { net_send_place_entity(16, {8, 9}, 3); }, RequestType_PlaceEntity,
-       g().u32_at(5, 16).f32_at(9, 8).f32_at(13, 9).u32_at(17, 3)},
-      {"place, rotation out of range", [] { net_send_place_entity(16, {8, 9}, 7); }, RequestType_PlaceEntity,
-       g().u32_at(5, 16).f32_at(9, 8).f32_at(13, 9)},
+      {"place, rotation 3",
+       [] {
+         net_send_place_entity(16, {8, 9}, 3);
+       },
+       RequestType_PlaceEntity, g().u32_at(5, 16).f32_at(9, 8).f32_at(13, 9).u32_at(17, 3)},
+      {"place, rotation out of range",
+       [] {
+         net_send_place_entity(16, {8, 9}, 7);
+       },
+       RequestType_PlaceEntity, g().u32_at(5, 16).f32_at(9, 8).f32_at(13, 9)},
       {"craft", [] { net_send_craft(Entity_axe); }, RequestType_Craft, g().u16_at(5, Entity_axe)},
-      {"build place", [] { net_send_build_place({4, 5}, Entity_bonfire, 2); }, RequestType_BuildPlace,
-       g().f32_at(5, 4).f32_at(9, 5).u16_at(13, Entity_bonfire).u32_at(17, 2)},
+      {"build place",
+       [] {
+         net_send_build_place({4, 5}, Entity_bonfire, 2);
+       },
+       RequestType_BuildPlace, g().f32_at(5, 4).f32_at(9, 5).u16_at(13, Entity_bonfire).u32_at(17, 2)},
       {"build add", [] { net_send_build_add(20, 21, false); }, RequestType_BuildAdd, g().u32_at(5, 20).u32_at(9, 21)},
       {"build add, admin supplies", [] { net_send_build_add(20, 21, true); }, RequestType_BuildAdd,
        g().u32_at(5, 20).u32_at(9, 0xFFFFFFFFu)},
       {"build", [] { net_send_build(22); }, RequestType_Build, g().u32_at(5, 22)},
-      {"blueprint add", [] { net_send_blueprint_add(23, 24); }, RequestType_BlueprintAdd, g().u32_at(5, 23).u32_at(9, 24)},
-      {"blueprint place keeps the raw rotation", [] { net_send_blueprint_place(25, {6, 7}, 5); },
+      {"blueprint add", [] { net_send_blueprint_add(23, 24); }, RequestType_BlueprintAdd,
+       g().u32_at(5, 23).u32_at(9, 24)},
+      {"blueprint place keeps the raw rotation",
+       [] {
+         net_send_blueprint_place(25, {6, 7}, 5);
+       },
        RequestType_BlueprintPlace, g().u32_at(5, 25).f32_at(13, 6).f32_at(17, 7).u32_at(21, 5)},
       {"blueprint save, cut at 63", [&] { net_send_blueprint_save(26, long_text.c_str()); }, RequestType_BlueprintSave,
        g().u32_at(5, 26).str_at(25, long_text.substr(0, 63))},
@@ -96,8 +127,11 @@ TEST(NetRequests, EveryBuilderWritesItsFieldsAtTheirOffsetsAndNothingElse) {
       {"chat, cut at 127", [&] { net_send_chat(long_text.c_str()); }, RequestType_Chat,
        g().str_at(5, long_text.substr(0, 127))},
       {"toggle pause", [] { toggle_pause(); }, RequestType_TogglePause, g()},
-      {"add entity", [] { net_send_add_entity({2, 3}, Entity_stag, 1); }, RequestType_AddEntity,
-       g().f32_at(5, 2).f32_at(9, 3).u16_at(13, Entity_stag).u32_at(17, 1)},
+      {"add entity",
+       [] {
+         net_send_add_entity({2, 3}, Entity_stag, 1);
+       },
+       RequestType_AddEntity, g().f32_at(5, 2).f32_at(9, 3).u16_at(13, Entity_stag).u32_at(17, 1)},
       {"generate tiles", [] { net_send_generate_tiles(-5); }, RequestType_GenerateTiles, g().u32_at(5, (u32)-5)},
       {"generate entities", [] { net_send_generate_entities({1, 2, 3, 4}, 9); }, RequestType_GenerateEntities,
        g().f32_at(5, 1).f32_at(9, 2).f32_at(13, 3).f32_at(17, 4).u32_at(21, 9)},
@@ -107,7 +141,12 @@ TEST(NetRequests, EveryBuilderWritesItsFieldsAtTheirOffsetsAndNothingElse) {
       {"kill", [] { net_send_kill(28); }, RequestType_Kill, g().u32_at(5, 28)},
       {"mind control", [] { net_send_mind_control(29, RequestType_RunAction, 30, ActionType_Mine, {5, 6}); },
        RequestType_MindControl,
-       g().u32_at(5, 29).u8_at(9, RequestType_RunAction).u32_at(13, 30).u8_at(17, ActionType_Mine).f32_at(21, 5).f32_at(25, 6)},
+       g().u32_at(5, 29)
+           .u8_at(9, RequestType_RunAction)
+           .u32_at(13, 30)
+           .u8_at(17, ActionType_Mine)
+           .f32_at(21, 5)
+           .f32_at(25, 6)},
       {"toggle invisible", [] { net_send_toggle_invisible(31); }, RequestType_ToggleInvisible, g().u32_at(5, 31)},
       {"set time", [] { net_send_set_time(GameTime{7, 42}); }, RequestType_SetTime, g().u8_at(5, 7).u8_at(6, 42)},
   };
@@ -136,8 +175,9 @@ TEST(NetRequests, NamesAndMessages) {
   struct {
     u32 value;
     const char* name;
-  } requests[] = {{0, "None"}, {1, "Heartbeat"}, {2, "Login"}, {6, "StartStateUpdates"}, {18, "BuildAdd"},
-                  {29, "RequestUpdates"}, {35, "SetTime"}, {36, "???"}, {255, "???"}};
+  } requests[] = {{0, "None"},      {1, "Heartbeat"},       {2, "Login"},    {6, "StartStateUpdates"},
+                  {18, "BuildAdd"}, {29, "RequestUpdates"}, {35, "SetTime"}, {36, "???"},
+                  {255, "???"}};
   for (auto& r : requests) EXPECT_STREQ(request_type_name((RequestType)r.value), r.name) << r.value;
 
   const char* packets[] = {"none", "error", "lobby", "world", "state", "location", "map", "chat", "???"};
@@ -147,10 +187,20 @@ TEST(NetRequests, NamesAndMessages) {
   struct {
     u32 code;
     const char* text;
-  } errors[] = {{0, "Ok"}, {10, "Login Not Found"}, {12, "Login is too Short"}, {13, "Password must be Longer"},
-                {18, "Not Enough Mana"}, {19, "Already in Use"}, {410, "Disconnected from the Server"},
-                {464, "Version Mismatch"}, {503, "Server is Unavailable"}, {529, "Server is Busy"},
-                {1, "???"}, {21, "???"}, {411, "???"}, {0xFFFFFFFFu, "???"}};
+  } errors[] = {{0, "Ok"},
+                {10, "Login Not Found"},
+                {12, "Login is too Short"},
+                {13, "Password must be Longer"},
+                {18, "Not Enough Mana"},
+                {19, "Already in Use"},
+                {410, "Disconnected from the Server"},
+                {464, "Version Mismatch"},
+                {503, "Server is Unavailable"},
+                {529, "Server is Busy"},
+                {1, "???"},
+                {21, "???"},
+                {411, "???"},
+                {0xFFFFFFFFu, "???"}};
   for (auto& e : errors) EXPECT_STREQ(error_code_msg((ErrorCode)e.code), e.text) << e.code;
 }
 

@@ -109,8 +109,10 @@ TEST_F(Registry, RecipesNameExistingKindsAndStations) {
         EXPECT_TRUE(has_component(ingredient, Component_Item) || (ingredient.flags & EntityFlag_Liftable)) << in.type;
       }
     }
-    if (r.ingredients[0].type != Entity_None) nrecipes++;
-    else EXPECT_EQ(r.equipment, Entity_None);
+    if (r.ingredients[0].type != Entity_None)
+      nrecipes++;
+    else
+      EXPECT_EQ(r.equipment, Entity_None);
     if (r.equipment != Entity_None) {
       ASSERT_TRUE(valid_kind(r.equipment));
       // A station holds what is worked on it.
@@ -128,17 +130,21 @@ TEST_F(Registry, KindsOtherCodeRelyOn) {
   EXPECT_STREQ(global_entity_registry.info[Entity_None].type_name, "none");
   EXPECT_STREQ(global_entity_registry.info[Entity_Player].type_name, "player");
   // A new character gets a bag in its bag slot.
-  EXPECT_TRUE(has_component(proto(Entity_bag), Component_Container) && has_component(proto(Entity_bag), Component_Item));
+  EXPECT_TRUE(has_component(proto(Entity_bag), Component_Container) &&
+              has_component(proto(Entity_bag), Component_Item));
   // The starting camp: a chest holding three tools and food, a bonfire to cook on, crops.
   EXPECT_GE(proto(Entity_wooden_chest).container.nslots, 3);
-  for (EntityType t : {Entity_axe, Entity_stone_pickaxe, Entity_berry}) EXPECT_TRUE(has_component(proto(t), Component_Item)) << t;
+  for (EntityType t : {Entity_axe, Entity_stone_pickaxe, Entity_berry})
+    EXPECT_TRUE(has_component(proto(t), Component_Item)) << t;
   EXPECT_EQ(proto(Entity_axe).tool.type, Tool_Axe);
   EXPECT_EQ(proto(Entity_stone_pickaxe).tool.type, Tool_Pickaxe);
   EXPECT_TRUE(has_component(proto(Entity_bonfire), Component_Fuel));
   EXPECT_EQ(global_entity_registry.info[Entity_roasted_meat].recipe.equipment, Entity_bonfire);
-  for (EntityType t : {Entity_carrot_crop, Entity_wheat_crop}) EXPECT_TRUE(has_component(proto(t), Component_Crop)) << t;
+  for (EntityType t : {Entity_carrot_crop, Entity_wheat_crop})
+    EXPECT_TRUE(has_component(proto(t), Component_Crop)) << t;
   // Creatures the world generator spawns think and move; its trees and veins can be worked.
-  for (EntityType t : {Entity_stag, Entity_frog, Entity_birb, Entity_buba}) EXPECT_TRUE(has_component(proto(t), Component_Thinker)) << t;
+  for (EntityType t : {Entity_stag, Entity_frog, Entity_birb, Entity_buba})
+    EXPECT_TRUE(has_component(proto(t), Component_Thinker)) << t;
   for (EntityType t : {Entity_pine_tree, Entity_apple_tree, Entity_palm_tree, Entity_weird_tree})
     EXPECT_TRUE(has_component(proto(t), Component_Tree)) << t;
   EXPECT_TRUE(has_component(proto(Entity_iron_vein), Component_Vein));

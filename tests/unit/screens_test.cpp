@@ -183,12 +183,8 @@ TEST_F(ScreensTest, LobbyEnterByAccountAndAutoLogin) {
     bool creating;
     bool enters;
   } cases[] = {
-      {"", 0, true, false},
-      {"", 2, true, false},
-      {"Rowan", 0, false, false},
-      {"Rowan", 1, false, false},
-      {"Rowan", 2, false, true},
-      {"Rowan", 3, false, true},
+      {"", 0, true, false},       {"", 2, true, false},      {"Rowan", 0, false, false},
+      {"Rowan", 1, false, false}, {"Rowan", 2, false, true}, {"Rowan", 3, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "first '" << c.first << "' auto_login " << c.auto_login);
@@ -345,11 +341,7 @@ TEST_F(ScreensTest, CreatedNamesAreTrimmedCutAndFoundInTheSnapshot) {
     std::string typed;
     std::string sent;
   } cases[] = {
-      {"  Ivy ", "Ivy"},
-      {"Old Oak", "Old Oak"},
-      {n31, n31},
-      {n40, n40.substr(0, 31)},
-      {"   " + n31, n31.substr(0, 28)},
+      {"  Ivy ", "Ivy"}, {"Old Oak", "Old Oak"}, {n31, n31}, {n40, n40.substr(0, 31)}, {"   " + n31, n31.substr(0, 28)},
   };
   load_entity_registry();
   for (const Case& c : cases) {
@@ -433,9 +425,9 @@ TEST(ScreensWorld, WalkingDirectionFollowsKeysAndCameraYaw) {
     f32 yaw;
     v2 dir;
   } cases[] = {
-      {1, 0, {0, 1}},          {4, 0, {0, -1}},          {2, 0, {-1, 0}},         {8, 0, {1, 0}},
-      {1 | 8, 0, {1, 1}},      {1 | 4, 0, {0, 0}},       {15, 0, {0, 0}},         {0, 0, {0, 0}},
-      {1, pi / 2, {-1, 0}},    {8, pi / 2, {0, 1}},      {1, pi, {0, -1}},
+      {1, 0, {0, 1}},       {4, 0, {0, -1}},     {2, 0, {-1, 0}},  {8, 0, {1, 0}},
+      {1 | 8, 0, {1, 1}},   {1 | 4, 0, {0, 0}},  {15, 0, {0, 0}},  {0, 0, {0, 0}},
+      {1, pi / 2, {-1, 0}}, {8, pi / 2, {0, 1}}, {1, pi, {0, -1}},
   };
   for (const Case& c : cases) {
     v2 d = wasd_direction(c.wasd, c.yaw);

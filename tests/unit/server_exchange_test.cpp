@@ -221,7 +221,9 @@ TEST_F(ServerExchange, AdminsGetTheirBlockAndTheirRequests) {
   EXPECT_TRUE(client_pump(z, 2000, [&] { return game.player && v2_distance(game.player->pos, target) < 2; }));
 
   net_send_add_entity(target + v2{64, 0}, Entity_stag, 0);
-  EXPECT_TRUE(client_pump(z, 2000, [&] { return locate_entity_by_type(Entity_stag, in_radius(game.player, 100, game.player->pos)) != nullptr; }));
+  EXPECT_TRUE(client_pump(z, 2000, [&] {
+    return locate_entity_by_type(Entity_stag, in_radius(game.player, 100, game.player->pos)) != nullptr;
+  }));
 
   Entity* stag = locate_entity_by_type(Entity_stag, in_radius(game.player, 100, game.player->pos));
   ASSERT_NE(stag, nullptr);
@@ -390,7 +392,8 @@ TEST_F(ServerExchange, RestartKeepsAccountsCharactersAndPositions) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(server.db, &db), SQLITE_OK);
   sqlite3_stmt* stmt = nullptr;
-  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT password_hash FROM accounts WHERE login = 'jan'", -1, &stmt, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT password_hash FROM accounts WHERE login = 'jan'", -1, &stmt, nullptr),
+            SQLITE_OK);
   ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
   EXPECT_EQ(strncmp((const char*)sqlite3_column_text(stmt, 0), "$argon2id$", 10), 0);
   sqlite3_finalize(stmt);

@@ -217,19 +217,21 @@ TEST_F(ServerGuard, ChatAndWorldMovesAreRateLimited) {
     int wait_ms;         // before the step
   };
   const Step steps[] = {
-      {"quit", ErrorCode_Ok, 0},       {"enter", ErrorCode_Ok, 0},
-      {"quit", ErrorCode_Cooldown, 0}, {"enter", ErrorCode_Ok, 0},  // a resend of the enter that worked
-      {"create", ErrorCode_Ok, 0},     {"create", ErrorCode_Cooldown, 0},
-      {"quit", ErrorCode_Ok, 1100},
+      {"quit", ErrorCode_Ok, 0},   {"enter", ErrorCode_Ok, 0},        {"quit", ErrorCode_Cooldown, 0},
+      {"enter", ErrorCode_Ok, 0},  // a resend of the enter that worked
+      {"create", ErrorCode_Ok, 0}, {"create", ErrorCode_Cooldown, 0}, {"quit", ErrorCode_Ok, 1100},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);
     if (step.wait_ms) client_pump(c, step.wait_ms, [] { return false; });
     c.seen.errors = 0;
     int worlds = c.seen.worlds;
-    if (cstr_equal(step.what, "quit")) net_send_quit();
-    else if (cstr_equal(step.what, "enter")) net_send_enter("Lim");
-    else net_send_create_player(tprintf("Lim%d", (int)(time_now().ns % 1000)).cstr());
+    if (cstr_equal(step.what, "quit"))
+      net_send_quit();
+    else if (cstr_equal(step.what, "enter"))
+      net_send_enter("Lim");
+    else
+      net_send_create_player(tprintf("Lim%d", (int)(time_now().ns % 1000)).cstr());
     if (step.expected != ErrorCode_Ok) {
       EXPECT_TRUE(client_wait_error(c, step.expected, 1000));
     } else {
@@ -291,7 +293,8 @@ TEST_F(ServerGuard, ABrokenStoredCharacterIsRefusedAndKeptByteForByte) {
   ASSERT_EQ(sqlite3_open(server.db, &db), SQLITE_OK);
   const u8 broken[] = {0x56, 0x43, 0x48, 0x31, 3, 0, 0, 0, 1, 2, 3, 4, 5, 0, 0xFF};
   sqlite3_stmt* stmt = nullptr;
-  ASSERT_EQ(sqlite3_prepare_v2(db, "UPDATE characters SET state = ?1 WHERE name = 'Bo'", -1, &stmt, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_prepare_v2(db, "UPDATE characters SET state = ?1 WHERE name = 'Bo'", -1, &stmt, nullptr),
+            SQLITE_OK);
   sqlite3_bind_blob(stmt, 1, broken, (int)sizeof(broken), SQLITE_STATIC);
   ASSERT_EQ(sqlite3_step(stmt), SQLITE_DONE);
   sqlite3_finalize(stmt);

@@ -79,8 +79,8 @@ inline bool server_start(ServerProcess& server, const char* address, bool fresh,
   cstr_copy(server.address, address, (int)sizeof(server.address));
   if (fresh) harness_remove_db(server);
   unlink(server.log);
-  std::vector<const char*> args = {VALMIRE_BINARY_DIR "/valmire-server", "--bind", address, "--db", server.db,
-                                   "--hash-cost", "low"};
+  std::vector<const char*> args = {
+      VALMIRE_BINARY_DIR "/valmire-server", "--bind", address, "--db", server.db, "--hash-cost", "low"};
   for (const char* e : extra) args.push_back(e);
   args.push_back(nullptr);
   pid_t pid = fork();
@@ -182,9 +182,12 @@ bool client_pump(TestClient& c, int ms, F done) {
         c.seen.last_error = net.last_error.code;
         break;
       case NetResult_Ok:
-        if (ui.chat.next_index != chats_before) c.seen.chats++;
-        else if (game.world_map.width) c.seen.maps++;
-        else if (game.player) c.seen.states++;
+        if (ui.chat.next_index != chats_before)
+          c.seen.chats++;
+        else if (game.world_map.width)
+          c.seen.maps++;
+        else if (game.player)
+          c.seen.states++;
         break;
       default: break;
     }
@@ -201,7 +204,8 @@ inline bool client_wait_error(TestClient& c, ErrorCode code, int ms = 3000) {
 
 inline bool client_wait_lobby(TestClient& c, int ms = 3000) {
   int before = c.seen.lobbies, errors = c.seen.errors;
-  return client_pump(c, ms, [&] { return c.seen.lobbies > before || c.seen.errors > errors; }) && c.seen.lobbies > before;
+  return client_pump(c, ms, [&] { return c.seen.lobbies > before || c.seen.errors > errors; }) &&
+         c.seen.lobbies > before;
 }
 
 inline bool client_auth(TestClient& c, RequestType type, const char* login, const char* password) {

@@ -85,36 +85,41 @@ TEST_F(ServerPlay, ActionsTakeEffectOrAreRefusedWithTheirCode) {
     const char* what;
     EntityType target;
     ActionType action;
-    EntityType tool;       // put in the right hand first
+    EntityType tool;  // put in the right hand first
     void (*prepare)(Entity& target, Entity& player);
-    ErrorCode expected;    // at the request, or when the work ends
-    EntityType gained;     // one more of these in the bag afterwards
+    ErrorCode expected;  // at the request, or when the work ends
+    EntityType gained;   // one more of these in the bag afterwards
   };
   auto fill_bag = [](Entity&, Entity& p) {
     Entity* bag = find_bag(p);
     for (int i = 0; i < container_nslots(bag->container); i++) world_spawn_in(Entity_stone, *bag, i);
   };
   const Case cases[] = {
-      {"snap a branch", Entity_pine_tree, ActionType_SnapBranch, Entity_None, [](Entity& t, Entity&) { t.tree.branches = 2; },
-       ErrorCode_Ok, Entity_branch},
-      {"snap a bare tree", Entity_pine_tree, ActionType_SnapBranch, Entity_None, [](Entity& t, Entity&) { t.tree.branches = 0; },
-       ErrorCode_CannotDoThat, Entity_None},
-      {"chop without an axe", Entity_pine_tree, ActionType_Chop, Entity_None, nullptr, ErrorCode_CannotDoThat, Entity_None},
-      {"chop with an axe", Entity_apple_tree, ActionType_Chop, Entity_axe, [](Entity& t, Entity&) { t.tree.branches = 1; },
-       ErrorCode_Ok, Entity_branch},
-      {"collect berries", Entity_berry_bush, ActionType_CollectBerries, Entity_None, nullptr, ErrorCode_Ok, Entity_berry},
-      {"collect into a full bag", Entity_berry_bush, ActionType_CollectBerries, Entity_None, fill_bag, ErrorCode_NoSpace,
+      {"snap a branch", Entity_pine_tree, ActionType_SnapBranch, Entity_None,
+       [](Entity& t, Entity&) { t.tree.branches = 2; }, ErrorCode_Ok, Entity_branch},
+      {"snap a bare tree", Entity_pine_tree, ActionType_SnapBranch, Entity_None,
+       [](Entity& t, Entity&) { t.tree.branches = 0; }, ErrorCode_CannotDoThat, Entity_None},
+      {"chop without an axe", Entity_pine_tree, ActionType_Chop, Entity_None, nullptr, ErrorCode_CannotDoThat,
        Entity_None},
+      {"chop with an axe", Entity_apple_tree, ActionType_Chop, Entity_axe,
+       [](Entity& t, Entity&) { t.tree.branches = 1; }, ErrorCode_Ok, Entity_branch},
+      {"collect berries", Entity_berry_bush, ActionType_CollectBerries, Entity_None, nullptr, ErrorCode_Ok,
+       Entity_berry},
+      {"collect into a full bag", Entity_berry_bush, ActionType_CollectBerries, Entity_None, fill_bag,
+       ErrorCode_NoSpace, Entity_None},
       {"harvest a sprout", Entity_carrot_crop, ActionType_Harvest, Entity_None,
-       [](Entity& t, Entity&) { t.crop.planted_time = Time{server_clock().ns - 10 * Seconds.ns}; }, ErrorCode_CannotDoThat,
-       Entity_None},
+       [](Entity& t, Entity&) { t.crop.planted_time = Time{server_clock().ns - 10 * Seconds.ns}; },
+       ErrorCode_CannotDoThat, Entity_None},
       {"harvest a ripe crop", Entity_carrot_crop, ActionType_Harvest, Entity_None,
        [](Entity& t, Entity&) { t.crop.planted_time = Time{server_clock().ns - 100 * Seconds.ns}; }, ErrorCode_Ok,
        Entity_carrot},
-      {"mine without a pickaxe", Entity_iron_vein, ActionType_Mine, Entity_None, nullptr, ErrorCode_CannotDoThat, Entity_None},
-      {"mine with a pickaxe", Entity_iron_vein, ActionType_Mine, Entity_stone_pickaxe, nullptr, ErrorCode_Ok, Entity_iron_ore},
+      {"mine without a pickaxe", Entity_iron_vein, ActionType_Mine, Entity_None, nullptr, ErrorCode_CannotDoThat,
+       Entity_None},
+      {"mine with a pickaxe", Entity_iron_vein, ActionType_Mine, Entity_stone_pickaxe, nullptr, ErrorCode_Ok,
+       Entity_iron_ore},
       {"crush a rock", Entity_rock, ActionType_Crush, Entity_stone_pickaxe, nullptr, ErrorCode_Ok, Entity_stone},
-      {"mine a tree", Entity_pine_tree, ActionType_Mine, Entity_stone_pickaxe, nullptr, ErrorCode_CannotDoThat, Entity_None},
+      {"mine a tree", Entity_pine_tree, ActionType_Mine, Entity_stone_pickaxe, nullptr, ErrorCode_CannotDoThat,
+       Entity_None},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -212,7 +217,8 @@ TEST_F(ServerPlay, RandomMovesPlacesAndLiftsKeepEveryItemInOnePlace) {
   set_pos(*log, player->pos + v2{0, 40});
   ids.push_back(log->id);
   ids.push_back(crate->id);
-  const EntityType kinds[] = {Entity_axe, Entity_berry, Entity_sash, Entity_bag, Entity_bone_knife, Entity_stone, Entity_torch};
+  const EntityType kinds[] = {Entity_axe,        Entity_berry, Entity_sash, Entity_bag,
+                              Entity_bone_knife, Entity_stone, Entity_torch};
   for (int i = 0; i < 14; i++) {
     Entity* e = i < 6 ? world_spawn_in(kinds[i % len(kinds)], *chest, i) : spawn_near(kinds[i % len(kinds)], 20);
     ASSERT_NE(e, nullptr);
@@ -283,7 +289,9 @@ static EntityType find_kind(bool item, int station /* 0 none, 1 one that burns, 
     Entity* prototype = find_entity_prototype((EntityType)t);
     if (!recipe || !prototype || is_item(*prototype) != item || t == Entity_blank) continue;
     Entity* equipment = find_entity_prototype(recipe->equipment);
-    if ((station == 0 && recipe->equipment != Entity_None) || (station == 1 && !(equipment && has_component(*equipment, Component_Fuel)))) continue;
+    if ((station == 0 && recipe->equipment != Entity_None) ||
+        (station == 1 && !(equipment && has_component(*equipment, Component_Fuel))))
+      continue;
     return (EntityType)t;
   }
   return Entity_None;
@@ -325,8 +333,10 @@ TEST_F(ServerPlay, CraftingTakesTheIngredientsAndWantsItsStationInReachAndLit) {
     const Recipe& recipe = *play_recipe(c.type);
     int used = 0;
     for (int i = 0; c.ingredients && i < INGREDIENTS_MAX && recipe.ingredients[i].type; i++)
-      for (int k = 0; k < recipe.ingredients[i].count; k++, used++) ASSERT_EQ(play_give(*player, recipe.ingredients[i].type), ErrorCode_Ok);
-    ASSERT_EQ(play_give(*player, Entity_stone == recipe.ingredients[0].type ? Entity_berry : Entity_stone), ErrorCode_Ok);
+      for (int k = 0; k < recipe.ingredients[i].count; k++, used++)
+        ASSERT_EQ(play_give(*player, recipe.ingredients[i].type), ErrorCode_Ok);
+    ASSERT_EQ(play_give(*player, Entity_stone == recipe.ingredients[0].type ? Entity_berry : Entity_stone),
+              ErrorCode_Ok);
     if (c.station_at > 0) {
       Entity* station = spawn_near(recipe.equipment, c.station_at);
       station->flags = c.lit ? station->flags | EntityFlag_Burning : station->flags & ~(u32)EntityFlag_Burning;
@@ -360,7 +370,8 @@ TEST_F(ServerPlay, ABlankTakesItsIngredientsOneByOneAndIsBuiltWhereItStands) {
   EXPECT_EQ(send(make(RequestType_Build, blank->id)), ErrorCode_CannotDoThat) << "nothing added yet";
   EXPECT_EQ(send(make(RequestType_BuildAdd, blank->id, ADMIN_INGREDIENT_ID)), ErrorCode_Forbidden);
   ASSERT_EQ(play_give(*player, Entity_berry), ErrorCode_Ok);
-  EXPECT_EQ(send(make(RequestType_BuildAdd, blank->id, find_item_by_type(*player, Entity_berry)->id)), ErrorCode_CannotDoThat);
+  EXPECT_EQ(send(make(RequestType_BuildAdd, blank->id, find_item_by_type(*player, Entity_berry)->id)),
+            ErrorCode_CannotDoThat);
   for (int i = 0; i < INGREDIENTS_MAX && recipe.ingredients[i].type; i++) {
     EntityType t = recipe.ingredients[i].type;
     for (int k = 0; k <= recipe.ingredients[i].count; k++) ASSERT_EQ(play_give(*player, t), ErrorCode_Ok);
@@ -395,7 +406,8 @@ TEST_F(ServerPlay, ChangedWorldEntitiesAndTheGeneratedOnesTakenAwayOutliveAResta
   Entity* generated = nullptr;
   for (int i = 0; i < entity_storage.nentities && !generated; i++) {
     Entity& e = entity_storage.entities[i];
-    if (e.id && !(e.flags & EntityFlag_Modified) && !is_item(e) && !find_thinker(e) && e.type != Entity_Player) generated = &e;
+    if (e.id && !(e.flags & EntityFlag_Modified) && !is_item(e) && !find_thinker(e) && e.type != Entity_Player)
+      generated = &e;
   }
   EntityType gone_type = generated->type;
   v2 gone_at = generated->pos;
@@ -423,7 +435,8 @@ TEST_F(ServerPlay, ChangedWorldEntitiesAndTheGeneratedOnesTakenAwayOutliveAResta
   ASSERT_TRUE(world_restore(loaded, loaded_size));
   free(loaded);
   int found = 0;
-  for (Entity* e = get_entity_at(world.location, gone_at); e; e = e->next_in_grid) found += e->type == gone_type && v2_equal(e->pos, gone_at);
+  for (Entity* e = get_entity_at(world.location, gone_at); e; e = e->next_in_grid)
+    found += e->type == gone_type && v2_equal(e->pos, gone_at);
   EXPECT_EQ(found, 0);
   Entity* back = get_entity_at(world.location, chest_at);
   while (back && back->type != Entity_wooden_chest) back = back->next_in_grid;
@@ -485,9 +498,11 @@ TEST_F(ServerPlay, ABlueprintTakesInBuildingsIsNamedKeptWithTheCharacterAndPlace
 // A new character at the spawn point, with nothing but what lies around it, can try each kind of work.
 TEST_F(ServerPlay, ANewPlayerFindsEverythingToTryNearTheSpawn) {
   auto nearest = [&](EntityType type) -> Entity* {
-    for (EntityIter it = locate_entities(SpatialQuery{nullptr, &world.location, world.spawn, 10 * tile_size}); it.entity; next(it)) {
+    for (EntityIter it = locate_entities(SpatialQuery{nullptr, &world.location, world.spawn, 10 * tile_size});
+         it.entity; next(it)) {
       if (it.entity->type == type) return it.entity;
-      for (ItemIter in = find_container(*it.entity) && !is_person(*it.entity) ? get_items(*it.entity) : ItemIter(); in.entity; next(in))
+      for (ItemIter in = find_container(*it.entity) && !is_person(*it.entity) ? get_items(*it.entity) : ItemIter();
+           in.entity; next(in))
         if (in.entity->type == type) return in.entity;
     }
     return nullptr;
@@ -505,11 +520,16 @@ TEST_F(ServerPlay, ANewPlayerFindsEverythingToTryNearTheSpawn) {
     ActionType action;
     EntityType target, tool;  // the tool fetched into the right hand first
   } cases[] = {
-      {ActionType_CollectBerries, Entity_berry_bush, Entity_None}, {ActionType_SnapBranch, Entity_pine_tree, Entity_None},
-      {ActionType_Chop, Entity_pine_tree, Entity_axe},             {ActionType_Mine, Entity_iron_vein, Entity_stone_pickaxe},
-      {ActionType_Crush, Entity_rock, Entity_stone_pickaxe},       {ActionType_Saw, Entity_tree_log, Entity_bone_saw},
-      {ActionType_Grind, Entity_quern, Entity_None},               {ActionType_Activate, Entity_fermion_stone, Entity_None},
-      {ActionType_Ignite, Entity_bonfire, Entity_None},            {ActionType_Cut, Entity_leather, Entity_bone_knife},
+      {ActionType_CollectBerries, Entity_berry_bush, Entity_None},
+      {ActionType_SnapBranch, Entity_pine_tree, Entity_None},
+      {ActionType_Chop, Entity_pine_tree, Entity_axe},
+      {ActionType_Mine, Entity_iron_vein, Entity_stone_pickaxe},
+      {ActionType_Crush, Entity_rock, Entity_stone_pickaxe},
+      {ActionType_Saw, Entity_tree_log, Entity_bone_saw},
+      {ActionType_Grind, Entity_quern, Entity_None},
+      {ActionType_Activate, Entity_fermion_stone, Entity_None},
+      {ActionType_Ignite, Entity_bonfire, Entity_None},
+      {ActionType_Cut, Entity_leather, Entity_bone_knife},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(action_type_name(c.action));

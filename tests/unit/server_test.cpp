@@ -292,7 +292,8 @@ class ServerWorld : public ::testing::Test {
   }
   int count(EntityType type) {
     int n = 0;
-    for (int i = 0; i < entity_storage.nentities; i++) n += entity_storage.entities[i].id && entity_storage.entities[i].type == type;
+    for (int i = 0; i < entity_storage.nentities; i++)
+      n += entity_storage.entities[i].id && entity_storage.entities[i].type == type;
     return n;
   }
 };
@@ -329,10 +330,12 @@ TEST_F(ServerWorld, TilesAreDeterministicIslandsWithEveryBiome) {
 }
 
 TEST_F(ServerWorld, EntitiesOfEveryKindStandWhereTheyBelong) {
-  for (EntityType t : {Entity_pine_tree, Entity_apple_tree, Entity_palm_tree, Entity_weird_tree, Entity_bush,
-                       Entity_berry_bush, Entity_rock, Entity_narrow_rock, Entity_iron_vein, Entity_grass,
-                       Entity_flower_group, Entity_mushroom, Entity_wheat_crop, Entity_carrot_crop, Entity_bonfire,
-                       Entity_wooden_chest, Entity_fermion_stone, Entity_stag, Entity_frog, Entity_birb, Entity_buba})
+  for (EntityType t :
+       {Entity_pine_tree,    Entity_apple_tree,    Entity_palm_tree,   Entity_weird_tree,  Entity_bush,
+        Entity_berry_bush,   Entity_rock,          Entity_narrow_rock, Entity_iron_vein,   Entity_grass,
+        Entity_flower_group, Entity_mushroom,      Entity_wheat_crop,  Entity_carrot_crop, Entity_bonfire,
+        Entity_wooden_chest, Entity_fermion_stone, Entity_stag,        Entity_frog,        Entity_birb,
+        Entity_buba})
     EXPECT_GT(count(t), 0) << entity_type_name(t);
   int on_water = 0;
   for (int i = 0; i < entity_storage.nentities; i++) {
@@ -347,7 +350,8 @@ TEST_F(ServerWorld, EntitiesOfEveryKindStandWhereTheyBelong) {
     }
   }
   EXPECT_EQ(on_water, 0);
-  Entity* fire = locate_entity_by_type(Entity_bonfire, SpatialQuery{nullptr, &world.location, world.spawn, 8 * tile_size});
+  Entity* fire =
+      locate_entity_by_type(Entity_bonfire, SpatialQuery{nullptr, &world.location, world.spawn, 8 * tile_size});
   EXPECT_NE(fire, nullptr) << "a bonfire by the spawn point";
   EXPECT_LT(world_entity_count(), WORLD_GENERATED_ENTITIES_MAX);
 }
@@ -545,8 +549,10 @@ TEST_F(ServerWorld, SnapshotBodiesInflateToTheSharedEncodersBytes) {
     for (int t = 0; t < 30; t++) world_update(SERVER_DT, Time{3000000000000ull + (u64)(round * 30 + t) * 16666667ull});
     if (round == 3) set_pos(*p, p->pos + v2{50, 0});
     // The block is due exactly when the player's own record is an admin's.
-    if (round >= 4) p->flags |= EntityFlag_IsAdmin;
-    else p->flags &= ~(u32)EntityFlag_IsAdmin;
+    if (round >= 4)
+      p->flags |= EntityFlag_IsAdmin;
+    else
+      p->flags &= ~(u32)EntityFlag_IsAdmin;
     int n = server_collect_snapshot(*p, list, SNAPSHOT_RECORDS_MAX);
     if (round % 2) n = min(n, 40);
     const AdminBlock* a = round >= 4 ? &admin : nullptr;

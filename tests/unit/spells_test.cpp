@@ -33,7 +33,8 @@ TEST(Spells, EveryKindIsNamedTimedAndReachable) {
       EXPECT_GT(info.radius, 0);
     }
   }
-  for (u32 t : {SpellType_SelfHeal, SpellType_Sprint, SpellType_Dash, SpellType_Rage}) EXPECT_EQ(spells_info[t].radius, 0) << t;
+  for (u32 t : {SpellType_SelfHeal, SpellType_Sprint, SpellType_Dash, SpellType_Rage})
+    EXPECT_EQ(spells_info[t].radius, 0) << t;
   // The plain strike is free, so a drained actor can still fight.
   EXPECT_EQ(spells_info[SpellType_Strike].mana_cost, 0);
 }
@@ -73,8 +74,10 @@ TEST(Spells, ManaCooldownAndStart) {
     u32 type;
     bool enough;
   } rows[] = {
-      {{9, 100}, SpellType_Fireball, false}, {{10, 100}, SpellType_Fireball, true},
-      {{0, 100}, SpellType_Strike, true},    {{0, 0.5f}, SpellType_Heal, false},  // a tiny pool is a pool
+      {{9, 100}, SpellType_Fireball, false},
+      {{10, 100}, SpellType_Fireball, true},
+      {{0, 100}, SpellType_Strike, true},
+      {{0, 0.5f}, SpellType_Heal, false},  // a tiny pool is a pool
   };
   for (const Row& r : rows) {
     actor.mana = r.mana;

@@ -24,8 +24,7 @@ TEST_F(UiInteraction, StateArrivesOneFrameLateAndClickOnlyOnThePressFrame) {
       {{inside, true, true, false}, false, false, false},  // new element: nothing yet, even pressed
       {{inside, true, false, false}, true, true, true},    // last frame's press
       {{inside, false, false, true}, true, true, false},   // held last frame: active, not clicked
-      {{outside, false, false, false}, true, false, false},
-      {{outside, false, false, false}, false, false, false},
+      {{outside, false, false, false}, true, false, false}, {{outside, false, false, false}, false, false, false},
   };
   int i = 0;
   for (const Step& s : steps) {
@@ -282,4 +281,3 @@ TEST_F(UiInteraction, ResetKeepsTheLineHeightAndShowsTheWorldMap) {
   EXPECT_EQ(ui.nelements, 1);
   EXPECT_EQ(ui.current_layout, &ui.elements[0]);
 }
-

@@ -85,12 +85,11 @@ TEST_F(UiLayout, LimitsApplyAfterPaddingInOrder) {
     f32 max_w, min_w, max_h, min_h;
     f32 w, h;
   } cases[] = {
-      {0, 0, 0, 0, 60, 40},        // content 50 x 30 and pad 5
-      {55, 0, 0, 0, 55, 40},       // capped
-      {0, 80, 0, 0, 80, 40},       // raised
-      {55, 80, 0, 0, 80, 40},      // min wins: it is applied last
-      {0, 0, 35, 0, 60, 35},
-      {0, 0, 35, 100, 60, 100},
+      {0, 0, 0, 0, 60, 40},    // content 50 x 30 and pad 5
+      {55, 0, 0, 0, 55, 40},   // capped
+      {0, 80, 0, 0, 80, 40},   // raised
+      {55, 80, 0, 0, 80, 40},  // min wins: it is applied last
+      {0, 0, 35, 0, 60, 35},  {0, 0, 35, 100, 60, 100},
   };
   for (const Case& c : cases) {
     ui_begin();

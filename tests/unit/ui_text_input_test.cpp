@@ -49,11 +49,14 @@ TEST_F(UiTextInput, PasteStopsBeforeACharacterThatWouldNotFit) {
     const char* paste;
     const char* stored;
   } cases[] = {
-      {4, "abc\xc3\xa9", "abc"},                         // é would need bytes 4 and 5
-      {5, "ab\xe2\x82\xac" "d", "ab\xe2\x82\xac"},        // € fills 3..5 exactly
+      {4, "abc\xc3\xa9", "abc"},  // é would need bytes 4 and 5
+      {5,
+       "ab\xe2\x82\xac"
+       "d",
+       "ab\xe2\x82\xac"},  // € fills 3..5 exactly
       {4, "ab\xe2\x82\xac", "ab"},
       {0, "", ""},
-      {3, "\xf0\x9f\x98\x80", ""},                       // a 4-byte character never fits 3
+      {3, "\xf0\x9f\x98\x80", ""},  // a 4-byte character never fits 3
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.paste);
@@ -80,8 +83,8 @@ TEST_F(UiTextInput, BackspaceRemovesWholeCharacters) {
       {"a\xe2\x82\xac", "a"},      // three bytes
       {"a\xf0\x9f\x98\x80", "a"},  // four bytes
       {"ab", "a"},
-      {"", ""},                    // nothing to delete
-      {"\x80\x80", ""},            // stray continuation bytes never run past the start
+      {"", ""},          // nothing to delete
+      {"\x80\x80", ""},  // stray continuation bytes never run past the start
   };
   for (const Case& c : cases) {
     input = TextInput();

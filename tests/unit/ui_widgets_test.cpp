@@ -23,12 +23,12 @@ TEST_F(UiWidgets, SliderDraggedPastItsEndsStaysInRangeAndReportsOnlyMoves) {
   Rect r = find("volume")->rect;
   v2 c = centre(r);
   SliderFrame steps[] = {
-      {{c, true, true}, 0.5f, false},              // press: seen next frame
-      {{{r.x - 500, c.y}, true}, 0.0f, true},      // drag starts; far left of the track
-      {{{r.x - 900, c.y}, true}, 0.0f, false},     // still pinned: no change
+      {{c, true, true}, 0.5f, false},           // press: seen next frame
+      {{{r.x - 500, c.y}, true}, 0.0f, true},   // drag starts; far left of the track
+      {{{r.x - 900, c.y}, true}, 0.0f, false},  // still pinned: no change
       {{{r.x + r.w + 500, c.y}, true}, 1.0f, true},
       {{{r.x + r.w + 600, c.y}, true}, 1.0f, false},
-      {{c, false, false, true}, 1.0f, false},      // released before this frame's widgets: drag over
+      {{c, false, false, true}, 1.0f, false},  // released before this frame's widgets: drag over
       {{c, false}, 1.0f, false},
   };
   int i = 0;

@@ -17,8 +17,8 @@ struct WorldTest : ::testing::Test {
     static u8 tiles[256 * 256];
     memset(tiles, TileType_Grass, sizeof(tiles));
     ASSERT_LE(width * height, (int)sizeof(tiles));
-    ASSERT_TRUE(location_init(location, LocationRef{type, 0}, "test", 5, width, height, offset, tiles,
-                              (s64)width * height));
+    ASSERT_TRUE(
+        location_init(location, LocationRef{type, 0}, "test", 5, width, height, offset, tiles, (s64)width * height));
     game.location = &location;
   }
 

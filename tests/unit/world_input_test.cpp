@@ -257,8 +257,11 @@ TEST_F(WorldInputTest, HungerIsThoughtOnlyWhileLowAndNothingIsDigested) {
   struct Case {
     Param energy;
     bool digesting, hungry;
-  } cases[] = {{{10, 100}, false, true},  {{10, 100}, true, false}, {{50, 100}, false, false},
-               {{0, 0}, false, true},     {{29, 100}, false, true}};
+  } cases[] = {{{10, 100}, false, true},
+               {{10, 100}, true, false},
+               {{50, 100}, false, false},
+               {{0, 0}, false, true},
+               {{29, 100}, false, true}};
   for (const Case& c : cases) {
     game.mind = Mind{};
     player->person.energy = c.energy;

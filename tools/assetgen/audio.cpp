@@ -401,9 +401,9 @@ const OggEffect ogg_effects[] = {
 struct Track {
   const char* file;
   f32 bpm;
-  int root;           // midi note of the key's tonic
-  int mode[7];        // semitone offsets of the scale
-  int progression[4]; // scale degrees of the chords
+  int root;            // midi note of the key's tonic
+  int mode[7];         // semitone offsets of the scale
+  int progression[4];  // scale degrees of the chords
   int bars;
   bool drums;
   bool bells;
@@ -414,7 +414,8 @@ constexpr int MAJOR[7] = {0, 2, 4, 5, 7, 9, 11};
 constexpr int MINOR[7] = {0, 2, 3, 5, 7, 8, 10};
 constexpr int DORIAN[7] = {0, 2, 3, 5, 7, 9, 10};
 
-#define SCALE(s) {s[0], s[1], s[2], s[3], s[4], s[5], s[6]}
+#define SCALE(s) \
+  { s[0], s[1], s[2], s[3], s[4], s[5], s[6] }
 const Track tracks[] = {
     {"01-morning-fields.wav", 92, 60, SCALE(MAJOR), {0, 4, 5, 3}, 12, false, true, 11},
     {"02-campfire.wav", 76, 57, SCALE(MINOR), {0, 5, 2, 6}, 10, false, false, 22},
@@ -445,7 +446,8 @@ Stereo compose(const Track& t) {
     int degree = t.progression[b % 4];
     bool last = b == t.bars - 1;
     if (last) degree = 0;
-    f32 chord[3] = {(f32)scale_note(t, degree, -1), (f32)scale_note(t, degree + 2, -1), (f32)scale_note(t, degree + 4, -1)};
+    f32 chord[3] = {(f32)scale_note(t, degree, -1), (f32)scale_note(t, degree + 2, -1),
+                    (f32)scale_note(t, degree + 4, -1)};
     pad(s, start, chord, 3, last ? bar + 2.0f : bar + 0.3f, 0.05f);
     for (int q = 0; q < 4; q++) {
       bass(s, start + beat * (f32)q, (f32)scale_note(t, degree, -2), beat * 0.9f, q == 0 ? 0.22f : 0.14f);

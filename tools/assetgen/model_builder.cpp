@@ -48,10 +48,10 @@ v4 quat_euler(f32 x, f32 y, f32 z) {
 
 // --- structure
 
-Color rgb(u32 hex) {
-  return {{((hex >> 16) & 255) / 255.0f, ((hex >> 8) & 255) / 255.0f, (hex & 255) / 255.0f, 1.0f}};
+Color rgb(u32 hex) { return {{((hex >> 16) & 255) / 255.0f, ((hex >> 8) & 255) / 255.0f, (hex & 255) / 255.0f, 1.0f}}; }
+Color shade(Color c, f32 k) {
+  return {{clamp(c.r * k, 0.0f, 1.0f), clamp(c.g * k, 0.0f, 1.0f), clamp(c.b * k, 0.0f, 1.0f), 1}};
 }
-Color shade(Color c, f32 k) { return {{clamp(c.r * k, 0.0f, 1.0f), clamp(c.g * k, 0.0f, 1.0f), clamp(c.b * k, 0.0f, 1.0f), 1}}; }
 
 GenMesh& gen_mesh(GenModel& g, const char* name, bool skinned) {
   g.meshes.emplace_back();
@@ -239,8 +239,7 @@ void cone(GenModel& g, v3 base, f32 radius, f32 height, Color c, int sides, m4 r
   shape_prism(g, T(base) * rot * S(2 * radius, 2 * radius, height), c, sides, 0);
 }
 void ball(GenModel& g, v3 center, v3 radii, Color c, int rings, int sides) {
-  shape_ball(g, T(center.x, center.y, center.z - radii.z) * S(2 * radii.x, 2 * radii.y, 2 * radii.z), c, rings,
-             sides);
+  shape_ball(g, T(center.x, center.y, center.z - radii.z) * S(2 * radii.x, 2 * radii.y, 2 * radii.z), c, rings, sides);
 }
 
 // --- glTF writing
@@ -367,7 +366,8 @@ bool gen_write_model(const GenModel& g, const char* dir, const char* base, bool 
     int pos = w.accessor(gm.pos.data(), n, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, sizeof(v3));
     v3 lo = gm.pos[0], hi = gm.pos[0];
     for (v3 p : gm.pos)
-      for (int i = 0; i < 3; i++) lo.elements[i] = min(lo.elements[i], p.elements[i]), hi.elements[i] = max(hi.elements[i], p.elements[i]);
+      for (int i = 0; i < 3; i++)
+        lo.elements[i] = min(lo.elements[i], p.elements[i]), hi.elements[i] = max(hi.elements[i], p.elements[i]);
     m.accessors[pos].minValues = {lo.x, lo.y, lo.z};
     m.accessors[pos].maxValues = {hi.x, hi.y, hi.z};
     prim.attributes["POSITION"] = pos;
@@ -389,8 +389,8 @@ bool gen_write_model(const GenModel& g, const char* dir, const char* base, bool 
       prim.attributes["WEIGHTS_0"] =
           w.accessor(weights.data(), n, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4, 16);
     }
-    prim.indices = w.accessor(gm.idx.data(), gm.idx.size(), TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT,
-                              TINYGLTF_TYPE_SCALAR, 2);
+    prim.indices =
+        w.accessor(gm.idx.data(), gm.idx.size(), TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT, TINYGLTF_TYPE_SCALAR, 2);
     tinygltf::Mesh mesh;
     mesh.name = gm.name;
     mesh.primitives.push_back(prim);
@@ -425,10 +425,10 @@ bool gen_write_model(const GenModel& g, const char* dir, const char* base, bool 
         tinygltf::AnimationSampler s;
         s.input = input;
         s.interpolation = "STEP";
-        s.output = p == 0 ? w.accessor(&c.rot[b * c.nkeys], c.nkeys, TINYGLTF_COMPONENT_TYPE_FLOAT,
-                                       TINYGLTF_TYPE_VEC4, sizeof(v4))
-                          : w.accessor(&c.tr[b * c.nkeys], c.nkeys, TINYGLTF_COMPONENT_TYPE_FLOAT,
-                                       TINYGLTF_TYPE_VEC3, sizeof(v3));
+        s.output = p == 0 ? w.accessor(&c.rot[b * c.nkeys], c.nkeys, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4,
+                                       sizeof(v4))
+                          : w.accessor(&c.tr[b * c.nkeys], c.nkeys, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3,
+                                       sizeof(v3));
         anim.samplers.push_back(s);
         tinygltf::AnimationChannel ch;
         ch.sampler = (int)anim.samplers.size() - 1;

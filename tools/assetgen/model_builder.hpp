@@ -13,8 +13,8 @@ constexpr int GEN_BONES_MAX = 40;
 
 struct GenMesh {
   char name[32] = {};
-  int joint = -1;       // a rigid mesh hanging on this joint (a child node of the joint), else -1
-  bool skinned = false;  // vertices follow the joint they were added under
+  int joint = -1;            // a rigid mesh hanging on this joint (a child node of the joint), else -1
+  bool skinned = false;      // vertices follow the joint they were added under
   m4 local = m4_identity();  // node transform relative to its joint (hanging meshes)
   std::vector<v3> pos;
   std::vector<v3> nrm;
@@ -83,8 +83,7 @@ void shape_ball(GenModel& g, m4 xf, Color c, int rings = 3, int sides = 6);
 void shape_wedge(GenModel& g, m4 xf, Color c);  // a ramp rising towards +y
 // Convenience forms: base centre, size and an optional rotation about the base centre.
 void box(GenModel& g, v3 base, v3 size, Color c, m4 rot = m4_identity());
-void cyl(GenModel& g, v3 base, f32 radius, f32 height, Color c, int sides = 6, f32 top = 1.0f,
-         m4 rot = m4_identity());
+void cyl(GenModel& g, v3 base, f32 radius, f32 height, Color c, int sides = 6, f32 top = 1.0f, m4 rot = m4_identity());
 void cone(GenModel& g, v3 base, f32 radius, f32 height, Color c, int sides = 6, m4 rot = m4_identity());
 void ball(GenModel& g, v3 center, v3 radii, Color c, int rings = 3, int sides = 6);
 

@@ -252,7 +252,8 @@ static void build_snake(GenModel& g, Color body, Color belly) {
   const int N = 6;
   int root = gen_bone(g, "root", -1, {0, 0, 0.02f});
   int seg[N];
-  for (int i = 0; i < N; i++) seg[i] = gen_bone(g, tprintf("seg%d", i).cstr(), i ? seg[i - 1] : root, {0, -0.45f + i * 0.17f, 0.08f});
+  for (int i = 0; i < N; i++)
+    seg[i] = gen_bone(g, tprintf("seg%d", i).cstr(), i ? seg[i - 1] : root, {0, -0.45f + i * 0.17f, 0.08f});
   gen_mesh(g, "0_body", true);
   for (int i = 0; i < N; i++) {
     g.joint = seg[i];
@@ -350,7 +351,8 @@ static void build_blob(GenModel& g, Color body, Color spots, bool shark) {
     box(g, {-0.12f, -0.34f, 0.6f}, {0.04f, 0.02f, 0.04f}, rgb(0x101010));
   } else {
     ball(g, {0, 0, 0.48f}, {0.36f, 0.34f, 0.32f}, body, 3, 7);
-    for (int i = 0; i < 4; i++) ball(g, {0.2f * cosf(i * 1.7f), 0.25f * sinf(i * 1.7f), 0.62f + 0.03f * i}, {0.07f, 0.07f, 0.05f}, spots, 2, 4);
+    for (int i = 0; i < 4; i++)
+      ball(g, {0.2f * cosf(i * 1.7f), 0.25f * sinf(i * 1.7f), 0.62f + 0.03f * i}, {0.07f, 0.07f, 0.05f}, spots, 2, 4);
     box(g, {0.1f, -0.33f, 0.58f}, {0.08f, 0.02f, 0.1f}, rgb(0xffffff));
     box(g, {-0.1f, -0.33f, 0.58f}, {0.08f, 0.02f, 0.1f}, rgb(0xffffff));
     box(g, {0.1f, -0.345f, 0.6f}, {0.04f, 0.02f, 0.05f}, rgb(0x101010));
@@ -512,7 +514,8 @@ void build_torch(GenModel& g, int, const GenShape&) {
   g.joint = -1;
   int idle = gen_clip(g, "Idle", 4, 0.12f);
   f32 lean[4] = {0, 8, 0, -8};
-  for (int k = 0; k < 4; k++) gen_key_rot(g, idle, flame, k, quat_euler(lean[k] * pi / 180, lean[(k + 1) % 4] * pi / 180, 0));
+  for (int k = 0; k < 4; k++)
+    gen_key_rot(g, idle, flame, k, quat_euler(lean[k] * pi / 180, lean[(k + 1) % 4] * pi / 180, 0));
 }
 
 void build_infinite_quelbin(GenModel& g, int, const GenShape&) {
@@ -551,7 +554,8 @@ static void wheeled(GenModel& g, const GenShape& s, int nwheels, Color wood, Col
   box(g, {-0.15f, -L * 0.5f - 0.3f, wr * 0.8f}, {0.05f, 0.7f, 0.05f}, wood);
   if (nwheels == 4) {
     // A cloth cover on hoops tells the wagon from the cart.
-    for (int i = 0; i < 3; i++) cyl(g, {0, -L * 0.35f + i * L * 0.35f, wr + 0.3f}, W * 0.5f, 0.12f, cloth, 8, 1.0f, Rx(pi / 2));
+    for (int i = 0; i < 3; i++)
+      cyl(g, {0, -L * 0.35f + i * L * 0.35f, wr + 0.3f}, W * 0.5f, 0.12f, cloth, 8, 1.0f, Rx(pi / 2));
     box(g, {0, 0, wr + 0.3f}, {W * 0.98f, L * 0.8f, 0.42f}, cloth);
   }
   for (int i = 0; i < nwheels; i++) {

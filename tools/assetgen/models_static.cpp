@@ -34,7 +34,8 @@ static void k_ash(GenModel& g, int, const GenShape&) {
 }
 static void k_berry(GenModel& g, int, const GenShape&) {
   one(g, "berry");
-  for (int i = 0; i < 3; i++) ball(g, {0.07f * cosf(i * 2.1f), 0.07f * sinf(i * 2.1f), 0.06f}, {0.06f, 0.06f, 0.06f}, rgb(0x8a1a8a), 2, 5);
+  for (int i = 0; i < 3; i++)
+    ball(g, {0.07f * cosf(i * 2.1f), 0.07f * sinf(i * 2.1f), 0.06f}, {0.06f, 0.06f, 0.06f}, rgb(0x8a1a8a), 2, 5);
   box(g, {0, 0, 0.1f}, {0.02f, 0.02f, 0.06f}, Leaf);
 }
 static void k_carrot(GenModel& g, int, const GenShape&) {
@@ -49,7 +50,8 @@ static void k_mushroom(GenModel& g, int v, const GenShape&) {
   cyl(g, {0, 0, 0}, 0.04f, 0.14f * k, rgb(0xf0e8d8), 5);
   cone(g, {0, 0, 0.12f * k}, 0.14f * k, 0.12f, cap, 7);
   if (v == 1)
-    for (int i = 0; i < 3; i++) box(g, {0.06f * cosf(i * 2.0f), 0.06f * sinf(i * 2.0f), 0.17f * k}, {0.03f, 0.03f, 0.03f}, rgb(0xffffff));
+    for (int i = 0; i < 3; i++)
+      box(g, {0.06f * cosf(i * 2.0f), 0.06f * sinf(i * 2.0f), 0.17f * k}, {0.03f, 0.03f, 0.03f}, rgb(0xffffff));
 }
 static void k_radish(GenModel& g, int, const GenShape&) {
   one(g, "radish");
@@ -110,7 +112,8 @@ static void k_raw_hide(GenModel& g, int, const GenShape&) {
 }
 static void k_leather(GenModel& g, int, const GenShape&) {
   one(g, "leather");
-  for (int i = 0; i < 3; i++) box(g, {0, 0, 0.03f * i}, {0.5f, 0.36f, 0.03f}, shade(Leather, 1 - 0.1f * i), Rz(0.15f * i));
+  for (int i = 0; i < 3; i++)
+    box(g, {0, 0, 0.03f * i}, {0.5f, 0.36f, 0.03f}, shade(Leather, 1 - 0.1f * i), Rz(0.15f * i));
 }
 static void k_leather_strip(GenModel& g, int, const GenShape&) {
   one(g, "leather_strip");
@@ -219,7 +222,8 @@ static void k_bone_saw(GenModel& g, int, const GenShape&) {
   one(g, "bone_saw");
   box(g, {-0.2f, 0, 0.02f}, {0.16f, 0.05f, 0.05f}, Bone);
   box(g, {0.08f, 0, 0.02f}, {0.4f, 0.12f, 0.01f}, rgb(0xb0b4bc));
-  for (int i = 0; i < 6; i++) cone(g, {-0.08f + i * 0.06f, -0.06f, 0.025f}, 0.015f, 0.04f, rgb(0x9098a0), 3, Rx(pi / 2));
+  for (int i = 0; i < 6; i++)
+    cone(g, {-0.08f + i * 0.06f, -0.06f, 0.025f}, 0.015f, 0.04f, rgb(0x9098a0), 3, Rx(pi / 2));
 }
 static void k_bone_knife(GenModel& g, int, const GenShape&) {
   one(g, "bone_knife");
@@ -245,8 +249,12 @@ static void sword(GenModel& g, const char* name, Color blade, Color grip, f32 le
   box(g, {-len * 0.5f + 0.03f, 0, 0.015f}, {0.04f, 0.18f, 0.05f}, Gold);
   box(g, {0.05f, 0, 0.025f}, {len, width, 0.02f}, blade);
 }
-static void k_wooden_sword(GenModel& g, int, const GenShape&) { sword(g, "wooden_sword", LightWood, DarkWood, 0.55f, 0.07f); }
-static void k_iron_sword(GenModel& g, int, const GenShape&) { sword(g, "iron_sword", rgb(0xd8dde6), rgb(0x4a3020), 0.65f, 0.07f); }
+static void k_wooden_sword(GenModel& g, int, const GenShape&) {
+  sword(g, "wooden_sword", LightWood, DarkWood, 0.55f, 0.07f);
+}
+static void k_iron_sword(GenModel& g, int, const GenShape&) {
+  sword(g, "iron_sword", rgb(0xd8dde6), rgb(0x4a3020), 0.65f, 0.07f);
+}
 static void k_shitty_sword(GenModel& g, int, const GenShape&) {
   sword(g, "shitty_sword", rgb(0x8a6a50), rgb(0x5a4a3a), 0.5f, 0.09f);
   box(g, {0.15f, 0.04f, 0.02f}, {0.06f, 0.03f, 0.03f}, rgb(0x6a4a30));  // a notch of rust
@@ -291,8 +299,8 @@ static void k_grass(GenModel& g, int v, const GenShape&) {
   int n = 4 + v;
   for (int i = 0; i < n; i++) {
     f32 a = i * 2.4f + v;
-    cone(g, {0.15f * cosf(a), 0.15f * sinf(a), 0}, 0.04f, 0.25f + 0.1f * gen_rand(g), shade(c, 0.8f + 0.4f * gen_rand(g)), 3,
-         Rx(0.3f * sinf(a)) * Ry(0.3f * cosf(a)));
+    cone(g, {0.15f * cosf(a), 0.15f * sinf(a), 0}, 0.04f, 0.25f + 0.1f * gen_rand(g),
+         shade(c, 0.8f + 0.4f * gen_rand(g)), 3, Rx(0.3f * sinf(a)) * Ry(0.3f * cosf(a)));
   }
 }
 static void k_flower_group(GenModel& g, int v, const GenShape&) {
@@ -311,7 +319,8 @@ static void tree_trunk(GenModel& g, f32 r, f32 h, Color c) { cyl(g, {0, 0, 0}, r
 static void k_pine_tree(GenModel& g, int, const GenShape&) {
   one(g, "pine_tree");
   tree_trunk(g, 0.14f, 0.8f, DarkWood);
-  for (int i = 0; i < 3; i++) cone(g, {0, 0, 0.6f + i * 0.75f}, 0.85f - 0.2f * i, 1.2f, shade(rgb(0x1f5a3a), 1 + 0.12f * i), 7);
+  for (int i = 0; i < 3; i++)
+    cone(g, {0, 0, 0.6f + i * 0.75f}, 0.85f - 0.2f * i, 1.2f, shade(rgb(0x1f5a3a), 1 + 0.12f * i), 7);
 }
 static void k_apple_tree(GenModel& g, int, const GenShape&) {
   one(g, "apple_tree");
@@ -336,7 +345,8 @@ static void k_palm_tree(GenModel& g, int v, const GenShape&) {
     f32 a = i * tau / 6 + 0.3f * v;
     box(g, p, {0.25f, 1.3f, 0.03f}, frond, Rz(a) * Rx(-1.9f));
   }
-  for (int i = 0; i < 3; i++) ball(g, p + v3{0.1f * cosf(i * 2.1f), 0.1f * sinf(i * 2.1f), -0.12f}, {0.08f, 0.08f, 0.08f}, rgb(0x6a4a2a), 2, 4);
+  for (int i = 0; i < 3; i++)
+    ball(g, p + v3{0.1f * cosf(i * 2.1f), 0.1f * sinf(i * 2.1f), -0.12f}, {0.08f, 0.08f, 0.08f}, rgb(0x6a4a2a), 2, 4);
 }
 static void k_weird_tree(GenModel& g, int v, const GenShape&) {
   one(g, "weird_tree");
@@ -348,7 +358,8 @@ static void k_weird_tree(GenModel& g, int v, const GenShape&) {
     box(g, p, {0.2f, 0.2f, 0.7f}, bark, Rx(a));
     p += v3{0, -sinf(a) * 0.7f, cosf(a) * 0.7f};
   }
-  for (int i = 0; i < 3; i++) ball(g, p + v3{0.3f * cosf(i * 2.1f), 0.3f * sinf(i * 2.1f), 0.1f * i}, {0.35f, 0.35f, 0.3f}, crown, 2, 5);
+  for (int i = 0; i < 3; i++)
+    ball(g, p + v3{0.3f * cosf(i * 2.1f), 0.3f * sinf(i * 2.1f), 0.1f * i}, {0.35f, 0.35f, 0.3f}, crown, 2, 5);
 }
 void build_dead_tree(GenModel& g) {
   one(g, "dead_tree");
@@ -380,7 +391,8 @@ static void crop(GenModel& g, bool wheat) {
       f32 h = heights[stage] * (0.8f + 0.4f * gen_rand(g));
       Color stem = stage == 4 ? dead : (wheat && stage == 3 ? ripe : green);
       cone(g, p, 0.035f, h, stem, 3, Rx(0.25f * sinf(a)) * Ry(0.25f * cosf(a)));
-      if (wheat && stage >= 2) cyl(g, p + v3{0, 0, h * 0.9f}, 0.03f, 0.12f, stage == 4 ? dead : (stage == 3 ? ripe : green), 4);
+      if (wheat && stage >= 2)
+        cyl(g, p + v3{0, 0, h * 0.9f}, 0.03f, 0.12f, stage == 4 ? dead : (stage == 3 ? ripe : green), 4);
     }
     if (!wheat && stage >= 2 && stage < 4) cone(g, {0, 0, 0.12f}, 0.06f + 0.02f * stage, 0.12f, ripe, 5, Rx(pi));
   }
@@ -407,12 +419,14 @@ static void k_iron_vein(GenModel& g, int, const GenShape& s) {
   f32 r = sz(s);
   ball(g, {0, 0, r * 0.5f}, {r * 1.1f, r, r * 0.6f}, DarkStone, 2, 6);
   for (int i = 0; i < 5; i++)
-    box(g, {r * 0.6f * cosf(i * 1.3f), r * 0.6f * sinf(i * 1.3f), r * 0.55f}, {0.12f, 0.12f, 0.12f}, rgb(0xc07a50), Rz(i * 0.7f) * Rx(0.5f));
+    box(g, {r * 0.6f * cosf(i * 1.3f), r * 0.6f * sinf(i * 1.3f), r * 0.55f}, {0.12f, 0.12f, 0.12f}, rgb(0xc07a50),
+        Rz(i * 0.7f) * Rx(0.5f));
 }
 static void k_rocky_stairs(GenModel& g, int, const GenShape& s) {
   one(g, "rocky_stairs");
   f32 w = s.dim.x;
-  for (int i = 0; i < 3; i++) box(g, {0, -w * 0.3f + i * w * 0.3f, 0}, {w, w * 0.4f, 0.1f + 0.1f * i}, shade(Stone, 1 - 0.1f * i));
+  for (int i = 0; i < 3; i++)
+    box(g, {0, -w * 0.3f + i * w * 0.3f, 0}, {w, w * 0.4f, 0.1f + 0.1f * i}, shade(Stone, 1 - 0.1f * i));
 }
 static void k_rocky_stairs_portal(GenModel& g, int, const GenShape& s) {
   one(g, "rocky_stairs_portal");
@@ -452,7 +466,8 @@ static void table(GenModel& g, const GenShape& s, f32 top, f32 leg, Color c) {
   f32 w = s.dim.x, d = s.dim.y, h = 0.72f;
   box(g, {0, 0, h - top}, {w, d, top}, c);
   for (int i = 0; i < 4; i++)
-    box(g, {((i & 1) ? 0.5f : -0.5f) * (w - leg), ((i & 2) ? 0.5f : -0.5f) * (d - leg), 0}, {leg, leg, h - top}, shade(c, 0.8f));
+    box(g, {((i & 1) ? 0.5f : -0.5f) * (w - leg), ((i & 2) ? 0.5f : -0.5f) * (d - leg), 0}, {leg, leg, h - top},
+        shade(c, 0.8f));
 }
 static void k_wooden_table(GenModel& g, int, const GenShape& s) {
   one(g, "wooden_table");
@@ -467,7 +482,8 @@ static void k_wooden_chair(GenModel& g, int v, const GenShape& s) {
   f32 w = s.dim.x * 0.9f;
   Color c = pick(v, {0x9a6232, 0x6a4a2a});
   box(g, {0, 0, 0.4f}, {w, w, 0.05f}, c);
-  for (int i = 0; i < 4; i++) box(g, {((i & 1) ? 0.4f : -0.4f) * w, ((i & 2) ? 0.4f : -0.4f) * w, 0}, {0.05f, 0.05f, 0.4f}, shade(c, 0.8f));
+  for (int i = 0; i < 4; i++)
+    box(g, {((i & 1) ? 0.4f : -0.4f) * w, ((i & 2) ? 0.4f : -0.4f) * w, 0}, {0.05f, 0.05f, 0.4f}, shade(c, 0.8f));
   box(g, {0, w * 0.45f, 0.45f}, {w, 0.05f, v == 1 ? 0.45f : 0.6f}, c);
   if (v == 2) box(g, {0, w * 0.45f, 0.7f}, {w * 0.5f, 0.06f, 0.08f}, rgb(0xc03030));
 }
@@ -631,7 +647,9 @@ static void wall(GenModel& g, const GenShape& s, Color c, Color trim, int varian
   box(g, {0, 0, h - 0.15f}, {w * 1.02f, d * 1.1f, 0.15f}, trim);
   // Courses of stone on the faces; the variant changes their rhythm.
   for (int i = 1; i < 4; i++)
-    for (int sgn = -1; sgn <= 1; sgn += 2) box(g, {(i + variant) % 2 ? w * 0.15f : -w * 0.15f, sgn * d * 0.5f, h * i / 4.0f}, {w * 0.5f, 0.02f, 0.05f}, shade(c, 0.8f));
+    for (int sgn = -1; sgn <= 1; sgn += 2)
+      box(g, {(i + variant) % 2 ? w * 0.15f : -w * 0.15f, sgn * d * 0.5f, h * i / 4.0f}, {w * 0.5f, 0.02f, 0.05f},
+          shade(c, 0.8f));
 }
 static void k_dungeon_wall(GenModel& g, int v, const GenShape& s) {
   one(g, "dungeon_wall");
@@ -679,7 +697,9 @@ static void k_dungeon_column(GenModel& g, int v, const GenShape& s) {
 static void k_dungeon_floor(GenModel& g, int, const GenShape& s) {
   one(g, "dungeon_floor");
   f32 w = s.dim.x;
-  for (int i = 0; i < 4; i++) box(g, {((i & 1) ? 0.25f : -0.25f) * w, ((i & 2) ? 0.25f : -0.25f) * w, 0}, {w * 0.48f, w * 0.48f, 0.04f}, (i == 0 || i == 3) ? rgb(0x4a4a50) : rgb(0x56565c));
+  for (int i = 0; i < 4; i++)
+    box(g, {((i & 1) ? 0.25f : -0.25f) * w, ((i & 2) ? 0.25f : -0.25f) * w, 0}, {w * 0.48f, w * 0.48f, 0.04f},
+        (i == 0 || i == 3) ? rgb(0x4a4a50) : rgb(0x56565c));
 }
 static void k_dungeon_entrance(GenModel& g, int, const GenShape& s) {
   one(g, "dungeon_entrance");
@@ -688,19 +708,23 @@ static void k_dungeon_entrance(GenModel& g, int, const GenShape& s) {
   box(g, {w * 0.4f, 0, 0}, {w * 0.2f, w * 0.6f, h}, DarkStone);
   box(g, {0, 0, h * 0.8f}, {w, w * 0.6f, h * 0.2f}, DarkStone);
   box(g, {0, 0, 0}, {w * 0.6f, w * 0.5f, 0.02f}, rgb(0x101014));
-  for (int i = 0; i < 3; i++) box(g, {0, -w * 0.1f + i * w * 0.12f, 0}, {w * 0.58f, w * 0.1f, 0.04f - 0.012f * i}, Stone);
+  for (int i = 0; i < 3; i++)
+    box(g, {0, -w * 0.1f + i * w * 0.12f, 0}, {w * 0.58f, w * 0.1f, 0.04f - 0.012f * i}, Stone);
 }
 static void k_dungeon_entrance_tower(GenModel& g, int, const GenShape& s) {
   k_dungeon_entrance(g, 1, s);
   f32 w = s.dim.x, h = height_or(s, 2);
   box(g, {0, 0, h}, {w * 0.8f, w * 0.6f, h * 0.6f}, Stone);
-  for (int i = 0; i < 4; i++) box(g, {-w * 0.3f + i * w * 0.2f, -w * 0.3f, h * 1.6f}, {w * 0.1f, w * 0.05f, 0.2f}, Stone);
+  for (int i = 0; i < 4; i++)
+    box(g, {-w * 0.3f + i * w * 0.2f, -w * 0.3f, h * 1.6f}, {w * 0.1f, w * 0.05f, 0.2f}, Stone);
   cone(g, {0, 0, h * 1.6f}, w * 0.45f, 0.8f, Roof, 4);
 }
 static void k_dungeon_staircase(GenModel& g, int, const GenShape& s) {
   one(g, "dungeon_staircase");
   f32 w = s.dim.x;
-  for (int i = 0; i < 6; i++) box(g, {0, -w * 0.4f + i * w * 0.16f, 0}, {w * 0.7f, w * 0.16f, 0.15f + 0.25f * i}, shade(DarkStone, 1 + 0.05f * i));
+  for (int i = 0; i < 6; i++)
+    box(g, {0, -w * 0.4f + i * w * 0.16f, 0}, {w * 0.7f, w * 0.16f, 0.15f + 0.25f * i},
+        shade(DarkStone, 1 + 0.05f * i));
   box(g, {w * 0.4f, 0, 0}, {0.15f, w, 1.6f}, rgb(0x4a4a50));
   box(g, {-w * 0.4f, 0, 0}, {0.15f, w, 1.6f}, rgb(0x4a4a50));
 }
@@ -821,7 +845,8 @@ static void k_roof_mid(GenModel& g, int, const GenShape& s) {
 static void k_floor_wood_dark(GenModel& g, int, const GenShape& s) {
   one(g, "floor_wood_dark");
   f32 w = s.dim.x;
-  for (int i = 0; i < 4; i++) box(g, {0, -w * 0.375f + i * w * 0.25f, 0}, {w, w * 0.24f, 0.03f}, (i & 1) ? DarkWood : rgb(0x4a2e18));
+  for (int i = 0; i < 4; i++)
+    box(g, {0, -w * 0.375f + i * w * 0.25f, 0}, {w, w * 0.24f, 0.03f}, (i & 1) ? DarkWood : rgb(0x4a2e18));
 }
 
 // --- primitives
@@ -834,7 +859,8 @@ static void k_fancy_cube(GenModel& g, int, const GenShape& s) {
   one(g, "fancy_cube");
   f32 w = s.dim.x;
   box(g, {0, 0, 0}, {w, w, w}, rgb(0xc87ab0));
-  for (int i = 0; i < 4; i++) box(g, {((i & 1) ? 0.5f : -0.5f) * w, ((i & 2) ? 0.5f : -0.5f) * w, 0}, {0.08f, 0.08f, w * 1.02f}, Gold);
+  for (int i = 0; i < 4; i++)
+    box(g, {((i & 1) ? 0.5f : -0.5f) * w, ((i & 2) ? 0.5f : -0.5f) * w, 0}, {0.08f, 0.08f, w * 1.02f}, Gold);
 }
 static void k_sphere(GenModel& g, int v, const GenShape& s) {
   one(g, "sphere");
@@ -863,12 +889,23 @@ void build_capsule(GenModel& g) {
 }
 
 static void k_creature(GenModel& g, int v, const GenShape& s, const char* name) { build_creature(g, name, v, s); }
-#define CREATURE(n) \
-  { #n, [](GenModel& g, int v, const GenShape& s) { k_creature(g, v, s, #n); } }
+#define CREATURE(n)                                                             \
+  {                                                                             \
+#n, [](GenModel & g, int v, const GenShape& s) { k_creature(g, v, s, #n); } \
+  }
 
 static const GenKind kinds[] = {
-    CREATURE(skeleton), CREATURE(sharky), CREATURE(orc), CREATURE(blue_demon), CREATURE(snake), CREATURE(alien),
-    CREATURE(birb), CREATURE(foxogattor), CREATURE(buba), CREATURE(frog), CREATURE(stag),
+    CREATURE(skeleton),
+    CREATURE(sharky),
+    CREATURE(orc),
+    CREATURE(blue_demon),
+    CREATURE(snake),
+    CREATURE(alien),
+    CREATURE(birb),
+    CREATURE(foxogattor),
+    CREATURE(buba),
+    CREATURE(frog),
+    CREATURE(stag),
     {"bag", k_bag},
     {"carrot_crop", k_carrot_crop},
     {"wheat_crop", k_wheat_crop},

@@ -33,7 +33,7 @@ static f32 sd_polygon(v2 p, const v2* v, int n) {
     v2 e = v[j] - v[i], w = p - v[i];
     v2 b = w - e * clamp(v2_dot(w, e) / max(v2_dot(e, e), 1e-6f), 0.0f, 1.0f);
     d = min(d, v2_dot(b, b));
-    bool c1 = p.y >= v[i].y, c2 = p.y < v[j].y, c3 = e.x * w.y > e.y * w.x;
+    bool c1 = p.y >= v[i].y, c2 = p.y<v[j].y, c3 = e.x * w.y> e.y * w.x;
     if ((c1 && c2 && c3) || (!c1 && !c2 && !c3)) s = -s;
   }
   return s * sqrtf(d);
@@ -167,12 +167,9 @@ static void icon_move(Canvas& c) {
   Color fill = {{0.85f, 0.95f, 1, 1}};
   v2 o = {64, 64};
   IconShape shapes[] = {
-      {segment(o + v2{-34, 0}, o + v2{34, 0}, 5), fill},
-      {segment(o + v2{0, -34}, o + v2{0, 34}, 5), fill},
-      {arrow_head(o + v2{50, 0}, v2{1, 0}, 20, 15), fill},
-      {arrow_head(o + v2{-50, 0}, v2{-1, 0}, 20, 15), fill},
-      {arrow_head(o + v2{0, 50}, v2{0, 1}, 20, 15), fill},
-      {arrow_head(o + v2{0, -50}, v2{0, -1}, 20, 15), fill},
+      {segment(o + v2{-34, 0}, o + v2{34, 0}, 5), fill},   {segment(o + v2{0, -34}, o + v2{0, 34}, 5), fill},
+      {arrow_head(o + v2{50, 0}, v2{1, 0}, 20, 15), fill}, {arrow_head(o + v2{-50, 0}, v2{-1, 0}, 20, 15), fill},
+      {arrow_head(o + v2{0, 50}, v2{0, 1}, 20, 15), fill}, {arrow_head(o + v2{0, -50}, v2{0, -1}, 20, 15), fill},
       {ring(o, 13, 4), Color{{0.4f, 0.8f, 1, 1}}},
   };
   draw_icon(c, shapes, len(shapes));
@@ -300,8 +297,8 @@ static bool generate_fire(const char* out_dir) {
   u8* image = (u8*)calloc((size_t)w * h * 4, 1);
   for (int y = 0; y < h; y++)
     for (int x = 0; x < w; x++) {
-      f32 u = ((f32)x + 0.5f) / w * 2 - 1;        // -1..1 across
-      f32 v = 1 - ((f32)y + 0.5f) / h;            // 0 at the bottom, 1 at the top
+      f32 u = ((f32)x + 0.5f) / w * 2 - 1;  // -1..1 across
+      f32 v = 1 - ((f32)y + 0.5f) / h;      // 0 at the bottom, 1 at the top
       f32 width = 0.95f * sqrtf(max(0.0f, 1 - v)) * (0.35f + 0.65f * sqrtf(clamp(v * 4, 0.0f, 1.0f)));
       f32 n = value_noise((f32)x * 0.18f, (f32)y * 0.09f) * 0.6f + value_noise((f32)x * 0.5f, (f32)y * 0.25f) * 0.4f;
       f32 edge = width * (0.75f + 0.5f * n) - fabsf(u);

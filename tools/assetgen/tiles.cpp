@@ -14,7 +14,9 @@ static f32 smooth(f32 t) { return t * t * (3 - 2 * t); }
 static f32 smoothstep(f32 a, f32 b, f32 x) { return smooth(clamp((x - a) / (b - a), 0.0f, 1.0f)); }
 static f32 tiles_lerp(f32 a, f32 b, f32 t) { return a + (b - a) * t; }
 static v3 mix(v3 a, v3 b, f32 t) { return a + (b - a) * t; }
-static v3 rgb(u32 hex) { return {(f32)((hex >> 16) & 255) / 255, (f32)((hex >> 8) & 255) / 255, (f32)(hex & 255) / 255}; }
+static v3 rgb(u32 hex) {
+  return {(f32)((hex >> 16) & 255) / 255, (f32)((hex >> 8) & 255) / 255, (f32)(hex & 255) / 255};
+}
 
 // Value noise on a lattice of cw x ch pixels that wraps every PERIOD pixels.
 static f32 vnoise(f32 x, f32 y, int cw, int ch, u32 seed) {
@@ -128,7 +130,8 @@ static v3 tiles_paint(TileType kind, f32 x, f32 y) {
       v3 c = mix(rgb(0x3A4A1E), rgb(0x54582A), fbm(x, y, s));
       Cells leaf = cellular(x, y, 8, s + 4);
       static const u32 leaves[4] = {0xB0642A, 0x8A3A1C, 0x6E8A2A, 0xC49A3A};
-      if (leaf.f1 < 3.0f && hash01((int)leaf.id, 9, s) < 0.45f) c = mix(c, rgb(leaves[leaf.id % 4]) * (1.1f - leaf.f1 / 6), smoothstep(3.0f, 2.0f, leaf.f1));
+      if (leaf.f1 < 3.0f && hash01((int)leaf.id, 9, s) < 0.45f)
+        c = mix(c, rgb(leaves[leaf.id % 4]) * (1.1f - leaf.f1 / 6), smoothstep(3.0f, 2.0f, leaf.f1));
       return c;
     }
     case TileType_PineForest: {
