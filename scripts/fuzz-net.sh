@@ -6,12 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
-launcher=()
-if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-fi
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DVALMIRE_FUZZ=ON -DVALMIRE_ASSETS=OFF -DVALMIRE_BENCH=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 # Only what the target links is built.
 cmake --build build-fuzz --target valmire_fuzz_net
 mkdir -p build-fuzz/corpus-net build-fuzz/seeds-net

@@ -163,8 +163,9 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
   if (size) memcpy((void*)&packet, data, size);
   // Mostly let the size field agree with the datagram, so inputs get past the first check.
   if (size >= 12 && (data[0] & 0x80) == 0) packet.size = (u32)size;
-  bool state = size >= (size_t)STATE_BODY_OFFSET && packet.type == PacketType_State && packet.size == size &&
-               packet.seq_ack <= FUZZ_LAST_SEQ;
+  // A State packet too short for its header and a zlib stream is refused before anything changes.
+  bool state = size >= (size_t)(PACKET_HEADER_SIZE + packet_min_payload(PacketType_State)) &&
+               packet.type == PacketType_State && packet.size == size && packet.seq_ack <= FUZZ_LAST_SEQ;
   u16 before = entity_storage.nentities;
   bool forged = packet.seq_ack > FUZZ_LAST_SEQ;
   NetResult result = net_handle_datagram(packet, (int)size, loc);
