@@ -14,5 +14,6 @@ cd "$(dirname "$0")/.."
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j2 -L unit --timeout 900)
 
 # The datagram fuzz target (clang's libFuzzer) on a corpus seeded with a valid packet of every type: two
-# million datagrams from a fixed seed, so a run is repeatable; longer random runs: ./scripts/fuzz-net.sh.
+# million datagrams from a fixed seed (the clock the receive path reads can still steer a run apart, so a fault
+# found here may need a longer random run to show again: ./scripts/fuzz-net.sh 600).
 ./scripts/fuzz-net.sh 300 -seed=1 -runs=2000000
