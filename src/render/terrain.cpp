@@ -61,7 +61,13 @@ v4 terrain_cell_uv(TileCell cell, v2 atlas_size) {
 }
 
 void terrain_build_mesh(const Location& location, v2 atlas_size, TileVertex* out) {
+  terrain_build_mesh(location, atlas_size, TileRect{0, 0, location.width, location.height}, out);
+}
+
+int terrain_build_mesh(const Location& location, v2 atlas_size, TileRect rect, TileVertex* out) {
   int width = location.width, height = location.height;
+  rect = {max(rect.x0, 0), max(rect.y0, 0), min(rect.x1, width), min(rect.y1, height)};
+  if (tile_rect_count(rect) == 0) return 0;
   int atlas_width_px = (int)atlas_size.x;
   // Where each kind's block starts, looked up once rather than per quad.
   TileCell block[TileType_count];
@@ -72,10 +78,10 @@ void terrain_build_mesh(const Location& location, v2 atlas_size, TileVertex* out
   v2 shift = v2{tile_size / 2, tile_size / 2} + v2{TILE_QUAD_OVERLAP / 2, TILE_QUAD_OVERLAP / 2};
   f32 offset_tiles_x = location.offset.x / tile_size, offset_tiles_y = location.offset.y / tile_size;
   TileVertex* v = out;
-  for (int y = 0; y < height; y++) {
+  for (int y = rect.y0; y < rect.y1; y++) {
     const TileType* row = location.tiles + width * y;
     const TileType* above = location.tiles + width * (y > 0 ? y - 1 : 0);
-    for (int x = 0; x < width; x++, v += 4) {
+    for (int x = rect.x0; x < rect.x1; x++, v += 4) {
       v2 p = v2{(f32)x * tile_size, (f32)y * tile_size} + location.offset - shift;
       int xl = x > 0 ? x - 1 : 0;
       // Values outside the tile table read as None: they draw nothing rather than index past the atlas.
@@ -104,6 +110,35 @@ void terrain_build_mesh(const Location& location, v2 atlas_size, TileVertex* out
       v[3] = {p + v2{0, side}, {uv.x, uv.w}, {bv.x, bv.w}};
     }
   }
+  return tile_rect_count(rect);
+}
+
+TileRect terrain_visible_rect(const Location& location, const m4& vp) {
+  TileRect all = {0, 0, location.width, location.height};
+  m4 inv = m4_inverse(vp);
+  f32 lo_x = INFINITY, lo_y = INFINITY, hi_x = -INFINITY, hi_y = -INFINITY;
+  for (int corner = 0; corner < 4; corner++) {
+    f32 nx = corner & 1 ? 1.0f : -1.0f, ny = corner & 2 ? 1.0f : -1.0f;
+    // Two points on the ray through the screen's corner, whatever the depth range.
+    v4 a = inv * v4{nx, ny, 0, 1};
+    v4 b = inv * v4{nx, ny, 1, 1};
+    if (!(a.w != 0 && b.w != 0)) return all;
+    v3 pa = a.xyz / a.w, pb = b.xyz / b.w;
+    v3 dir = pb - pa;
+    // A corner ray that never comes down to the ground sees as far as the location goes.
+    if (!(pa.z > 0 && dir.z < 0)) return all;
+    f32 t = -pa.z / dir.z;
+    v3 hit = pa + dir * t;
+    lo_x = min(lo_x, hit.x), lo_y = min(lo_y, hit.y);
+    hi_x = max(hi_x, hit.x), hi_y = max(hi_y, hit.y);
+  }
+  // Quads sit half a tile off their corner and reach over their neighbours: one tile of margin each side.
+  f32 x0 = floorf((lo_x - location.offset.x) / tile_size) - 1, y0 = floorf((lo_y - location.offset.y) / tile_size) - 1;
+  f32 x1 = ceilf((hi_x - location.offset.x) / tile_size) + 2, y1 = ceilf((hi_y - location.offset.y) / tile_size) + 2;
+  if (!isfinite(x0) || !isfinite(y0) || !isfinite(x1) || !isfinite(y1)) return all;
+  auto clamp_tile = [](f32 v, int n) { return (int)clamp(v, 0.0f, (f32)n); };
+  return {clamp_tile(x0, location.width), clamp_tile(y0, location.height), clamp_tile(x1, location.width),
+          clamp_tile(y1, location.height)};
 }
 
 void world_map_colors(const u8* tiles, int width, int height, u8* out) {

@@ -33,9 +33,22 @@ bool terrain_atlas_cell(TileType kind, TileCell in_block, int atlas_width_px, Ti
 // Texture coordinates of an atlas cell: u0, v0, u1, v1.
 v4 terrain_cell_uv(TileCell cell, v2 atlas_size);
 
-// Writes four vertices per tile into `out` (width * height * 4 of them), quad n = x + width * y. Corners
-// with nothing to draw get a quad of zero area, so the index buffer never changes.
+// Tiles [x0, x1) x [y0, y1) of a location.
+struct TileRect {
+  int x0, y0, x1, y1;
+};
+inline int tile_rect_count(TileRect r) { return r.x1 > r.x0 && r.y1 > r.y0 ? (r.x1 - r.x0) * (r.y1 - r.y0) : 0; }
+
+// Writes four vertices per tile of `rect` into `out`, quad n = (x - x0) + (x1 - x0) * (y - y0); the rect is
+// clamped to the location. Corners with nothing to draw get a quad of zero area, so the index buffer never
+// changes. Returns the number of quads written.
+int terrain_build_mesh(const Location& location, v2 atlas_size, TileRect rect, TileVertex* out);
+// The whole location: width * height * 4 vertices, quad n = x + width * y.
 void terrain_build_mesh(const Location& location, v2 atlas_size, TileVertex* out);
+
+// The tiles the camera can see on the ground plane through `vp`, with a tile of margin, clamped to the
+// location. The whole location when the view reaches the horizon or the matrix is degenerate.
+TileRect terrain_visible_rect(const Location& location, const m4& vp);
 
 // The world map image (one tile type per pixel) as RGB bytes, 3 per pixel, row by row; unknown tile
 // values get the None colour. `out` holds width * height * 3 bytes.

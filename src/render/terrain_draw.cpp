@@ -70,13 +70,16 @@ void draw_tiles(Location& location) {
   set_matrix(s.shadow_loc, renderer.light_vp);
 
   v2 atlas = {(f32)max(renderer.tiles_texture.width, 1), (f32)max(renderer.tiles_texture.height, 1)};
-  terrain_build_mesh(location, atlas, renderer.tiles_vertices);
+  // Only the tiles in view: a whole location is tens of thousands of quads, most of them off screen, and a
+  // software renderer pays for every vertex.
+  TileRect rect = terrain_visible_rect(location, renderer.vp);
+  int nquads = terrain_build_mesh(location, atlas, rect, renderer.tiles_vertices);
   glBindVertexArray(renderer.tiles_vao);
-  glNamedBufferSubData(renderer.tiles_vbo, 0, (GLsizeiptr)renderer.tiles_vertices_size, renderer.tiles_vertices);
+  glNamedBufferSubData(renderer.tiles_vbo, 0, (GLsizeiptr)((s64)nquads * 4 * (s64)sizeof(TileVertex)),
+                       renderer.tiles_vertices);
   clear_model_matrix(s);
   glUniform3fv(s.camera_target_pos_loc, 1, renderer.camera.target.elements);
-  GLsizei count = (GLsizei)((s64)location.width * location.height * 6);
-  glDrawElements(GL_TRIANGLES, count, renderer.tiles_index_type, nullptr);
+  if (nquads > 0) glDrawElements(GL_TRIANGLES, (GLsizei)nquads * 6, renderer.tiles_index_type, nullptr);
   glBindVertexArray(0);
   glBindTextureUnit(0, 0);
   glBindTextureUnit(1, 0);

@@ -12,6 +12,7 @@
 #pragma GCC diagnostic pop
 #include <stb_image.h>
 
+#include "render/camera.hpp"
 #include "render/renderer.hpp"
 #include "render/terrain.hpp"
 
@@ -348,4 +349,49 @@ TEST(TerrainBuffers, AnotherTileCountResizesTheVerticesInsteadOfStopping) {
   EXPECT_NEAR(renderer.tiles_vertices[4 * 20000 - 2].pos.x, 199 * 32 + 16.1f, 1e-3);
   terrain_free();
   EXPECT_EQ(renderer.tiles_vertices, nullptr);
+}
+
+// The terrain draws only what the camera sees: every quad whose middle lies in view must be in the rect, the
+// rect's quads are those of the whole mesh, and a view up to the horizon falls back to the whole location.
+TEST(Terrain, VisibleRectHoldsEveryQuadInSightAndMeshesLikeTheWhole) {
+  TestMap m(128, 96, TileType_Grass, {-40, 70});
+  for (int y = 0; y < 96; y++)
+    for (int x = 0; x < 128; x++) m.set(x, y, 1 + (x * 7 + y * 3) % 6);
+  m.build();
+  const f32 side = tile_size + TILE_QUAD_OVERLAP;
+  std::vector<TileVertex> part((size_t)(128 * 96 * 4));
+  for (f32 pitch : {0.3f, pi / 4, 1.1f}) {
+    for (f32 yaw : {0.0f, 1.0f, 2.5f}) {
+      for (v2 target : {v2{2000, 1600}, v2{-30, 80}}) {
+        Camera c;
+        c.pitch = pitch, c.yaw = yaw, c.zoom = 0.8f, c.target = {target.x, target.y, 0};
+        m4 vp = camera_update(c, {1280, 720});
+        TileRect r = terrain_visible_rect(m.location, vp);
+        for (int y = 0; y < 96; y++) {
+          for (int x = 0; x < 128; x++) {
+            v2 mid = m.quad(x, y)[0].pos + v2{side / 2, side / 2};
+            v4 clip = vp * v4{mid.x, mid.y, 0, 1};
+            bool seen = clip.w > 0 && fabsf(clip.x) <= clip.w && fabsf(clip.y) <= clip.w;
+            bool inside = x >= r.x0 && x < r.x1 && y >= r.y0 && y < r.y1;
+            ASSERT_TRUE(!seen || inside) << "pitch " << pitch << " yaw " << yaw << " tile " << x << "," << y;
+          }
+        }
+        if (pitch == pi / 4) {
+          EXPECT_LT(tile_rect_count(r), 128 * 96 / 4) << "the default view draws a part";
+        }
+        ASSERT_EQ(terrain_build_mesh(m.location, atlas, r, part.data()), tile_rect_count(r));
+        for (int y = r.y0; y < r.y1; y++) {
+          for (int x = r.x0; x < r.x1; x++) {
+            const TileVertex* q = &part[(size_t)(4 * ((x - r.x0) + (r.x1 - r.x0) * (y - r.y0)))];
+            ASSERT_EQ(memcmp(q, m.quad(x, y), 4 * sizeof(TileVertex)), 0);
+          }
+        }
+      }
+    }
+  }
+  Camera c;
+  c.pitch = 1.5f;  // the top of the view is above the horizon
+  TileRect all = terrain_visible_rect(m.location, camera_update(c, {1280, 720}));
+  EXPECT_EQ(tile_rect_count(all), 128 * 96);
+  EXPECT_EQ(terrain_build_mesh(m.location, atlas, TileRect{120, 90, 300, 300}, part.data()), 8 * 6);
 }
