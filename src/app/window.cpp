@@ -6,7 +6,7 @@
 
 void init_window() {
   platform_set_app_metadata("Valmire 2", "0.1", "com.valmire.valmire2");
-  printf("We were compiled against SDL version %d.%d.%d ...\n", 3, 4, 8);
+  printf("We were compiled against SDL version %d.%d.%d ...\n", SDL_MAJOR_VERSION, SDL_MINOR_VERSION, SDL_PATCHLEVEL);
   int v = platform_linked_version();
   printf("We are linking against SDL version %d.%d.%d.\n", v / 1000000, (v / 1000) % 1000, v % 1000);
   if (!platform_init()) panic("Couldn't initialize SDL: %s", platform_error());
