@@ -21,7 +21,8 @@ constexpr f32 PLAYER_BASE_SPEED = 160.0f;
 constexpr f32 PLAYER_HP = 100.0f;
 constexpr f32 PLAYER_MANA = 100.0f;
 
-constexpr int WORLD_GONE_MAX = 16384;
+// Each entity the world keeps is recorded at most once, when it is first changed: the storage bounds them all.
+constexpr int WORLD_GONE_MAX = ENTITIES_MAX;
 
 struct World {
   Location location = {};
