@@ -2,7 +2,6 @@
 #include <glad/gl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -16,34 +15,23 @@
 
 namespace {
 
-struct RendererGl : testing::Test {
+struct RendererGl : GlTest {
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    gl_test_init();
+    GlTest::SetUp();
     renderer.shader_dir = SHADER_DIR;
     renderer.camera.yaw = 0;
     renderer.camera.pitch = 0;
-    while (glGetError() != GL_NO_ERROR) {
-    }
     push_transform(gl_test_screen_projection());
     renderer.vp = gl_test_screen_projection();
   }
   void TearDown() override {
     pop_transform();
-    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    GlTest::TearDown();
   }
 };
 
 const Color BLACK = {{0, 0, 0, 1}};
-
-::testing::AssertionResult colors_near(Color actual, Color expected, f32 eps = 0.02f) {
-  for (int i = 0; i < 4; i++)
-    if (fabsf(actual.elements[i] - expected.elements[i]) > eps)
-      return ::testing::AssertionFailure()
-             << "got (" << actual.r << ", " << actual.g << ", " << actual.b << ", " << actual.a << "), want ("
-             << expected.r << ", " << expected.g << ", " << expected.b << ", " << expected.a << ")";
-  return ::testing::AssertionSuccess();
-}
 
 f32 brightness(Color c) { return c.r + c.g + c.b; }
 
@@ -79,17 +67,16 @@ struct ShaderFolder {
 
 // --- programs
 
-TEST_F(RendererGl, AllProgramsBuildInTableOrder) {
-  const char* names[] = {"sprite",      "rect",      "text",      "shape",   "sphere", "tile", "line",     "point",
-                         "triangle",    "model",     "shadowmap", "cubemap", "slash",  "hit",  "fire",     "flames",
-                         "sprint_aura", "instanced", "stars",     "test",    "item",   "blur", "composite"};
-  ASSERT_EQ(renderer.shaders_info.nshaders, len(names));
-  for (int i = 0; i < len(names); i++) {
-    Shader* s = renderer.shaders_info.list[i];
-    EXPECT_STREQ(s->name, names[i]);
-    EXPECT_TRUE(glIsProgram(s->program)) << names[i];
+TEST_F(RendererGl, AllProgramsBuild) {
+  // Every program of the table is listed once and linked.
+  const ShadersInfo& info = renderer.shaders_info;
+  ASSERT_EQ(info.nshaders, (int)(sizeof(Shaders) / sizeof(Shader)));
+  for (int i = 0; i < info.nshaders; i++) {
+    EXPECT_TRUE(glIsProgram(info.list[i]->program)) << info.list[i]->name;
+    EXPECT_TRUE(info.list[i] >= &renderer.shaders.sprite && info.list[i] <= &renderer.shaders.composite);
+    for (int j = 0; j < i; j++) EXPECT_NE(info.list[i], info.list[j]) << info.list[i]->name;
   }
-  EXPECT_EQ(renderer.shaders_info.broken_shader, nullptr);
+  EXPECT_EQ(info.broken_shader, nullptr);
 
   Shaders& sh = renderer.shaders;
   struct Lookup {
@@ -225,11 +212,11 @@ TEST_F(RendererGl, ClearFillsTheSceneAndBlacksTheBrightnessAttachment) {
                 {120, 75, {{1, 1, 1, 1}}},
                 {20, 70, {{0, 1, 0, 1}}}};
   for (const Probe& p : probes) {
-    EXPECT_TRUE(colors_near(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, p.x, p.y), p.scene))
+    EXPECT_TRUE(gl_test_colors_near(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, p.x, p.y), p.scene))
         << p.x << "," << p.y;
-    EXPECT_TRUE(colors_near(gl_test_texture_pixel(renderer.msaa_brightness_texture_id, p.x, p.y), BLACK))
+    EXPECT_TRUE(gl_test_colors_near(gl_test_texture_pixel(renderer.msaa_brightness_texture_id, p.x, p.y), BLACK))
         << p.x << "," << p.y;
-    EXPECT_TRUE(colors_near(gl_test_window_pixel(p.x, p.y), p.scene, 0.01f)) << p.x << "," << p.y;
+    EXPECT_TRUE(gl_test_colors_near(gl_test_window_pixel(p.x, p.y), p.scene, 0.01f)) << p.x << "," << p.y;
   }
 }
 
@@ -262,7 +249,7 @@ TEST_F(RendererGl, PrimitivesLandWhereTheyShould) {
       {"line", 100, 100, {{1, 1, 0, 1}}},
       {"beside line", 100, 103, BLACK},
   };
-  for (const Probe& p : probes) EXPECT_TRUE(colors_near(gl_test_window_pixel(p.x, p.y), p.want)) << p.what;
+  for (const Probe& p : probes) EXPECT_TRUE(gl_test_colors_near(gl_test_window_pixel(p.x, p.y), p.want)) << p.what;
   glEnable(GL_DEPTH_TEST);
 }
 
@@ -276,11 +263,11 @@ TEST_F(RendererGl, ASlashGlowsAndLeavesAHaloAfterPostProcessing) {
   EXPECT_GT(brightness(gl_test_texture_pixel(renderer.msaa_brightness_texture_id, ring_x, 80)), 0.5f);
   EXPECT_GT(brightness(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, ring_x, 80)), 0.5f);
   // Beyond the ring the scene is black; the glow there comes from the blurred brightness alone.
-  EXPECT_TRUE(colors_near(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, halo_x, 80), BLACK, 0.001f));
+  EXPECT_TRUE(gl_test_colors_near(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, halo_x, 80), BLACK, 0.001f));
   EXPECT_GT(brightness(gl_test_texture_pixel(renderer.blur_texture_ids[1], halo_x, 80)), 0.01f);
   EXPECT_GT(brightness(gl_test_window_pixel(halo_x, 80)), 0.01f);
   // Far away nothing glows.
-  EXPECT_TRUE(colors_near(gl_test_window_pixel(5, 5), BLACK, 0.001f));
+  EXPECT_TRUE(gl_test_colors_near(gl_test_window_pixel(5, 5), BLACK, 0.001f));
 }
 
 // The targets are made for the window and follow it when it grows (never past the cap); what lands in the
@@ -314,7 +301,7 @@ TEST_F(RendererGl, TargetsFollowTheWindowAndTheFrameStillDraws) {
   post_process();
   pop_transform();
   EXPECT_GT(brightness(gl_test_window_pixel(w - 40 + 26, 100)), 0.3f);
-  EXPECT_TRUE(colors_near(gl_test_window_pixel(5, 5), BLACK, 0.001f));
+  EXPECT_TRUE(gl_test_colors_near(gl_test_window_pixel(5, 5), BLACK, 0.001f));
 
   // Shrinking keeps the targets; a change of multisampling re-makes them.
   int grown = renderer.target_width;
@@ -348,9 +335,7 @@ TEST_F(RendererGl, LowQualityScalesTheSceneUpAndKeepsTheUiSharp) {
     EXPECT_EQ(brightness(gl_test_window_pixel(p[0], p[1])) > 1.5f, p[2] == 1) << p[0] << "," << p[1];
   draw_rect(Rect{200, 20, 1, 40}, Color{{1, 0, 0, 1}});
   EXPECT_TRUE(gl_test_window_pixel(200, 40).r > 0.9f && gl_test_window_pixel(201, 40).r < 0.1f);
-  std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
-  mkdir(dir.c_str(), 0755);
-  EXPECT_TRUE(gl_test_save_screenshot((dir + "/low_quality_scale.png").c_str()));
+  EXPECT_TRUE(gl_test_save_artifact("low_quality_scale.png"));
   glEnable(GL_DEPTH_TEST);
   set_render_quality(RenderQuality_Full);
   fit_render_targets();
@@ -358,65 +343,9 @@ TEST_F(RendererGl, LowQualityScalesTheSceneUpAndKeepsTheUiSharp) {
   EXPECT_EQ(renderer.shadow_texture.width, SHADOW_MAP_SIZE);
 }
 
-TEST_F(RendererGl, TextCoversTheRegionItMeasures) {
-  struct Case {
-    const char* text;
-    v2 pos, anchor;
-    f32 font_size;
-  } cases[] = {
-      {"Valmire 42", {12, 20}, {0, 0}, 0},
-      {"Hello", {GL_TEST_WIDTH - 10.0f, 80}, {1, 0}, 1},
-      {"MMMM", {GL_TEST_WIDTH / 2.0f, 120}, {0.5f, 0.5f}, 1.5f},
-  };
-  // The window refresh sets the UI scale from the tiny test window; text is checked at its baked size.
-  ui.scale = 1;
-  ui.line_height = renderer.font_pixel_height;
-  for (const Case& c : cases) {
-    draw_clear(BLACK);
-    glDisable(GL_DEPTH_TEST);
-    Style style;
-    style.pos = c.pos;
-    style.anchor = c.anchor;
-    style.font_size = c.font_size;
-    style.color = {{1, 1, 1, 1}};
-    Rect r = measure_string(style, c.text);
-    draw_string(style, c.text);
-    post_process();
-    glEnable(GL_DEPTH_TEST);
-    static f32 pixels[GL_TEST_WIDTH * GL_TEST_HEIGHT * 4];
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, GL_TEST_WIDTH, GL_TEST_HEIGHT, GL_RGBA, GL_FLOAT, pixels);
-    int lit = 0, outside = 0;
-    f32 lo_x = 1e9f, hi_x = -1e9f;
-    for (int row = 0; row < GL_TEST_HEIGHT; row++)
-      for (int x = 0; x < GL_TEST_WIDTH; x++) {
-        if (pixels[(row * GL_TEST_WIDTH + x) * 4] < 0.25f) continue;
-        f32 px = (f32)x + 0.5f, py = (f32)(GL_TEST_HEIGHT - 1 - row) + 0.5f;
-        lit++;
-        lo_x = min(lo_x, px);
-        hi_x = max(hi_x, px);
-        // Glyph boxes may reach a pixel or two past the line box (descenders, anti-aliasing).
-        if (px < r.x - 2 || px > r.x + r.w + 2 || py < r.y - 3 || py > r.y + r.h + 3) outside++;
-      }
-    EXPECT_GT(lit, 20) << c.text;
-    EXPECT_EQ(outside, 0) << c.text;
-    // The ink spans the measured width, bar the side bearings of the first and last glyph.
-    EXPECT_LT(lo_x - r.x, r.w * 0.15f) << c.text;
-    EXPECT_LT(r.x + r.w - hi_x, r.w * 0.15f) << c.text;
-  }
-}
-
 TEST_F(RendererGl, EffectsDrawInAWorldViewWithoutErrors) {
   static ParticleSystem flames, smoke;
-  Camera& cam = renderer.camera;
-  cam.pitch = pi / 4;
-  cam.yaw = 0.3f;
-  cam.target = {{0, 0, 0}};
-  cam.pos = cam.target + m3_rotate_z(cam.yaw) * (m3_rotate_x(cam.pitch) * v3{{0, 0, 200}});
-  cam.projection = m4_frustum(pi / 4, (f32)GL_TEST_WIDTH / GL_TEST_HEIGHT, 1, 5000);
-  cam.view = m4_inverse(m4_look_at(cam.pos, cam.target, v3{{0, 0, 1}}));
-  renderer.vp = cam.projection * cam.view;
+  gl_test_aim_camera(v3{{0, 0, 0}}, 200, 0.3f);
   push_transform(renderer.vp);
   draw_clear(BLACK);
   glDisable(GL_DEPTH_TEST);
@@ -482,10 +411,7 @@ TEST_F(RendererGl, TestScreenScreenshot) {
     pop_transform();
   }
   push_transform(gl_test_screen_projection());
-  std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
-  mkdir(dir.c_str(), 0755);
-  std::string path = dir + "/test_screen.png";
-  ASSERT_TRUE(gl_test_save_screenshot(path.c_str()));
+  ASSERT_TRUE(gl_test_save_artifact("test_screen.png"));
   // Many primitives in many colours: a mostly uniform picture means the scene did not draw.
   static u8 pixels[w * h * 4];
   glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels);

@@ -3,7 +3,6 @@
 #include <glad/gl.h>
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
-#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -27,30 +26,17 @@ struct Pixels {
   const u8* at(int x, int y) const { return &rgba[(size_t)(4 * ((h - 1 - y) * w + x))]; }
 };
 
-Pixels read_window() {
-  Pixels p;
-  p.w = renderer.window_width;
-  p.h = renderer.window_height;
-  p.rgba.resize((size_t)(p.w * p.h * 4));
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-  glReadBuffer(GL_BACK);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, p.w, p.h, GL_RGBA, GL_UNSIGNED_BYTE, p.rgba.data());
-  return p;
-}
+Pixels read_window() { return {renderer.window_width, renderer.window_height, gl_test_read_window()}; }
 
 bool lit(const u8* p) { return p[0] + p[1] + p[2] > 120; }
 
-struct TextTerrainGl : testing::Test {
+struct TextTerrainGl : GlTest {
   void SetUp() override {
-    gl_test_init();
+    GlTest::SetUp();
     ui.scale = 1;
     ui.line_height = renderer.font_pixel_height;
     ui.draw_grid = false;
-    while (glGetError() != GL_NO_ERROR) {
-    }
   }
-  void TearDown() override { EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR); }
 
   // The UI pass: after the scene's post-processing, straight into the window with blending on.
   void begin_ui() {
@@ -201,9 +187,7 @@ TEST_F(TextTerrainGl, SmallLocationDrawsEachKindWhereItLies) {
   t.fill(2, 5, 4, 7, TileType_WoodenFloor);
   v2 centre = t.location.offset + t.location.size / 2;
   draw_ground(t, {centre.x, centre.y, 0});
-  std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
-  mkdir(dir.c_str(), 0755);
-  ASSERT_TRUE(gl_test_save_screenshot((dir + "/terrain.png").c_str()));
+  ASSERT_TRUE(gl_test_save_artifact("terrain.png"));
   Pixels px = read_window();
   struct Probe {
     int x, y;
