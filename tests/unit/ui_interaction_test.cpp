@@ -34,14 +34,8 @@ TEST_F(UiInteraction, StateArrivesOneFrameLateAndClickOnlyOnThePressFrame) {
     EXPECT_EQ(st.hovered, s.hovered);
     EXPECT_EQ(st.active, s.active);
     EXPECT_EQ(st.clicked, s.clicked);
+    if (i > 1) EXPECT_RECT(st.rect, 100, 100, 200, 100);  // last frame's layout
   }
-}
-
-TEST_F(UiInteraction, ReturnedRectIsLastFrameLayout) {
-  frame({inside}, [] { box(); });
-  UiElementState st;
-  frame({inside}, [&] { st = box(); });
-  EXPECT_RECT(st.rect, 100, 100, 200, 100);
 }
 
 TEST_F(UiInteraction, NothingIsHoveredWhileASliderIsDragged) {
@@ -202,20 +196,17 @@ TEST_F(UiInteraction, TooltipIsTheLastRootChildAndRefusedDuringAContextMenu) {
   EXPECT_FLOAT_EQ(tip->rect.x, 400 + 0.5f * (100 - tip->rect.w));
   EXPECT_FLOAT_EQ(tip->rect.y, 300 + (100 - tip->rect.h));
 
-  ui.context_menu.item_id = 42;
-  frame({}, [] { set_tooltip({10, 10}, {0, 0}, "hidden"); });
-  EXPECT_EQ(find("global-tooltip"), nullptr);
-}
-
-TEST_F(UiInteraction, TooltipAtTheOriginStillFloats) {
+  // At the origin it still floats and does not join the root's flow.
   frame({}, [] {
     push("content", 100, 100);
     set_tooltip({0, 0}, {0, 0}, "tip");
   });
-  UiElement* tip = find("global-tooltip");
-  ASSERT_NE(tip, nullptr);
-  EXPECT_TRUE(tip->floating);
-  EXPECT_FLOAT_EQ(ui.elements[0].rect.h, 100);  // it did not join the root's flow
+  EXPECT_TRUE(find("global-tooltip")->floating);
+  EXPECT_FLOAT_EQ(ui.elements[0].rect.h, 100);
+
+  ui.context_menu.item_id = 42;
+  frame({}, [] { set_tooltip({10, 10}, {0, 0}, "hidden"); });
+  EXPECT_EQ(find("global-tooltip"), nullptr);
 }
 
 TEST_F(UiInteraction, DumpPrintsOneIndentedLinePerElement) {

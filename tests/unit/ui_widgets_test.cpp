@@ -1,7 +1,19 @@
 // Widgets and dialogs over simulated frames.
 #include "ui_test_support.hpp"
 
-struct UiWidgets : UiTest {};
+struct UiWidgets : UiTest {
+  f32 value = 0;
+  UiElementState st;
+  // One frame of a window holding the "volume" slider; returns the slider's rectangle.
+  Rect slider_frame(const UiTestInput& in = {}) {
+    frame(in, [&] {
+      ui_begin_layout("holder", {200, 200});
+      st = ui_slider("volume", &value);
+      ui_end_layout();
+    });
+    return find("volume")->rect;
+  }
+};
 
 // --- sliders
 
@@ -12,15 +24,8 @@ struct SliderFrame {
 };
 
 TEST_F(UiWidgets, SliderDraggedPastItsEndsStaysInRangeAndReportsOnlyMoves) {
-  f32 value = 0.5f;
-  UiElementState st;
-  auto build = [&] {
-    ui_begin_layout("holder", {200, 200});
-    st = ui_slider("volume", &value);
-    ui_end_layout();
-  };
-  frame({}, build);
-  Rect r = find("volume")->rect;
+  value = 0.5f;
+  Rect r = slider_frame();
   v2 c = centre(r);
   SliderFrame steps[] = {
       {{c, true, true}, 0.5f, false},           // press: seen next frame
@@ -34,7 +39,7 @@ TEST_F(UiWidgets, SliderDraggedPastItsEndsStaysInRangeAndReportsOnlyMoves) {
   int i = 0;
   for (const SliderFrame& s : steps) {
     SCOPED_TRACE(i++);
-    frame(s.in, build);
+    slider_frame(s.in);
     EXPECT_FLOAT_EQ(value, s.value);
     EXPECT_EQ(st.changed, s.changed);
   }
@@ -42,37 +47,23 @@ TEST_F(UiWidgets, SliderDraggedPastItsEndsStaysInRangeAndReportsOnlyMoves) {
 }
 
 TEST_F(UiWidgets, AQuickClickSetsTheValueWithoutLeavingADrag) {
-  f32 value = 0;
-  auto build = [&] {
-    ui_begin_layout("holder", {200, 200});
-    ui_slider("volume", &value);
-    ui_end_layout();
-  };
-  frame({}, build);
-  Rect r = find("volume")->rect;
-  frame({centre(r), true, true}, build);
+  Rect r = slider_frame();
+  slider_frame({centre(r), true, true});
   // Released on the very next frame, before the widget saw the press.
-  frame({centre(r), false, false, true}, build);
+  slider_frame({centre(r), false, false, true});
   EXPECT_NEAR(value, 0.5f, 1e-5f);
   EXPECT_EQ(ui.active_element.slider, nullptr);
-  frame({{r.x + r.w + 100, centre(r).y}, false}, build);
+  slider_frame({{r.x + r.w + 100, centre(r).y}, false});
   EXPECT_NEAR(value, 0.5f, 1e-5f);
 }
 
 TEST_F(UiWidgets, SliderValueFollowsTheMouseAndPlacesTheThumb) {
-  f32 value = 0;
-  auto build = [&] {
-    ui_begin_layout("holder", {200, 200});
-    ui_slider("volume", &value);
-    ui_end_layout();
-  };
-  frame({}, build);
-  Rect r = find("volume")->rect;
+  Rect r = slider_frame();
   f32 thumb = em_px(0.7f);
-  frame({centre(r), true, true}, build);
+  slider_frame({centre(r), true, true});
   // A quarter of the way along the thumb's travel.
   f32 x = r.x + thumb / 2 + 0.25f * (r.w - thumb);
-  frame({{x, r.y}, true}, build);
+  slider_frame({{x, r.y}, true});
   EXPECT_NEAR(value, 0.25f, 1e-5f);
   EXPECT_NEAR(find("slider-thumb")->rect.x, r.x + 0.25f * (r.w - thumb), 1e-3f);
   EXPECT_NE(find("slider-thumb")->border_color.a, 0);  // outlined while dragged
@@ -371,11 +362,8 @@ TEST_F(UiDialogs, AltClickOnTheTitleReturnsItHome) {
   EXPECT_FLOAT_EQ(window().y, home.y);
 }
 
-TEST_F(UiDialogs, ShowHideAndToggle) {
-  dialog.is_visible = false;
-  show_dialog(dialog, 12);
-  EXPECT_TRUE(dialog.is_visible);
-  EXPECT_EQ(dialog.entity_id, 12u);
+TEST_F(UiDialogs, ToggleHidesThroughTheHookAndShowsWithoutAnEntity) {
+  dialog.entity_id = 12;
   EXPECT_FALSE(toggle_dialog(dialog));
   EXPECT_EQ(hidden_count, 1);
   EXPECT_TRUE(toggle_dialog(dialog));
