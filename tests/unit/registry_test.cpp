@@ -35,6 +35,8 @@ TEST_F(Registry, EveryKindIsRegisteredUnderAUniqueNameThatFindsIt) {
     EXPECT_TRUE(names.insert(name).second) << "duplicate";
     EXPECT_EQ(find_entity_prototype_by_name(name), &e);
     EXPECT_STREQ(entity_type_display_name((EntityType)t), name);
+    EXPECT_STREQ(entity_type_name((EntityType)t), name);
+    EXPECT_EQ(find_entity_prototype((EntityType)t), &e);
     EXPECT_GT(e.dim.x, 0);
   }
   // Entries past the last kind stay empty.
@@ -153,11 +155,8 @@ TEST_F(Registry, KindsOtherCodeRelyOn) {
   EXPECT_TRUE(has_component(proto(Entity_projectile), Component_Projectile));
 }
 
-TEST_F(Registry, LookupsByKind) {
-  EXPECT_STREQ(entity_type_name(Entity_skeleton), "skeleton");
-  EXPECT_STREQ(entity_type_name(Entity_test), "test");
-  EXPECT_STREQ(global_entity_registry.info[Entity_None].type_name, "none");
-
+// Every kind's own name is checked above; here the kinds and names that must find nothing, or the player.
+TEST_F(Registry, LookupsOfUnknownKindsAndNamesFindNothing) {
   const EntityType unknown[] = {Entity_num, (EntityType)200, (EntityType)255, (EntityType)256, (EntityType)0xFFFF};
   for (EntityType t : unknown) {
     EXPECT_EQ(find_entity_prototype(t), nullptr) << t;
@@ -166,32 +165,15 @@ TEST_F(Registry, LookupsByKind) {
     EXPECT_STREQ(entity_type_display_name(t), "???") << t;
   }
   EXPECT_EQ(find_entity_type_name(Entity_None), nullptr);
-  EXPECT_EQ(find_entity_prototype(Entity_test), &global_entity_registry.prototypes[Entity_test]);
-  EXPECT_EQ(get_entity_info(Entity_bonfire), &global_entity_registry.info[Entity_bonfire]);
+  // Kinds of no prototype or of no name, as found in stomachs and blueprints from the network.
+  EXPECT_STREQ(entity_type_display_name(Entity_None), "???");
+  EXPECT_STREQ(entity_type_display_name(Entity_Player), "");
   EXPECT_EQ(get_entity_prototype(Entity_Player)->type, Entity_Player);
-}
-
-TEST_F(Registry, LookupsByName) {
-  EXPECT_EQ(find_entity_prototype_by_name("player"), nullptr);
-  EXPECT_EQ(find_entity_prototype_by_name("none"), nullptr);
-  EXPECT_EQ(find_entity_prototype_by_name(""), nullptr);
-  EXPECT_EQ(find_entity_prototype_by_name("skeleto"), nullptr);
-  EXPECT_EQ(find_entity_prototype_by_name("skeletons"), nullptr);
-  EXPECT_EQ(find_entity_prototype_by_name("Skeleton"), nullptr);
-  EXPECT_EQ(find_entity_prototype_by_name("skeleton"), &global_entity_registry.prototypes[2]);
-  EXPECT_EQ(find_entity_prototype_by_name("test"), &global_entity_registry.prototypes[Entity_test]);
+  for (const char* name : {"player", "none", "", "skeleto", "skeletons", "Skeleton"})
+    EXPECT_EQ(find_entity_prototype_by_name(name), nullptr) << name;
   // A Str is a view: its length bounds the name, whatever follows it.
   EXPECT_EQ(find_entity_prototype_by_name(Str("axe_handle", 3)), &global_entity_registry.prototypes[Entity_axe]);
   EXPECT_EQ(get_entity_type_by_name("bonfire"), Entity_bonfire);
-  EXPECT_EQ(get_entity_prototype_by_name("bag")->type, Entity_bag);
-}
-
-TEST_F(Registry, DisplayNames) {
-  EXPECT_STREQ(entity_type_display_name(Entity_Player), "");
-  EXPECT_STREQ(entity_type_display_name(Entity_skeleton), "skeleton");
-  EXPECT_STREQ(entity_type_display_name(Entity_blueprint), "blueprint");
-  // Kinds of no prototype or of no name, as found in stomachs and blueprints from the network.
-  EXPECT_STREQ(entity_type_display_name(Entity_None), "???");
 }
 
 TEST_F(Registry, EntityNames) {
@@ -324,18 +306,6 @@ TEST_F(Storage, CountBeyondThePoolIsBoundedByIt) {
   entity_storage.entities[ENTITIES_MAX - 1].id = 4242;
   EXPECT_EQ(find_entity_by_id(4242), &entity_storage.entities[ENTITIES_MAX - 1]);
   EXPECT_EQ(find_entity_by_id(4243), nullptr);  // would read past the pool without the bound
-}
-
-TEST_F(Storage, ClearZeroesEverything) {
-  add(1, Entity_stone);
-  entity_storage.nplayers = 2;
-  entity_storage.nmobs = 3;
-  entity_storage.nobjects = 4;
-  entity_storage_clear();
-  EXPECT_EQ(entity_storage.nentities, 0);
-  EXPECT_EQ(entity_storage.nplayers + entity_storage.nmobs + entity_storage.nobjects, 0);
-  EXPECT_EQ(entity_storage.entities[0].id, 0u);
-  EXPECT_EQ(entity_storage.entities[0].type, Entity_None);
 }
 
 TEST_F(Storage, TargetsResolveThroughAtMostTwoContainers) {

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "app/client.hpp"
-#include "world/chat.hpp"
 #include "app/input.hpp"
 #include "render/renderer.hpp"
 #include "spells.hpp"
@@ -148,8 +147,6 @@ TEST(FrameClock, PauseSingleStepAndStatsRing) {
 }
 
 TEST(Screens, NamesAndSettingTheSameScreen) {
-  EXPECT_STREQ(screen_name(Screen_PreLoading), "Pre Loading");
-  EXPECT_STREQ(screen_name(Screen_WorldMenu), "World Menu");
   EXPECT_STREQ(screen_name((Screen)99), "???");
   game.screen = Screen_Test;
   testing::internal::CaptureStdout();
@@ -164,19 +161,4 @@ TEST(DebugLines, HeldUpToSixtyFour) {
   EXPECT_EQ(game.debug.log.nmessages, 64);
   EXPECT_STREQ(game.debug.log.messages[63], "line 63");
   game.debug.log.nmessages = 0;
-}
-
-TEST(DebugLines, ChatfAddsALocalLineWithoutSender) {
-  ui.chat = {};
-  std::string long_text(300, 'w');
-  chatf("%s", long_text.c_str());
-  chatf("Hello %d", 42);
-  ASSERT_EQ(ui.chat.nmessages, 2);
-  const ChatMessage* last = chat_recent(0);
-  ASSERT_NE(last, nullptr);
-  EXPECT_STREQ(last->text, "Hello 42");
-  EXPECT_STREQ(last->sender_name, "");
-  EXPECT_EQ(last->sender_id, 0u);
-  EXPECT_EQ(last->sent_time.ns, 0u);
-  EXPECT_EQ(strlen(chat_recent(1)->text), 127u);
 }

@@ -10,7 +10,6 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
 #pragma GCC diagnostic pop
-#include <stb_image.h>
 
 #include "render/renderer.hpp"
 #include "render/terrain.hpp"
@@ -249,23 +248,6 @@ static std::vector<u8> encode_png(int w, int h, int channels, const u8* pixels) 
   std::vector<u8> out(png, png + size);
   STBIW_FREE(png);
   return out;
-}
-
-TEST(WorldMap, DecodesOneChannelTilesAndColoursThemUnknownOnesBlack) {
-  u8 tiles[4] = {TileType_Soil, TileType_Grass, TileType_count, 255};
-  std::vector<u8> png = encode_png(4, 1, 1, tiles);
-  int w = 0, h = 0;
-  u8* decoded = world_map_decode(png.data(), (int)png.size(), &w, &h);
-  ASSERT_NE(decoded, nullptr);
-  EXPECT_EQ(w, 4);
-  EXPECT_EQ(h, 1);
-  u8 rgb[12];
-  world_map_colors(decoded, w, h, rgb);
-  stbi_image_free(decoded);
-  for (int i = 0; i < 4; i++) {
-    u32 color = i < 2 ? tile_color((TileType)tiles[i]) : 0;
-    EXPECT_EQ((u32)(rgb[3 * i] << 16 | rgb[3 * i + 1] << 8 | rgb[3 * i + 2]), color) << i;
-  }
 }
 
 TEST(WorldMap, RefusesOtherChannelCountsGarbageAndHugeImages) {
