@@ -213,54 +213,35 @@ TEST_F(ModelLoader, MaterialsWithoutPbrBlockLeaveNoEntryAndNoWrongIndex) {
 }
 
 TEST_F(ModelLoader, RefusesBrokenFiles) {
+  auto with = [](void (*set)(Options&)) {
+    Options o;
+    set(o);
+    return o;
+  };
   struct Case {
     const char* what;
     Options o;
     const char* message;
+  } cases[] = {
+      {"two skins", with([](Options& o) { o.nskins = 2, o.njoints = 2, o.weights = true; }), "skins.size\\(\\) == 1"},
+      {"80 joints", with([](Options& o) { o.nskins = 1, o.njoints = 80; }),
+       "skin.joints.size\\(\\) < \\(size_t\\)BONES_MAX"},
+      {"32-bit indices", with([](Options& o) { o.wide_indices = true; }),
+       "indices.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT"},
+      {"weights not summing to 1",
+       with([](Options& o) { o.nskins = 1, o.njoints = 2, o.weights = true, o.weight0 = 0.9f; }),
+       "weights of vertex 0 sum to 0.9"},
+      {"two clips in the attack slot", with([](Options& o) {
+         o.nskins = 1, o.njoints = 2, o.clips = {"Attack", "Sword"};
+       }),
+       "anim->ntranslations == 0"},
+      {"Idle and Open share a slot", with([](Options& o) {
+         o.nskins = 1, o.njoints = 2, o.clips = {"Idle", "Open"};
+       }),
+       "anim->ntranslations == 0"},
+      {"an index past the vertices", with([](Options& o) { o.index_past_end = 5; }), "index 7 past the 3 vertices"},
+      {"a missing material", with([](Options& o) { o.mesh_material = {3}; }), "primitive names a missing material"},
   };
-  std::vector<Case> cases;
-  {
-    Options o;
-    o.nskins = 2, o.njoints = 2, o.weights = true;
-    cases.push_back({"two skins", o, "skins.size\\(\\) == 1"});
-  }
-  {
-    Options o;
-    o.nskins = 1, o.njoints = 80;
-    cases.push_back({"80 joints", o, "skin.joints.size\\(\\) < \\(size_t\\)BONES_MAX"});
-  }
-  {
-    Options o;
-    o.wide_indices = true;
-    cases.push_back({"32-bit indices", o, "indices.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT"});
-  }
-  {
-    Options o;
-    o.nskins = 1, o.njoints = 2, o.weights = true, o.weight0 = 0.9f;
-    cases.push_back({"weights not summing to 1", o, "weights of vertex 0 sum to 0.9"});
-  }
-  {
-    Options o;
-    o.nskins = 1, o.njoints = 2;
-    o.clips = {"Attack", "Sword"};
-    cases.push_back({"two clips in the attack slot", o, "anim->ntranslations == 0"});
-  }
-  {
-    Options o;
-    o.nskins = 1, o.njoints = 2;
-    o.clips = {"Idle", "Open"};
-    cases.push_back({"Idle and Open share a slot", o, "anim->ntranslations == 0"});
-  }
-  {
-    Options o;
-    o.index_past_end = 5;
-    cases.push_back({"an index past the vertices", o, "index 7 past the 3 vertices"});
-  }
-  {
-    Options o;
-    o.mesh_material = {3};
-    cases.push_back({"a missing material", o, "primitive names a missing material"});
-  }
   for (Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::string text = make_gltf(c.o);
