@@ -75,6 +75,17 @@ std::vector<u8> raw_body(const std::vector<Entity>& es, int nadmins = -1, int ma
   return raw;
 }
 
+// The body with `n` bytes at `at` taken out (from the end when `at` is negative), or with a byte added.
+std::vector<u8> without(std::vector<u8> raw, long at, long n) {
+  auto from = at < 0 ? raw.end() + at : raw.begin() + at;
+  raw.erase(from, from + n);
+  return raw;
+}
+std::vector<u8> with_extra_byte(std::vector<u8> raw) {
+  raw.push_back(0);
+  return raw;
+}
+
 class NetIntake : public ::testing::Test {
  protected:
   Location* loc = nullptr;
@@ -382,32 +393,14 @@ TEST_F(NetIntake, BrokenSnapshotsLeaveNoEntityBehind) {
   } cases[] = {
       {"missing marker", 2, raw_body({player, rock}, -1, -1), 0},
       {"wrong marker", 2, raw_body({player, rock}, -1, 'j'), 0},
-      {"short record", 2,
-       [&] {
-         auto r = raw_body({player, rock});
-         r.erase(r.begin() + 100);
-         return r;
-       }(),
-       0},
+      {"short record", 2, without(raw_body({player, rock}), 100, 1), 0},
       {"more records claimed than sent", 3, raw_body({player, rock}), 0},
       {"fewer records claimed than sent", 1, raw_body({player, rock}), 0},
       {"trailing input", 2, raw_body({player, rock}), 3},
-      {"bytes after the marker", 2,
-       [&] {
-         auto r = raw_body({player, rock});
-         r.push_back(0);
-         return r;
-       }(),
-       0},
+      {"bytes after the marker", 2, with_extra_byte(raw_body({player, rock})), 0},
       {"admin block missing", 2, raw_body({admin, rock}), 0},
       {"admin block of nine players", 2, raw_body({admin, rock}, 9), 0},
-      {"admin block shorter than its count", 2,
-       [&] {
-         auto r = raw_body({admin, rock}, 3);
-         r.erase(r.end() - 20, r.end() - 1);
-         return r;
-       }(),
-       0},
+      {"admin block shorter than its count", 2, without(raw_body({admin, rock}, 3), -20, 19), 0},
       {"too many records", (u16)(ENTITIES_MAX + 1), raw_body({player, rock}), 0},
       {"the most a u16 can claim", 0xFFFF, raw_body({player}), 0},
   };
