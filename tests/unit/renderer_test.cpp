@@ -19,6 +19,14 @@ struct RendererState : testing::Test {
 
 m4 translation(f32 x) { return m4_translate(x, 0, 0); }
 
+// A system that has never run: every particle is born on its first update.
+ParticleSystem fresh_particles(v2 dim, v2 scale_range) {
+  ParticleSystem ps = {};
+  ps.dim = dim;
+  ps.scale_range = scale_range;
+  return ps;
+}
+
 }  // namespace
 
 // --- transform stack
@@ -81,9 +89,7 @@ TEST(RendererLights, AmbientFollowsTheHourOutsideDungeons) {
 // --- particles
 
 TEST_F(RendererState, AZeroedSystemIsBornEvenAtZeroDtThenStandsStill) {
-  ParticleSystem ps = {};
-  ps.dim = {16, 32};
-  ps.scale_range = {1, 2};
+  ParticleSystem ps = fresh_particles({16, 32}, {1, 2});
   ParticleInstance out[PARTICLES_SIMULATED];
   particles_update(ps, 0, out);
   for (int i = 0; i < PARTICLES_SIMULATED; i++) {
@@ -103,9 +109,7 @@ TEST_F(RendererState, AZeroedSystemIsBornEvenAtZeroDtThenStandsStill) {
 }
 
 TEST_F(RendererState, AParticleOfTwoSecondsDiesAfterTwoSecondsOfFrames) {
-  ParticleSystem ps = {};
-  ps.dim = {4, 4};
-  ps.scale_range = {1, 1};
+  ParticleSystem ps = fresh_particles({4, 4}, {1, 1});
   ParticleInstance out[PARTICLES_SIMULATED];
   particles_update(ps, 1.0f / 60, out);
   Particle& p = ps.particles[0];
@@ -123,9 +127,7 @@ TEST_F(RendererState, AParticleOfTwoSecondsDiesAfterTwoSecondsOfFrames) {
 }
 
 TEST_F(RendererState, SpawnsUseMinusDimXToDimYOnBothAxes) {
-  ParticleSystem ps = {};
-  ps.dim = {1, 3};
-  ps.scale_range = {0.9f, 1.1f};
+  ParticleSystem ps = fresh_particles({1, 3}, {0.9f, 1.1f});
   ParticleInstance out[PARTICLES_SIMULATED];
   f32 lo = 1e9f, hi = -1e9f;
   for (int round = 0; round < 200; round++) {
@@ -155,9 +157,7 @@ TEST_F(RendererState, SpawnsUseMinusDimXToDimYOnBothAxes) {
 }
 
 TEST_F(RendererState, OnlyTheFirst32ParticlesAreSimulated) {
-  ParticleSystem ps = {};
-  ps.dim = {1, 1};
-  ps.scale_range = {1, 1};
+  ParticleSystem ps = fresh_particles({1, 1}, {1, 1});
   ps.particles[PARTICLES_SIMULATED].pos = {{42, 42, 42}};
   ParticleInstance out[PARTICLES_SIMULATED];
   particles_update(ps, 0.5f, out);
@@ -167,9 +167,7 @@ TEST_F(RendererState, OnlyTheFirst32ParticlesAreSimulated) {
 }
 
 TEST_F(RendererState, MotionSlowsWithAge) {
-  ParticleSystem ps = {};
-  ps.dim = {1, 1};
-  ps.scale_range = {1, 1};
+  ParticleSystem ps = fresh_particles({1, 1}, {1, 1});
   ParticleInstance out[PARTICLES_SIMULATED];
   particles_update(ps, 0, out);
   Particle& p = ps.particles[0];
