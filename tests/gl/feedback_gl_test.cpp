@@ -42,17 +42,11 @@ TEST_F(FeedbackGl, ThoughtBubbleAndDamageNumberStandOverTheirEntities) {
   reset_camera();
   renderer.camera.target = {0, 0, 0};
   renderer.vp = camera_update(renderer.camera, {(f32)w, (f32)h});
-  draw_clear(Color{{0, 0, 0, 1}});
-  post_process();
-  glDisable(GL_DEPTH_TEST);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  push_transform(renderer.vp);
+  gl_test_begin_overlay(renderer.vp);
   draw_thoughts();
   draw_chat_bubbles();
   handle_events(e[2]);
-  pop_transform();
-  glEnable(GL_DEPTH_TEST);
+  gl_test_end_overlay();
   ASSERT_TRUE(gl_test_save_artifact("feedback.png"));
   std::vector<u8> px = gl_test_read_window();
   // White text over the player (the thought) and the speaker (the bubble), red over the dummy only.

@@ -100,6 +100,21 @@ testing::AssertionResult gl_test_colors_near(Color actual, Color expected, f32 e
   return testing::AssertionSuccess();
 }
 
+void gl_test_begin_overlay(const m4& transform) {
+  draw_clear(Color{{0, 0, 0, 1}});
+  // The composite leaves the window's framebuffer bound.
+  post_process();
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  push_transform(transform);
+}
+
+void gl_test_end_overlay() {
+  pop_transform();
+  glEnable(GL_DEPTH_TEST);
+}
+
 bool gl_test_save_artifact(const char* name) {
   std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
   mkdir(dir.c_str(), 0755);

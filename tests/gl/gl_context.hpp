@@ -30,6 +30,11 @@ m4 gl_test_screen_projection();
 // Writes the window's back buffer as a PNG; false when it cannot be written.
 bool gl_test_save_screenshot(const char* path);
 
+// The pass after the scene's post-processing, as the UI and the texts over the world draw: into the window over
+// a black scene, blended, without depth, under `transform`. The end pops the transform.
+void gl_test_begin_overlay(const m4& transform);
+void gl_test_end_overlay();
+
 // Whether each of the first `channels` components is within eps of the wanted one.
 testing::AssertionResult gl_test_colors_near(Color actual, Color expected, f32 eps = 0.02f, int channels = 4);
 

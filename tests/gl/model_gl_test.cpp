@@ -179,37 +179,3 @@ TEST_F(ModelGl, ItemIconShowsTheItemOnTransparency) {
   EXPECT_EQ((u32)fbo, renderer.hdr_fbo);
   glDeleteTextures(1, &icon.id);
 }
-
-TEST_F(ModelGl, GalleryOfEveryKind) {
-  // Every kind in rows, seen from above at an angle: each loads, draws without a GL error, and leaves a mark.
-  const int w = 640, h = 480;
-  gl_test_resize(w, h);
-  std::vector<StageActor> cast;
-  int i = 0;
-  for (int t = 2; t < global_entity_registry.nprototypes; t++) {
-    const EntityInfo& info = global_entity_registry.info[t];
-    if (!info.nvariants) continue;
-    for (int v = 1; v <= info.nvariants && v <= 2; v++, i++) {
-      v2 pos = {(f32)(i % 16) * 56 - 420, (f32)(i / 16) * 64 - 330};
-      AnimationType type = AnimationType_None;
-      Model& m = kind_model((EntityType)t, v);
-      if (m.nbones) type = (AnimationType)m.bones[0].animations[0].type;
-      if (m.nbones && type == AnimationType_None) type = (AnimationType)m.bones[0].animations[1].type;
-      cast.push_back({&m, pos, anim(type, 0, m.nmeshes > 1 && t == Entity_carrot_crop ? 8 : 0)});
-    }
-  }
-  gl_test_aim_camera(v3{{0, -40, 0}}, 900);
-  for (int frame = 0; frame < 2; frame++) {
-    game.dt = 1.0f / 20;
-    draw_stage(cast);
-    push_transform(gl_test_screen_projection());
-    post_process();
-    pop_transform();
-  }
-  ASSERT_TRUE(gl_test_save_artifact("models_gallery.png"));
-  int distinct = 0, covered = 0;
-  picture_stats(w, h, &distinct, &covered);
-  EXPECT_GT(distinct, 100);
-  EXPECT_GT(covered, w * h / 6);
-  gl_test_resize(GL_TEST_WIDTH, GL_TEST_HEIGHT);
-}

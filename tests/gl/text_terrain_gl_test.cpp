@@ -37,21 +37,6 @@ struct TextTerrainGl : GlTest {
     ui.line_height = renderer.font_pixel_height;
     ui.draw_grid = false;
   }
-
-  // The UI pass: after the scene's post-processing, straight into the window with blending on.
-  void begin_ui() {
-    draw_clear(BLACK);
-    // The composite leaves the window's framebuffer bound, where the UI draws.
-    post_process();
-    glDisable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    push_transform(gl_test_screen_projection());
-  }
-  void end_ui() {
-    pop_transform();
-    glEnable(GL_DEPTH_TEST);
-  }
 };
 
 TEST_F(TextTerrainGl, DrawnTextCoversTheMeasuredBoxAndNothingElse) {
@@ -70,7 +55,7 @@ TEST_F(TextTerrainGl, DrawnTextCoversTheMeasuredBoxAndNothingElse) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    begin_ui();
+    gl_test_begin_overlay(gl_test_screen_projection());
     Style style;
     style.pos = c.pos;
     style.anchor = c.anchor;
@@ -78,7 +63,7 @@ TEST_F(TextTerrainGl, DrawnTextCoversTheMeasuredBoxAndNothingElse) {
     style.color = WHITE;
     Rect r = measure_string(style, c.text);
     v2 advance = draw_string(style, c.text);
-    end_ui();
+    gl_test_end_overlay();
     EXPECT_FLOAT_EQ(advance.y, ui.line_height);
     EXPECT_FLOAT_EQ(advance.x * ui.scale, r.w);
     Pixels px = read_window();
@@ -99,13 +84,13 @@ TEST_F(TextTerrainGl, DrawnTextCoversTheMeasuredBoxAndNothingElse) {
 }
 
 TEST_F(TextTerrainGl, EmptyAndOverlongStringsDrawSafely) {
-  begin_ui();
+  gl_test_begin_overlay(gl_test_screen_projection());
   Style style;
   style.pos = {10, 10};
   v2 empty = draw_string(style, "");
   std::string longer(400, 'x');
   v2 cut = draw_string(style, Str(longer.c_str(), (int)longer.size()));
-  end_ui();
+  gl_test_end_overlay();
   EXPECT_EQ(empty.x, 0);
   // The staging array holds 170 glyphs; the rest of the line is dropped, not a crash.
   EXPECT_FLOAT_EQ(cut.x, 170 * renderer.ascii_char_data['x' - 32].xadvance);
@@ -331,15 +316,9 @@ TEST_F(TextTerrainGl, BillboardTextStandsCentredOverItsAnchorAtAnySize) {
   v2 anchor = to_window({0, 0});
   for (f32 size : {3.0f, 5.0f}) {
     SCOPED_TRACE(size);
-    draw_clear(BLACK);
-    post_process();
-    glDisable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    push_transform(renderer.vp);
+    gl_test_begin_overlay(renderer.vp);
     f32 h = draw_text_billboard({0, 0}, {0, 20}, size, WHITE, "%d hp", 123);
-    pop_transform();
-    glEnable(GL_DEPTH_TEST);
+    gl_test_end_overlay();
     int ascent = 0, descent = 0, gap = 0;
     stbtt_GetFontVMetrics(&renderer.font_info, &ascent, &descent, &gap);
     EXPECT_FLOAT_EQ(h, renderer.font_scale * (f32)(ascent - descent + gap));
