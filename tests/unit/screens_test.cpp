@@ -10,6 +10,7 @@
 #include "net_peer.hpp"
 #include "screens/screens.hpp"
 #include "ui/ui.hpp"
+#include "expect_near.hpp"
 
 namespace {
 
@@ -395,15 +396,10 @@ TEST_F(ScreensTest, LoadingCompletesWithALocationAndThePlayer) {
   Entity player;
   memset((void*)&player, 0, sizeof(player));
   player.id = 5;
-  struct Case {
-    u8 location_type;
-    Entity* player;
-    bool complete;
-  } cases[] = {{0, nullptr, false}, {1, nullptr, false}, {0, &player, false}, {1, &player, true}};
-  for (const Case& c : cases) {
-    location.type = (LocationType)c.location_type;
-    game.player = c.player;
-    EXPECT_EQ(loading_is_complete(), c.complete) << (int)c.location_type << " " << (c.player != nullptr);
+  for (int k = 0; k < 4; k++) {  // bit 0: a location arrived; bit 1: the player was found
+    location.type = (LocationType)(k & 1);
+    game.player = k & 2 ? &player : nullptr;
+    EXPECT_EQ(loading_is_complete(), k == 3) << k;
   }
   location.type = (LocationType)0;
   game.player = nullptr;
@@ -431,8 +427,7 @@ TEST(ScreensWorld, WalkingDirectionFollowsKeysAndCameraYaw) {
   };
   for (const Case& c : cases) {
     v2 d = wasd_direction(c.wasd, c.yaw);
-    EXPECT_NEAR(d.x, c.dir.x, 1e-5f) << (int)c.wasd << " yaw " << c.yaw;
-    EXPECT_NEAR(d.y, c.dir.y, 1e-5f) << (int)c.wasd << " yaw " << c.yaw;
+    EXPECT_TRUE(near(d, c.dir, 1e-5f)) << (int)c.wasd << " yaw " << c.yaw;
   }
   EXPECT_EQ(wasd_bit(SDLK_w), 1);
   EXPECT_EQ(wasd_bit(SDLK_a), 2);

@@ -13,6 +13,7 @@
 
 #include "render/renderer.hpp"
 #include "render/terrain.hpp"
+#include "expect_near.hpp"
 
 // The generated atlas: 8 blocks of 4 x 5 cells a row, three block rows for the 22 kinds.
 static const v2 atlas = {2048, 960};
@@ -201,8 +202,7 @@ TEST(TerrainMesh, KnownCellTextureCoordinatesAndQuadPlacement) {
   v2 p = {2 * 32 + 64 - 16.1f, 1 * 32 - 32 - 16.1f};
   v2 corners[4] = {p, p + v2{32.2f, 0}, p + v2{32.2f, 32.2f}, p + v2{0, 32.2f}};
   for (int i = 0; i < 4; i++) {
-    EXPECT_NEAR(q[i].pos.x, corners[i].x, 1e-4);
-    EXPECT_NEAR(q[i].pos.y, corners[i].y, 1e-4);
+    EXPECT_TRUE(near(q[i].pos, corners[i], 1e-4));
   }
   // Corners go (u0,v0), (u1,v0), (u1,v1), (u0,v1), for the piece and its background alike.
   EXPECT_EQ(q[0].tex_coord.x, q[3].tex_coord.x);
