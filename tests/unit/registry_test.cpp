@@ -287,7 +287,7 @@ class Storage : public Registry {
 
 }  // namespace
 
-TEST_F(Storage, FindByIdScansOnlyRecordsInUse) {
+TEST_F(Storage, FindByIdScansOnlyRecordsInUseAndNeverPastThePool) {
   entity_storage.nentities = 3;  // record 0 has id 0
   entity_storage.entities[1].id = 5;
   entity_storage.entities[2].id = 9;
@@ -299,9 +299,6 @@ TEST_F(Storage, FindByIdScansOnlyRecordsInUse) {
   EXPECT_EQ(find_entity_by_id(12345), nullptr);
   entity_storage.entities[0].id = 9;
   EXPECT_EQ(find_entity_by_id(9), &entity_storage.entities[0]);  // the first record with the id
-}
-
-TEST_F(Storage, CountBeyondThePoolIsBoundedByIt) {
   entity_storage.nentities = 0xFFFF;
   entity_storage.entities[ENTITIES_MAX - 1].id = 4242;
   EXPECT_EQ(find_entity_by_id(4242), &entity_storage.entities[ENTITIES_MAX - 1]);
