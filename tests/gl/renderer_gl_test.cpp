@@ -12,6 +12,7 @@
 #include "gl_context.hpp"
 #include "render/renderer.hpp"
 #include "screens/screens.hpp"
+#include "test_files.hpp"
 
 namespace {
 
@@ -44,10 +45,7 @@ struct ShaderFolder {
   char dir[64] = "/tmp/valmire-shaders-XXXXXX";
   ShaderFolder() {
     if (!mkdtemp(dir)) abort();
-    Buffer prelude = read_file((std::string(SHADER_DIR) + "/light.frag").c_str());
-    if (!prelude.data) abort();
-    write("light.frag", std::string((const char*)prelude.data, (size_t)prelude.size));
-    buffer_free(&prelude);
+    write("light.frag", read_text(std::string(SHADER_DIR) + "/light.frag"));
     write("plain.vert", "#version 450 core\nvoid main() { gl_Position = vec4(0.0, 0.0, 0.0, 1.0); }\n");
     write("needs_prelude.frag", NEEDS_PRELUDE);
     write("broken.frag", "layout(location = 0) out vec4 c;\nvoid main() { c = undefined_thing; }\n");
@@ -57,12 +55,7 @@ struct ShaderFolder {
       unlink((std::string(dir) + "/" + name).c_str());
     rmdir(dir);
   }
-  void write(const char* name, const std::string& text) {
-    std::string path = std::string(dir) + "/" + name;
-    FILE* f = fopen(path.c_str(), "wb");
-    fwrite(text.data(), 1, text.size(), f);
-    fclose(f);
-  }
+  void write(const char* name, const std::string& text) { write_text(std::string(dir) + "/" + name, text); }
 };
 
 }  // namespace

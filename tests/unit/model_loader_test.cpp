@@ -7,6 +7,7 @@
 
 #include "render/model.hpp"
 #include "registry.hpp"
+#include "test_files.hpp"
 
 namespace {
 
@@ -153,9 +154,7 @@ class ModelLoader : public ::testing::Test {
   }
   void TearDown() override { (void)!system(("rm -rf " + dir).c_str()); }
   const char* write(const char* name, const std::string& text) {
-    FILE* f = fopen((dir + "/" + name).c_str(), "wb");
-    fwrite(text.data(), 1, text.size(), f);
-    fclose(f);
+    EXPECT_TRUE(write_text(dir + "/" + name, text));
     return name;
   }
   Model load(const Options& o) { return load_model_ex(dir.c_str(), write("m.gltf", make_gltf(o)), false); }

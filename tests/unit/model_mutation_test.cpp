@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "render/model.hpp"
+#include "test_files.hpp"
 
 namespace {
 
@@ -54,12 +55,6 @@ std::vector<u8> read_all(const std::string& path) {
   return v;
 }
 
-void write_all(const std::string& path, const std::vector<u8>& data) {
-  FILE* f = fopen(path.c_str(), "wb");
-  fwrite(data.data(), 1, data.size(), f);
-  fclose(f);
-}
-
 u32 next(u32& seed) {
   seed = seed * 1664525u + 1013904223u;
   return seed >> 8;
@@ -98,7 +93,7 @@ TEST(ModelMutations, MutatedCharacterLoadsOrStopsCleanly) {
         m[at] ^= (u8)(1 + next(seed) % 255);
       }
     }
-    write_all(dir + "/mutant.glb", m);
+    ASSERT_TRUE(write_text(dir + "/mutant.glb", std::string(m.begin(), m.end())));
     Outcome o = load_in_child(dir, "mutant.glb");
     EXPECT_TRUE(o.loaded || o.stopped) << "round " << round << ": " << o.detail;
     loaded += o.loaded, stopped += o.stopped;
