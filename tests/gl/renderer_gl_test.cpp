@@ -42,18 +42,13 @@ const char* const NEEDS_PRELUDE =
 
 // A scratch shader folder with the real prelude and whatever sources a test adds.
 struct ShaderFolder {
-  char dir[64] = "/tmp/valmire-shaders-XXXXXX";
+  TempDir folder;
+  const char* dir = folder.path.c_str();
   ShaderFolder() {
-    if (!mkdtemp(dir)) abort();
     write("light.frag", read_text(std::string(SHADER_DIR) + "/light.frag"));
     write("plain.vert", "#version 450 core\nvoid main() { gl_Position = vec4(0.0, 0.0, 0.0, 1.0); }\n");
     write("needs_prelude.frag", NEEDS_PRELUDE);
     write("broken.frag", "layout(location = 0) out vec4 c;\nvoid main() { c = undefined_thing; }\n");
-  }
-  ~ShaderFolder() {
-    for (const char* name : {"light.frag", "plain.vert", "needs_prelude.frag", "broken.frag"})
-      unlink((std::string(dir) + "/" + name).c_str());
-    rmdir(dir);
   }
   void write(const char* name, const std::string& text) { write_text(std::string(dir) + "/" + name, text); }
 };

@@ -10,18 +10,13 @@
 // Each test works in a fresh temporary folder, since the writer only ever writes "config.ini" there.
 class ConfigFile : public ::testing::Test {
  protected:
-  char dir[64] = "/tmp/valmire_configXXXXXX";
+  TempDir dir;
   char old_cwd[512] = {};
   void SetUp() override {
-    ASSERT_NE(mkdtemp(dir), nullptr);
     ASSERT_NE(getcwd(old_cwd, sizeof(old_cwd)), nullptr);
-    ASSERT_EQ(chdir(dir), 0);
+    ASSERT_EQ(chdir(dir.path.c_str()), 0);
   }
-  void TearDown() override {
-    ASSERT_EQ(chdir(old_cwd), 0);
-    std::string cmd = std::string("rm -rf ") + dir;
-    ASSERT_EQ(system(cmd.c_str()), 0);
-  }
+  void TearDown() override { ASSERT_EQ(chdir(old_cwd), 0); }
   static Config load(const char* name, const std::string& content) {
     write_text(name, content);
     Config c;

@@ -145,14 +145,12 @@ std::string make_gltf(const Options& o) {
 
 class ModelLoader : public ::testing::Test {
  protected:
-  std::string dir;
+  TempDir folder;
+  const std::string& dir = folder.path;
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    char tmpl[] = "/tmp/valmire-models-XXXXXX";
-    ASSERT_TRUE(mkdtemp(tmpl));
-    dir = tmpl;
+    ASSERT_FALSE(dir.empty());
   }
-  void TearDown() override { (void)!system(("rm -rf " + dir).c_str()); }
   const char* write(const char* name, const std::string& text) {
     EXPECT_TRUE(write_text(dir + "/" + name, text));
     return name;

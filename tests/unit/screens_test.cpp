@@ -1,6 +1,5 @@
 // The login, lobby, loading and world screens' rules, driven against a scripted server on loopback.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <string>
 #include <thread>
@@ -9,6 +8,7 @@
 #include "state_body.hpp"
 #include "net_peer.hpp"
 #include "screens/screens.hpp"
+#include "test_files.hpp"
 #include "ui/ui.hpp"
 #include "expect_near.hpp"
 
@@ -17,7 +17,8 @@ namespace {
 struct ScreensTest : ::testing::Test {
   ScriptedPeer peer;
   char saved_cwd[512] = {};
-  char workdir[256] = {};
+  TempDir workdir;
+  bool in_workdir = false;
 
   void SetUp() override {
     net_test_reset();
@@ -41,10 +42,8 @@ struct ScreensTest : ::testing::Test {
   }
 
   void TearDown() override {
-    if (workdir[0]) {
+    if (in_workdir) {
       ASSERT_EQ(chdir(saved_cwd), 0);
-      unlink((std::string(workdir) + "/config.ini").c_str());
-      rmdir(workdir);
     }
     game.config.path = nullptr;
     deactivate_text_input();
@@ -53,15 +52,9 @@ struct ScreensTest : ::testing::Test {
 
   // Runs the test inside a fresh folder whose "config.ini" is the loaded configuration, so saving writes it.
   void use_config_file() {
-    snprintf(workdir, sizeof(workdir), "/tmp/valmire_screens_XXXXXX");
-    ASSERT_TRUE(mkdtemp(workdir));
-    ASSERT_EQ(chdir(workdir), 0);
+    ASSERT_EQ(chdir(workdir.path.c_str()), 0);
+    in_workdir = true;
     game.config.path = "config.ini";
-  }
-
-  static bool config_file_exists() {
-    struct stat st;
-    return stat("config.ini", &st) == 0;
   }
 
   // Every request that arrives within the wait, oldest first.
@@ -134,7 +127,7 @@ TEST_F(ScreensTest, ChangedLoginIsSavedOnceAndTheSameLoginNotAgain) {
   text_set(game.login_screen.login.text, Str("carol"));
   try_auth(RequestType_Login);
   EXPECT_STREQ(game.config.login, "carol");
-  EXPECT_TRUE(config_file_exists());
+  EXPECT_TRUE(file_exists("config.ini"));
 
   // The answer was an error: the next attempt with the same login must not write the file again.
   ASSERT_EQ(unlink("config.ini"), 0);
@@ -142,7 +135,7 @@ TEST_F(ScreensTest, ChangedLoginIsSavedOnceAndTheSameLoginNotAgain) {
   login_screen_error();
   EXPECT_EQ(game.login_screen.request_type_in_progress, RequestType_None);
   try_auth(RequestType_Login);
-  EXPECT_FALSE(config_file_exists());
+  EXPECT_FALSE(file_exists("config.ini"));
   EXPECT_EQ(drain().size(), 2u);
 }
 
