@@ -11,31 +11,13 @@
 
 namespace {
 
-std::string base64(const std::string& in) {
-  static const char* t = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  size_t i = 0;
-  for (; i + 2 < in.size(); i += 3) {
-    u32 v = ((u8)in[i] << 16) | ((u8)in[i + 1] << 8) | (u8)in[i + 2];
-    out += t[v >> 18], out += t[(v >> 12) & 63], out += t[(v >> 6) & 63], out += t[v & 63];
-  }
-  if (i + 1 == in.size()) {
-    u32 v = (u8)in[i] << 16;
-    out += t[v >> 18], out += t[(v >> 12) & 63], out += "==";
-  } else if (i + 2 == in.size()) {
-    u32 v = ((u8)in[i] << 16) | ((u8)in[i + 1] << 8);
-    out += t[v >> 18], out += t[(v >> 12) & 63], out += t[(v >> 6) & 63], out += "=";
-  }
-  return out;
-}
-
 std::string join(const std::vector<std::string>& items) {
   std::string s;
   for (size_t i = 0; i < items.size(); i++) s += (i ? "," : "") + items[i];
   return s;
 }
 
-// A glTF document written by hand, its one buffer embedded as a data URI.
+// A glTF document written by hand, its one buffer in "buffer.bin" beside it.
 struct Gltf {
   std::string bin;
   std::vector<std::string> views, accessors, nodes, meshes, skins, animations, materials;
@@ -67,8 +49,7 @@ struct Gltf {
     if (!animations.empty()) s += ",\"animations\":[" + join(animations) + "]";
     if (!materials.empty()) s += ",\"materials\":[" + join(materials) + "]";
     s += ",\"accessors\":[" + join(accessors) + "],\"bufferViews\":[" + join(views) + "]";
-    s += ",\"buffers\":[{\"byteLength\":" + std::to_string(bin.size()) +
-         ",\"uri\":\"data:application/octet-stream;base64," + base64(bin) + "\"}]}";
+    s += ",\"buffers\":[{\"byteLength\":" + std::to_string(bin.size()) + ",\"uri\":\"buffer.bin\"}]}";
     return s;
   }
 };
@@ -89,7 +70,8 @@ struct Options {
 };
 
 // Meshes of one triangle each, optionally skinned to a chain of joints with clips on joint 0.
-std::string make_gltf(const Options& o) {
+// The buffer is written into `dir`; the document is returned.
+std::string make_gltf(const Options& o, const std::string& dir) {
   Gltf g;
   v3 pos[3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
   int joint_nodes = (int)g.nodes.size();
@@ -140,6 +122,7 @@ std::string make_gltf(const Options& o) {
                            std::to_string(joint_nodes) + ",\"path\":\"translation\"}}]}");
   }
   g.materials = o.materials;
+  EXPECT_TRUE(write_text(dir + "/buffer.bin", g.bin));
   return g.json();
 }
 
@@ -155,7 +138,7 @@ class ModelLoader : public ::testing::Test {
     EXPECT_TRUE(write_text(dir + "/" + name, text));
     return name;
   }
-  Model load(const Options& o) { return load_model_ex(dir.c_str(), write("m.gltf", make_gltf(o)), false); }
+  Model load(const Options& o) { return load_model_ex(dir.c_str(), write("m.gltf", make_gltf(o, dir)), false); }
 };
 
 }  // namespace
@@ -241,14 +224,14 @@ TEST_F(ModelLoader, RefusesBrokenFiles) {
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::string text = make_gltf(c.o);
+    std::string text = make_gltf(c.o, dir);
     EXPECT_DEATH(load_model_ex(dir.c_str(), write("bad.gltf", text), false), c.message);
   }
 }
 
 TEST_F(ModelLoader, RefusesReadsOutsideTheBuffer) {
   Options o;
-  std::string text = make_gltf(o);
+  std::string text = make_gltf(o, dir);
   // The first accessor claims to start four bytes into its view: its last vertex would end past it.
   size_t at = text.find("\"byteOffset\":0,\"componentType\"");
   ASSERT_NE(at, std::string::npos);
@@ -257,7 +240,7 @@ TEST_F(ModelLoader, RefusesReadsOutsideTheBuffer) {
                "reaches past its buffer|attribute.byteOffset == 0");
   // Counts larger than the view, small and absurdly large (a product that would wrap around).
   for (const char* count : {"\"count\":1000", "\"count\":4611686018427387904"}) {
-    std::string big = make_gltf(o);
+    std::string big = make_gltf(o, dir);
     size_t c = big.find("\"count\":3");
     ASSERT_NE(c, std::string::npos);
     big.replace(c, strlen("\"count\":3"), count);
