@@ -289,21 +289,7 @@ TEST_F(UiDialogs, DefaultPlaceNamesThePointGivenByTheAnchor) {
   EXPECT_EQ(ui.current_layout, &ui.elements[0]);
 }
 
-TEST_F(UiDialogs, CloseButtonHidesAndCallsOnHide) {
-  step({});
-  v2 x = centre(find("button{x}")->rect);
-  step({x, true, true});
-  EXPECT_TRUE(dialog.is_visible);
-  step({x, true});
-  EXPECT_FALSE(dialog.is_visible);
-  EXPECT_EQ(hidden_count, 1);
-  EXPECT_FALSE(dialog.moved);  // a click on the close button is not a drag
-  EXPECT_EQ(ui.active_element.dialog, nullptr);
-  step({x});
-  EXPECT_EQ(find("dialog{gear}"), nullptr);
-}
-
-TEST_F(UiDialogs, CloseButtonsOfDifferentWindowsAreDistinct) {
+TEST_F(UiDialogs, CloseButtonHidesOnlyItsOwnWindowAndCallsOnHide) {
   UiDialog other;
   other.is_visible = true;
   auto both = [&] {
@@ -314,11 +300,17 @@ TEST_F(UiDialogs, CloseButtonsOfDifferentWindowsAreDistinct) {
     ui_end_dialog();
   };
   frame({}, both);
-  v2 x = centre(find("button{x}", 1)->rect);
+  v2 x = centre(find("button{x}")->rect);
   frame({x, true, true}, both);
-  frame({x}, both);
-  EXPECT_FALSE(other.is_visible);
   EXPECT_TRUE(dialog.is_visible);
+  frame({x, true}, both);
+  EXPECT_FALSE(dialog.is_visible);
+  EXPECT_TRUE(other.is_visible);
+  EXPECT_EQ(hidden_count, 1);
+  EXPECT_FALSE(dialog.moved);  // a click on the close button is not a drag
+  EXPECT_EQ(ui.active_element.dialog, nullptr);
+  frame({x}, both);
+  EXPECT_EQ(find("dialog{gear}"), nullptr);
 }
 
 TEST_F(UiDialogs, DragMovesTheWindowAndStopsAtTheWindowEdgeAndAltClickReturnsItHome) {
