@@ -176,9 +176,9 @@ TEST_F(Registry, LookupsOfUnknownKindsAndNamesFindNothing) {
   EXPECT_EQ(get_entity_type_by_name("bonfire"), Entity_bonfire);
 }
 
-TEST_F(Registry, EntityNames) {
-  Entity bp;
-  memset((void*)&bp, 0, sizeof(bp));
+TEST_F(Registry, EntityNamesAndNamesWithoutTerminatorStayInsideTheRecord) {
+  Entity bp, player, stranger;
+  for (Entity* e : {&bp, &player, &stranger}) memset((void*)e, 0, sizeof(Entity));
   copy_prototype(&bp, *get_entity_prototype(Entity_blueprint));
   EXPECT_STREQ(entity_name(bp), "blueprint");
   cstr_copy(bp.blueprint.name, "Watchtower", ENTITY_TYPE_NAME_LEN);
@@ -186,42 +186,27 @@ TEST_F(Registry, EntityNames) {
   EXPECT_TRUE(entity_is(bp, "Watchtower"));
   EXPECT_FALSE(entity_is(bp, "blueprint"));
   EXPECT_TRUE(entity_is(bp, Entity_blueprint));
+  memset(bp.blueprint.name, 'n', ENTITY_TYPE_NAME_LEN);  // no terminator
+  bp.id = 7;
+  EXPECT_EQ(std::string(entity_name(bp)), std::string(ENTITY_TYPE_NAME_LEN, 'n'));
+  EXPECT_EQ(std::string(entity_string(bp)), std::string(ENTITY_TYPE_NAME_LEN, 'n') + "[7]");
 
-  Entity player;
-  memset((void*)&player, 0, sizeof(player));
   copy_prototype(&player, *get_entity_prototype(Entity_Player));
   cstr_copy(player.person.name, "Bob", PLAYER_NAME_LEN);
   player.id = 12;
   EXPECT_STREQ(entity_name(player), "Bob");
   EXPECT_STREQ(entity_string(player), "Bob[12]");
+  memset(player.person.name, 'p', PLAYER_NAME_LEN);
+  player.person.lvl = 0x4141;  // the bytes right after the name
+  EXPECT_EQ(std::string(entity_name(player)), std::string(PLAYER_NAME_LEN, 'p'));
 
   // A kind the registry does not know is named, never looked up fatally.
-  Entity stranger;
-  memset((void*)&stranger, 0, sizeof(stranger));
   stranger.type = (EntityType)999;
   stranger.id = 3;
   EXPECT_STREQ(entity_name(stranger), "???");
   EXPECT_STREQ(entity_string(stranger), "???[3]");
   stranger.type = Entity_None;
   EXPECT_STREQ(entity_name(stranger), "???");
-}
-
-TEST_F(Registry, NamesWithoutTerminatorStayInsideTheRecord) {
-  Entity player;
-  memset((void*)&player, 0, sizeof(player));
-  enable_component(player, Component_Person);
-  memset(player.person.name, 'p', PLAYER_NAME_LEN);
-  player.person.lvl = 0x4141;
-  EXPECT_EQ(std::string(entity_name(player)), std::string(PLAYER_NAME_LEN, 'p'));
-
-  Entity bp;
-  memset((void*)&bp, 0, sizeof(bp));
-  enable_component(bp, Component_Blueprint);
-  bp.type = Entity_blueprint;
-  memset(bp.blueprint.name, 'n', ENTITY_TYPE_NAME_LEN);
-  EXPECT_EQ(std::string(entity_name(bp)), std::string(ENTITY_TYPE_NAME_LEN, 'n'));
-  bp.id = 7;
-  EXPECT_EQ(std::string(entity_string(bp)), std::string(ENTITY_TYPE_NAME_LEN, 'n') + "[7]");
 }
 
 TEST_F(Registry, EntityStringKeepsTheLastEight) {
