@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "math.hpp"
+#include "test_files.hpp"
 #include "types.hpp"
 #include "expect_near.hpp"
 
@@ -285,17 +285,13 @@ TEST(MemoryAndFiles, ArenaPathAndReadFile) {
   EXPECT_EQ(missing.data, nullptr);
   EXPECT_NE(missing.error, 0);
   EXPECT_FALSE(file_exists("/nonexistent/file"));
-  char tmp[] = "/tmp/valmire_fileXXXXXX";
-  int fd = mkstemp(tmp);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(write(fd, "hello", 5), 5);
-  close(fd);
-  Buffer buf = read_file(tmp);
+  TempDir dir;
+  ASSERT_TRUE(write_text(dir.path + "/hello", "hello"));
+  Buffer buf = read_file((dir.path + "/hello").c_str());
   ASSERT_EQ(buf.size, 5);
   EXPECT_EQ(memcmp(buf.data, "hello", 5), 0);
   buffer_free(&buf);
   EXPECT_EQ(buf.data, nullptr);
-  unlink(tmp);
 }
 
 TEST(Failures, AssertAndPanicTexts) {

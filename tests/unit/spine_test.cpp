@@ -56,9 +56,7 @@ TEST(Input, ModifiersAndButtons) {
   EXPECT_TRUE(game.modifiers.win);
   register_input_event(key_event(SDL_KEYDOWN, SDLK_RALT));
   EXPECT_EQ(game.modifiers.all, 4 | 8 | 2);
-  register_input_event(key_event(SDL_KEYUP, SDLK_LSHIFT));
-  register_input_event(key_event(SDL_KEYUP, SDLK_LGUI));
-  register_input_event(key_event(SDL_KEYUP, SDLK_RALT));
+  for (SDL_Keycode k : {SDLK_LSHIFT, SDLK_LGUI, SDLK_RALT}) register_input_event(key_event(SDL_KEYUP, k));
   EXPECT_EQ(game.modifiers.all, 0);
 
   game.mouse_is_down = 0;
