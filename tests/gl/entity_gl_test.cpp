@@ -2,9 +2,7 @@
 // and a close scene with a walking and a striking character, a burning bonfire and a torch in hand.
 #include <glad/gl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <string>
 #include <vector>
 
 #include "app/client.hpp"
@@ -17,10 +15,10 @@
 
 namespace {
 
-struct EntityGl : testing::Test {
+struct EntityGl : GlTest {
   Location location = {};
   void SetUp() override {
-    gl_test_init();
+    GlTest::SetUp();
     load_entity_registry();
     entity_storage_clear();
     clear_entity_state();
@@ -31,11 +29,9 @@ struct EntityGl : testing::Test {
     game.location = &location;
     game.game_time.hour = 12;
     if (!game.models.character.nmeshes) game.models.character = load_model("assets", "character.glb");
-    while (glGetError() != GL_NO_ERROR) {
-    }
   }
   void TearDown() override {
-    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    GlTest::TearDown();
     game.player = nullptr;
     game.location = nullptr;
     location_free(location);
@@ -63,12 +59,7 @@ struct EntityGl : testing::Test {
   // A few frames through the world screen, then the post-processed picture saved; returns its pixels.
   std::vector<u8> shoot(const char* name, v3 target, f32 distance, int w, int h) {
     gl_test_resize(w, h);
-    Camera& cam = renderer.camera;
-    cam.target = target;
-    cam.pos = target + m3_rotate_z(0) * (m3_rotate_x(pi / 4) * v3{{0, 0, distance}});
-    cam.projection = m4_frustum(pi / 4, (f32)w / (f32)h, 10, 5000);
-    cam.view = m4_inverse(m4_look_at(cam.pos, cam.target, v3{{0, 0, 1}}));
-    renderer.vp = cam.projection * cam.view;
+    gl_test_aim_camera(target, distance);
     for (int frame = 0; frame < 6; frame++) {
       game.dt = 1.0f / 20;
       game.time += Duration{50 * Milliseconds.ns};
@@ -77,12 +68,8 @@ struct EntityGl : testing::Test {
       post_process();
       pop_transform();
     }
-    std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
-    mkdir(dir.c_str(), 0755);
-    EXPECT_TRUE(gl_test_save_screenshot((dir + "/" + name).c_str()));
-    std::vector<u8> px(w * h * 4);
-    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-    return px;
+    EXPECT_TRUE(gl_test_save_artifact(name));
+    return gl_test_read_window();
   }
 };
 

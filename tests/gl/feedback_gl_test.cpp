@@ -2,9 +2,7 @@
 // a damage number with its shadow over the entity that was hit.
 #include <glad/gl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <string>
 #include <vector>
 
 #include "app/client.hpp"
@@ -16,8 +14,9 @@
 #include "world/events.hpp"
 #include "world/thoughts.hpp"
 
-TEST(FeedbackGl, ThoughtBubbleAndDamageNumberStandOverTheirEntities) {
-  gl_test_init();
+using FeedbackGl = GlTest;
+
+TEST_F(FeedbackGl, ThoughtBubbleAndDamageNumberStandOverTheirEntities) {
   const int w = 640, h = 360;
   gl_test_resize(w, h);
   load_entity_registry();
@@ -43,23 +42,13 @@ TEST(FeedbackGl, ThoughtBubbleAndDamageNumberStandOverTheirEntities) {
   reset_camera();
   renderer.camera.target = {0, 0, 0};
   renderer.vp = camera_update(renderer.camera, {(f32)w, (f32)h});
-  draw_clear(Color{{0, 0, 0, 1}});
-  post_process();
-  glDisable(GL_DEPTH_TEST);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  push_transform(renderer.vp);
+  gl_test_begin_overlay(renderer.vp);
   draw_thoughts();
   draw_chat_bubbles();
   handle_events(e[2]);
-  pop_transform();
-  glEnable(GL_DEPTH_TEST);
-  std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
-  mkdir(dir.c_str(), 0755);
-  ASSERT_TRUE(gl_test_save_screenshot((dir + "/feedback.png").c_str()));
-
-  std::vector<u8> px((size_t)(w * h * 4));
-  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+  gl_test_end_overlay();
+  ASSERT_TRUE(gl_test_save_artifact("feedback.png"));
+  std::vector<u8> px = gl_test_read_window();
   // White text over the player (the thought) and the speaker (the bubble), red over the dummy only.
   int white[3] = {}, red[3] = {};
   for (int i = 0; i < w * h; i++) {

@@ -1,6 +1,9 @@
 #include "gl_context.hpp"
 
 #include <glad/gl.h>
+#include <sys/stat.h>
+
+#include <string>
 
 #include "app/client.hpp"
 #include "render/font.hpp"
@@ -87,3 +90,61 @@ bool gl_test_save_screenshot(const char* path) {
   free(pixels);
   return ok;
 }
+
+testing::AssertionResult gl_test_colors_near(Color actual, Color expected, f32 eps, int channels) {
+  for (int i = 0; i < channels; i++)
+    if (fabsf(actual.elements[i] - expected.elements[i]) > eps)
+      return testing::AssertionFailure() << "got (" << actual.r << ", " << actual.g << ", " << actual.b << ", "
+                                         << actual.a << "), want (" << expected.r << ", " << expected.g << ", "
+                                         << expected.b << ", " << expected.a << ")";
+  return testing::AssertionSuccess();
+}
+
+void gl_test_begin_overlay(const m4& transform) {
+  draw_clear(Color{{0, 0, 0, 1}});
+  // The composite leaves the window's framebuffer bound.
+  post_process();
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  push_transform(transform);
+}
+
+void gl_test_end_overlay() {
+  pop_transform();
+  glEnable(GL_DEPTH_TEST);
+}
+
+bool gl_test_save_artifact(const char* name) {
+  std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
+  mkdir(dir.c_str(), 0755);
+  return gl_test_save_screenshot((dir + "/" + name).c_str());
+}
+
+std::vector<u8> gl_test_read_window() {
+  std::vector<u8> px((size_t)renderer.window_width * (size_t)renderer.window_height * 4);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  glReadBuffer(GL_BACK);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadPixels(0, 0, renderer.window_width, renderer.window_height, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+  return px;
+}
+
+void gl_test_aim_camera(v3 target, f32 distance, f32 yaw) {
+  Camera& cam = renderer.camera;
+  cam.pitch = pi / 4;
+  cam.yaw = yaw;
+  cam.target = target;
+  cam.pos = target + m3_rotate_z(yaw) * (m3_rotate_x(cam.pitch) * v3{{0, 0, distance}});
+  cam.projection = m4_frustum(pi / 4, (f32)renderer.window_width / (f32)renderer.window_height, 10, 5000);
+  cam.view = m4_inverse(m4_look_at(cam.pos, cam.target, v3{{0, 0, 1}}));
+  renderer.vp = cam.projection * cam.view;
+}
+
+void GlTest::SetUp() {
+  gl_test_init();
+  while (glGetError() != GL_NO_ERROR) {
+  }
+}
+
+void GlTest::TearDown() { EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR); }

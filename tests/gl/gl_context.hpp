@@ -1,5 +1,9 @@
 #pragma once
 // One real window and GL context for the whole GL test binary: every GL test calls gl_test_init first.
+#include <gtest/gtest.h>
+
+#include <vector>
+
 #include "math.hpp"
 
 constexpr int GL_TEST_WIDTH = 240;
@@ -25,3 +29,27 @@ m4 gl_test_screen_projection();
 
 // Writes the window's back buffer as a PNG; false when it cannot be written.
 bool gl_test_save_screenshot(const char* path);
+
+// The pass after the scene's post-processing, as the UI and the texts over the world draw: into the window over
+// a black scene, blended, without depth, under `transform`. The end pops the transform.
+void gl_test_begin_overlay(const m4& transform);
+void gl_test_end_overlay();
+
+// Whether each of the first `channels` components is within eps of the wanted one.
+testing::AssertionResult gl_test_colors_near(Color actual, Color expected, f32 eps = 0.02f, int channels = 4);
+
+// Writes the window's back buffer as `name` under the build's test-artifacts folder.
+bool gl_test_save_artifact(const char* name);
+
+// The window's back buffer as RGBA bytes, rows bottom first as GL reads them.
+std::vector<u8> gl_test_read_window();
+
+// The world camera `distance` from `target`, tilted 45 degrees and turned by `yaw`, for the window's shape.
+void gl_test_aim_camera(v3 target, f32 distance, f32 yaw = 0);
+
+// The fixture of tests on the shared context: errors left by earlier tests are dropped, and a test that
+// leaves one fails.
+struct GlTest : testing::Test {
+  void SetUp() override;
+  void TearDown() override;
+};

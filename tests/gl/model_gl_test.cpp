@@ -1,9 +1,7 @@
 // Models on a real (software) GL context: the generated cast drawn, lit, shadowed and animated, and an icon.
 #include <glad/gl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <string>
 #include <vector>
 
 #include "app/client.hpp"
@@ -13,14 +11,11 @@
 
 namespace {
 
-struct ModelGl : testing::Test {
+struct ModelGl : GlTest {
   void SetUp() override {
-    gl_test_init();
+    GlTest::SetUp();
     load_entity_registry();
-    while (glGetError() != GL_NO_ERROR) {
-    }
   }
-  void TearDown() override { EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR); }
 };
 
 struct StageActor {
@@ -44,17 +39,6 @@ Model& kind_model(EntityType type, int variant = 1) {
 }
 
 m4 placed(v2 pos) { return m4_translate(pos.x, pos.y, 0) * m4_scale_uniform(32); }
-
-void look_at_stage(v3 target, f32 distance, int w, int h) {
-  Camera& cam = renderer.camera;
-  cam.pitch = pi / 4;
-  cam.yaw = 0;
-  cam.target = target;
-  cam.pos = cam.target + m3_rotate_z(cam.yaw) * (m3_rotate_x(cam.pitch) * v3{{0, 0, distance}});
-  cam.projection = m4_frustum(pi / 4, (f32)w / (f32)h, 10, 5000);
-  cam.view = m4_inverse(m4_look_at(cam.pos, cam.target, v3{{0, 0, 1}}));
-  renderer.vp = cam.projection * cam.view;
-}
 
 void draw_stage(std::vector<StageActor>& cast) {
   game.game_time.hour = 12;
@@ -128,7 +112,7 @@ TEST_F(ModelGl, TheCastDrawsLitShadowedAndAnimated) {
       {&kind_model(Entity_rock, 3), {-100, -75}, anim(AnimationType_None)},
       {&kind_model(Entity_barrel), {60, -80}, anim(AnimationType_None)},
   };
-  look_at_stage(v3{{0, 0, 10}}, 320, w, h);
+  gl_test_aim_camera(v3{{0, 0, 10}}, 320);
   std::vector<u8> first, later;
   int distinct = 0, covered = 0;
   for (int frame = 0; frame < 12; frame++) {
@@ -139,9 +123,7 @@ TEST_F(ModelGl, TheCastDrawsLitShadowedAndAnimated) {
     if (frame == 3) picture_stats(w, h, &distinct, &covered, &later);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   }
-  std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
-  mkdir(dir.c_str(), 0755);
-  ASSERT_TRUE(gl_test_save_screenshot((dir + "/models_cast.png").c_str()));
+  ASSERT_TRUE(gl_test_save_artifact("models_cast.png"));
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   picture_stats(w, h, &distinct, &covered);
   // A varied cast covering a good part of the stage.
@@ -157,7 +139,7 @@ TEST_F(ModelGl, TheCastDrawsLitShadowedAndAnimated) {
 
 TEST_F(ModelGl, MeshMaskChoosesTheCropStage) {
   Model& crop = kind_model(Entity_carrot_crop);
-  look_at_stage(v3{{0, 0, 8}}, 60, GL_TEST_WIDTH, GL_TEST_HEIGHT);
+  gl_test_aim_camera(v3{{0, 0, 8}}, 60);
   int covered[5];
   for (int stage = 0; stage < 5; stage++) {
     std::vector<StageActor> cast = {{&crop, {0, 0}, anim(AnimationType_None, 0, 1u << stage)}};
@@ -196,40 +178,4 @@ TEST_F(ModelGl, ItemIconShowsTheItemOnTransparency) {
   glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &fbo);
   EXPECT_EQ((u32)fbo, renderer.hdr_fbo);
   glDeleteTextures(1, &icon.id);
-}
-
-TEST_F(ModelGl, GalleryOfEveryKind) {
-  // Every kind in rows, seen from above at an angle: each loads, draws without a GL error, and leaves a mark.
-  const int w = 640, h = 480;
-  gl_test_resize(w, h);
-  std::vector<StageActor> cast;
-  int i = 0;
-  for (int t = 2; t < global_entity_registry.nprototypes; t++) {
-    const EntityInfo& info = global_entity_registry.info[t];
-    if (!info.nvariants) continue;
-    for (int v = 1; v <= info.nvariants && v <= 2; v++, i++) {
-      v2 pos = {(f32)(i % 16) * 56 - 420, (f32)(i / 16) * 64 - 330};
-      AnimationType type = AnimationType_None;
-      Model& m = kind_model((EntityType)t, v);
-      if (m.nbones) type = (AnimationType)m.bones[0].animations[0].type;
-      if (m.nbones && type == AnimationType_None) type = (AnimationType)m.bones[0].animations[1].type;
-      cast.push_back({&m, pos, anim(type, 0, m.nmeshes > 1 && t == Entity_carrot_crop ? 8 : 0)});
-    }
-  }
-  look_at_stage(v3{{0, -40, 0}}, 900, w, h);
-  for (int frame = 0; frame < 2; frame++) {
-    game.dt = 1.0f / 20;
-    draw_stage(cast);
-    push_transform(gl_test_screen_projection());
-    post_process();
-    pop_transform();
-  }
-  std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
-  mkdir(dir.c_str(), 0755);
-  ASSERT_TRUE(gl_test_save_screenshot((dir + "/models_gallery.png").c_str()));
-  int distinct = 0, covered = 0;
-  picture_stats(w, h, &distinct, &covered);
-  EXPECT_GT(distinct, 100);
-  EXPECT_GT(covered, w * h / 6);
-  gl_test_resize(GL_TEST_WIDTH, GL_TEST_HEIGHT);
 }

@@ -2,7 +2,6 @@
 #include <glad/gl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -13,83 +12,61 @@
 #include "gl_context.hpp"
 #include "render/renderer.hpp"
 #include "screens/screens.hpp"
+#include "test_files.hpp"
 
 namespace {
 
-struct RendererGl : testing::Test {
+struct RendererGl : GlTest {
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    gl_test_init();
+    GlTest::SetUp();
     renderer.shader_dir = SHADER_DIR;
     renderer.camera.yaw = 0;
     renderer.camera.pitch = 0;
-    while (glGetError() != GL_NO_ERROR) {
-    }
     push_transform(gl_test_screen_projection());
     renderer.vp = gl_test_screen_projection();
   }
   void TearDown() override {
     pop_transform();
-    EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    GlTest::TearDown();
   }
 };
 
 const Color BLACK = {{0, 0, 0, 1}};
 
-::testing::AssertionResult colors_near(Color actual, Color expected, f32 eps = 0.02f) {
-  for (int i = 0; i < 4; i++)
-    if (fabsf(actual.elements[i] - expected.elements[i]) > eps)
-      return ::testing::AssertionFailure()
-             << "got (" << actual.r << ", " << actual.g << ", " << actual.b << ", " << actual.a << "), want ("
-             << expected.r << ", " << expected.g << ", " << expected.b << ", " << expected.a << ")";
-  return ::testing::AssertionSuccess();
-}
-
 f32 brightness(Color c) { return c.r + c.g + c.b; }
+
+// Uses the prelude's constant and function and has no version line: alone it cannot compile.
+const char* const NEEDS_PRELUDE =
+    "layout(location = 0) out vec4 c;\nvoid main() { c = vec4(sun_light(vec3(0, 0, 1)) * PI); }\n";
 
 // A scratch shader folder with the real prelude and whatever sources a test adds.
 struct ShaderFolder {
-  char dir[64] = "/tmp/valmire-shaders-XXXXXX";
+  TempDir folder;
+  const char* dir = folder.path.c_str();
   ShaderFolder() {
-    if (!mkdtemp(dir)) abort();
-    Buffer prelude = read_file((std::string(SHADER_DIR) + "/light.frag").c_str());
-    if (!prelude.data) abort();
-    write("light.frag", std::string((const char*)prelude.data, (size_t)prelude.size));
-    buffer_free(&prelude);
+    write("light.frag", read_text(std::string(SHADER_DIR) + "/light.frag"));
     write("plain.vert", "#version 450 core\nvoid main() { gl_Position = vec4(0.0, 0.0, 0.0, 1.0); }\n");
-    // Uses the prelude's constant and function and has no version line: alone it cannot compile.
-    write("needs_prelude.frag",
-          "layout(location = 0) out vec4 c;\nvoid main() { c = vec4(sun_light(vec3(0, 0, 1)) * PI); }\n");
+    write("needs_prelude.frag", NEEDS_PRELUDE);
     write("broken.frag", "layout(location = 0) out vec4 c;\nvoid main() { c = undefined_thing; }\n");
   }
-  ~ShaderFolder() {
-    for (const char* name : {"light.frag", "plain.vert", "needs_prelude.frag", "broken.frag"})
-      unlink((std::string(dir) + "/" + name).c_str());
-    rmdir(dir);
-  }
-  void write(const char* name, const std::string& text) {
-    std::string path = std::string(dir) + "/" + name;
-    FILE* f = fopen(path.c_str(), "wb");
-    fwrite(text.data(), 1, text.size(), f);
-    fclose(f);
-  }
+  void write(const char* name, const std::string& text) { write_text(std::string(dir) + "/" + name, text); }
 };
 
 }  // namespace
 
 // --- programs
 
-TEST_F(RendererGl, AllProgramsBuildInTableOrder) {
-  const char* names[] = {"sprite",      "rect",      "text",      "shape",   "sphere", "tile", "line",     "point",
-                         "triangle",    "model",     "shadowmap", "cubemap", "slash",  "hit",  "fire",     "flames",
-                         "sprint_aura", "instanced", "stars",     "test",    "item",   "blur", "composite"};
-  ASSERT_EQ(renderer.shaders_info.nshaders, len(names));
-  for (int i = 0; i < len(names); i++) {
-    Shader* s = renderer.shaders_info.list[i];
-    EXPECT_STREQ(s->name, names[i]);
-    EXPECT_TRUE(glIsProgram(s->program)) << names[i];
+TEST_F(RendererGl, AllProgramsBuild) {
+  // Every program of the table is listed once and linked.
+  const ShadersInfo& info = renderer.shaders_info;
+  ASSERT_EQ(info.nshaders, (int)(sizeof(Shaders) / sizeof(Shader)));
+  for (int i = 0; i < info.nshaders; i++) {
+    EXPECT_TRUE(glIsProgram(info.list[i]->program)) << info.list[i]->name;
+    EXPECT_TRUE(info.list[i] >= &renderer.shaders.sprite && info.list[i] <= &renderer.shaders.composite);
+    for (int j = 0; j < i; j++) EXPECT_NE(info.list[i], info.list[j]) << info.list[i]->name;
   }
-  EXPECT_EQ(renderer.shaders_info.broken_shader, nullptr);
+  EXPECT_EQ(info.broken_shader, nullptr);
 
   Shaders& sh = renderer.shaders;
   struct Lookup {
@@ -138,37 +115,21 @@ TEST_F(RendererGl, AllProgramsBuildInTableOrder) {
   EXPECT_EQ(binding, TEST_UNIFORM_BINDING);
 }
 
-TEST_F(RendererGl, AFragmentFileThatNeedsThePreludeStillBuilds) {
-  ShaderFolder folder;
-  // Alone the fragment source does not compile...
-  Buffer text = read_file((std::string(folder.dir) + "/needs_prelude.frag").c_str());
-  ASSERT_TRUE(text.data);
+TEST_F(RendererGl, AFragmentFileThatNeedsThePreludeBuildsAndAFailedRebuildKeepsTheOldProgram) {
   GLuint alone = glCreateShader(GL_FRAGMENT_SHADER);
-  const GLchar* src = (const GLchar*)text.data;
-  GLint size = text.size;
-  glShaderSource(alone, 1, &src, &size);
+  glShaderSource(alone, 1, &NEEDS_PRELUDE, nullptr);
   glCompileShader(alone);
   GLint ok = 1;
   glGetShaderiv(alone, GL_COMPILE_STATUS, &ok);
   EXPECT_FALSE(ok);
   glDeleteShader(alone);
-  buffer_free(&text);
-  // ...but behind the prelude it does.
-  renderer.shader_dir = folder.dir;
-  Shader s = {};
-  s.name = "needs_prelude";
-  EXPECT_TRUE(reload_shader(s, "plain.vert", "needs_prelude.frag"));
-  EXPECT_TRUE(glIsProgram(s.program));
-  glDeleteProgram(s.program);
-}
-
-TEST_F(RendererGl, AFailedRebuildKeepsTheOldProgram) {
   ShaderFolder folder;
   renderer.shader_dir = folder.dir;
   Shader s = {};
   s.name = "rebuilt";
-  ASSERT_TRUE(reload_shader(s, "plain.vert", "needs_prelude.frag"));
+  ASSERT_TRUE(reload_shader(s, "plain.vert", "needs_prelude.frag"));  // behind the prelude it builds
   u32 first = s.program;
+  EXPECT_TRUE(glIsProgram(first));
   EXPECT_FALSE(reload_shader(s, "plain.vert", "broken.frag"));
   EXPECT_EQ(s.program, first);
   EXPECT_TRUE(glIsProgram(first));
@@ -225,11 +186,11 @@ TEST_F(RendererGl, ClearFillsTheSceneAndBlacksTheBrightnessAttachment) {
                 {120, 75, {{1, 1, 1, 1}}},
                 {20, 70, {{0, 1, 0, 1}}}};
   for (const Probe& p : probes) {
-    EXPECT_TRUE(colors_near(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, p.x, p.y), p.scene))
+    EXPECT_TRUE(gl_test_colors_near(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, p.x, p.y), p.scene))
         << p.x << "," << p.y;
-    EXPECT_TRUE(colors_near(gl_test_texture_pixel(renderer.msaa_brightness_texture_id, p.x, p.y), BLACK))
+    EXPECT_TRUE(gl_test_colors_near(gl_test_texture_pixel(renderer.msaa_brightness_texture_id, p.x, p.y), BLACK))
         << p.x << "," << p.y;
-    EXPECT_TRUE(colors_near(gl_test_window_pixel(p.x, p.y), p.scene, 0.01f)) << p.x << "," << p.y;
+    EXPECT_TRUE(gl_test_colors_near(gl_test_window_pixel(p.x, p.y), p.scene, 0.01f)) << p.x << "," << p.y;
   }
 }
 
@@ -262,7 +223,7 @@ TEST_F(RendererGl, PrimitivesLandWhereTheyShould) {
       {"line", 100, 100, {{1, 1, 0, 1}}},
       {"beside line", 100, 103, BLACK},
   };
-  for (const Probe& p : probes) EXPECT_TRUE(colors_near(gl_test_window_pixel(p.x, p.y), p.want)) << p.what;
+  for (const Probe& p : probes) EXPECT_TRUE(gl_test_colors_near(gl_test_window_pixel(p.x, p.y), p.want)) << p.what;
   glEnable(GL_DEPTH_TEST);
 }
 
@@ -276,11 +237,11 @@ TEST_F(RendererGl, ASlashGlowsAndLeavesAHaloAfterPostProcessing) {
   EXPECT_GT(brightness(gl_test_texture_pixel(renderer.msaa_brightness_texture_id, ring_x, 80)), 0.5f);
   EXPECT_GT(brightness(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, ring_x, 80)), 0.5f);
   // Beyond the ring the scene is black; the glow there comes from the blurred brightness alone.
-  EXPECT_TRUE(colors_near(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, halo_x, 80), BLACK, 0.001f));
+  EXPECT_TRUE(gl_test_colors_near(gl_test_texture_pixel(renderer.msaa_hdr_texture_id, halo_x, 80), BLACK, 0.001f));
   EXPECT_GT(brightness(gl_test_texture_pixel(renderer.blur_texture_ids[1], halo_x, 80)), 0.01f);
   EXPECT_GT(brightness(gl_test_window_pixel(halo_x, 80)), 0.01f);
   // Far away nothing glows.
-  EXPECT_TRUE(colors_near(gl_test_window_pixel(5, 5), BLACK, 0.001f));
+  EXPECT_TRUE(gl_test_colors_near(gl_test_window_pixel(5, 5), BLACK, 0.001f));
 }
 
 // The targets are made for the window and follow it when it grows (never past the cap); what lands in the
@@ -314,7 +275,7 @@ TEST_F(RendererGl, TargetsFollowTheWindowAndTheFrameStillDraws) {
   post_process();
   pop_transform();
   EXPECT_GT(brightness(gl_test_window_pixel(w - 40 + 26, 100)), 0.3f);
-  EXPECT_TRUE(colors_near(gl_test_window_pixel(5, 5), BLACK, 0.001f));
+  EXPECT_TRUE(gl_test_colors_near(gl_test_window_pixel(5, 5), BLACK, 0.001f));
 
   // Shrinking keeps the targets; a change of multisampling re-makes them.
   int grown = renderer.target_width;
@@ -348,9 +309,7 @@ TEST_F(RendererGl, LowQualityScalesTheSceneUpAndKeepsTheUiSharp) {
     EXPECT_EQ(brightness(gl_test_window_pixel(p[0], p[1])) > 1.5f, p[2] == 1) << p[0] << "," << p[1];
   draw_rect(Rect{200, 20, 1, 40}, Color{{1, 0, 0, 1}});
   EXPECT_TRUE(gl_test_window_pixel(200, 40).r > 0.9f && gl_test_window_pixel(201, 40).r < 0.1f);
-  std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
-  mkdir(dir.c_str(), 0755);
-  EXPECT_TRUE(gl_test_save_screenshot((dir + "/low_quality_scale.png").c_str()));
+  EXPECT_TRUE(gl_test_save_artifact("low_quality_scale.png"));
   glEnable(GL_DEPTH_TEST);
   set_render_quality(RenderQuality_Full);
   fit_render_targets();
@@ -358,65 +317,9 @@ TEST_F(RendererGl, LowQualityScalesTheSceneUpAndKeepsTheUiSharp) {
   EXPECT_EQ(renderer.shadow_texture.width, SHADOW_MAP_SIZE);
 }
 
-TEST_F(RendererGl, TextCoversTheRegionItMeasures) {
-  struct Case {
-    const char* text;
-    v2 pos, anchor;
-    f32 font_size;
-  } cases[] = {
-      {"Valmire 42", {12, 20}, {0, 0}, 0},
-      {"Hello", {GL_TEST_WIDTH - 10.0f, 80}, {1, 0}, 1},
-      {"MMMM", {GL_TEST_WIDTH / 2.0f, 120}, {0.5f, 0.5f}, 1.5f},
-  };
-  // The window refresh sets the UI scale from the tiny test window; text is checked at its baked size.
-  ui.scale = 1;
-  ui.line_height = renderer.font_pixel_height;
-  for (const Case& c : cases) {
-    draw_clear(BLACK);
-    glDisable(GL_DEPTH_TEST);
-    Style style;
-    style.pos = c.pos;
-    style.anchor = c.anchor;
-    style.font_size = c.font_size;
-    style.color = {{1, 1, 1, 1}};
-    Rect r = measure_string(style, c.text);
-    draw_string(style, c.text);
-    post_process();
-    glEnable(GL_DEPTH_TEST);
-    static f32 pixels[GL_TEST_WIDTH * GL_TEST_HEIGHT * 4];
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, GL_TEST_WIDTH, GL_TEST_HEIGHT, GL_RGBA, GL_FLOAT, pixels);
-    int lit = 0, outside = 0;
-    f32 lo_x = 1e9f, hi_x = -1e9f;
-    for (int row = 0; row < GL_TEST_HEIGHT; row++)
-      for (int x = 0; x < GL_TEST_WIDTH; x++) {
-        if (pixels[(row * GL_TEST_WIDTH + x) * 4] < 0.25f) continue;
-        f32 px = (f32)x + 0.5f, py = (f32)(GL_TEST_HEIGHT - 1 - row) + 0.5f;
-        lit++;
-        lo_x = min(lo_x, px);
-        hi_x = max(hi_x, px);
-        // Glyph boxes may reach a pixel or two past the line box (descenders, anti-aliasing).
-        if (px < r.x - 2 || px > r.x + r.w + 2 || py < r.y - 3 || py > r.y + r.h + 3) outside++;
-      }
-    EXPECT_GT(lit, 20) << c.text;
-    EXPECT_EQ(outside, 0) << c.text;
-    // The ink spans the measured width, bar the side bearings of the first and last glyph.
-    EXPECT_LT(lo_x - r.x, r.w * 0.15f) << c.text;
-    EXPECT_LT(r.x + r.w - hi_x, r.w * 0.15f) << c.text;
-  }
-}
-
 TEST_F(RendererGl, EffectsDrawInAWorldViewWithoutErrors) {
   static ParticleSystem flames, smoke;
-  Camera& cam = renderer.camera;
-  cam.pitch = pi / 4;
-  cam.yaw = 0.3f;
-  cam.target = {{0, 0, 0}};
-  cam.pos = cam.target + m3_rotate_z(cam.yaw) * (m3_rotate_x(cam.pitch) * v3{{0, 0, 200}});
-  cam.projection = m4_frustum(pi / 4, (f32)GL_TEST_WIDTH / GL_TEST_HEIGHT, 1, 5000);
-  cam.view = m4_inverse(m4_look_at(cam.pos, cam.target, v3{{0, 0, 1}}));
-  renderer.vp = cam.projection * cam.view;
+  gl_test_aim_camera(v3{{0, 0, 0}}, 200, 0.3f);
   push_transform(renderer.vp);
   draw_clear(BLACK);
   glDisable(GL_DEPTH_TEST);
@@ -459,9 +362,8 @@ TEST_F(RendererGl, ShadowPassRestoresTheSceneTarget) {
   EXPECT_EQ((u32)fbo, renderer.hdr_fbo);
   EXPECT_EQ(viewport[2], GL_TEST_WIDTH);
   EXPECT_EQ(viewport[3], GL_TEST_HEIGHT);
-  v4 c = renderer.light_vp * v4{{100, 200, 0, 1}};
-  EXPECT_NEAR(c.x, 0, 1e-4f);
-  EXPECT_NEAR(c.y, 0, 1e-4f);
+  v4 c = renderer.light_vp * v4{{100, 200, 0, 1}};  // centred on the point given
+  EXPECT_TRUE(fabsf(c.x) < 1e-4f && fabsf(c.y) < 1e-4f) << c.x << "," << c.y;
   glDisable(GL_CULL_FACE);
 }
 
@@ -482,10 +384,7 @@ TEST_F(RendererGl, TestScreenScreenshot) {
     pop_transform();
   }
   push_transform(gl_test_screen_projection());
-  std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
-  mkdir(dir.c_str(), 0755);
-  std::string path = dir + "/test_screen.png";
-  ASSERT_TRUE(gl_test_save_screenshot(path.c_str()));
+  ASSERT_TRUE(gl_test_save_artifact("test_screen.png"));
   // Many primitives in many colours: a mostly uniform picture means the scene did not draw.
   static u8 pixels[w * h * 4];
   glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels);

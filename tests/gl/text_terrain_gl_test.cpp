@@ -3,7 +3,6 @@
 #include <glad/gl.h>
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
-#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -27,44 +26,16 @@ struct Pixels {
   const u8* at(int x, int y) const { return &rgba[(size_t)(4 * ((h - 1 - y) * w + x))]; }
 };
 
-Pixels read_window() {
-  Pixels p;
-  p.w = renderer.window_width;
-  p.h = renderer.window_height;
-  p.rgba.resize((size_t)(p.w * p.h * 4));
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-  glReadBuffer(GL_BACK);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadPixels(0, 0, p.w, p.h, GL_RGBA, GL_UNSIGNED_BYTE, p.rgba.data());
-  return p;
-}
+Pixels read_window() { return {renderer.window_width, renderer.window_height, gl_test_read_window()}; }
 
 bool lit(const u8* p) { return p[0] + p[1] + p[2] > 120; }
 
-struct TextTerrainGl : testing::Test {
+struct TextTerrainGl : GlTest {
   void SetUp() override {
-    gl_test_init();
+    GlTest::SetUp();
     ui.scale = 1;
     ui.line_height = renderer.font_pixel_height;
     ui.draw_grid = false;
-    while (glGetError() != GL_NO_ERROR) {
-    }
-  }
-  void TearDown() override { EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR); }
-
-  // The UI pass: after the scene's post-processing, straight into the window with blending on.
-  void begin_ui() {
-    draw_clear(BLACK);
-    // The composite leaves the window's framebuffer bound, where the UI draws.
-    post_process();
-    glDisable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    push_transform(gl_test_screen_projection());
-  }
-  void end_ui() {
-    pop_transform();
-    glEnable(GL_DEPTH_TEST);
   }
 };
 
@@ -84,7 +55,7 @@ TEST_F(TextTerrainGl, DrawnTextCoversTheMeasuredBoxAndNothingElse) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    begin_ui();
+    gl_test_begin_overlay(gl_test_screen_projection());
     Style style;
     style.pos = c.pos;
     style.anchor = c.anchor;
@@ -92,7 +63,7 @@ TEST_F(TextTerrainGl, DrawnTextCoversTheMeasuredBoxAndNothingElse) {
     style.color = WHITE;
     Rect r = measure_string(style, c.text);
     v2 advance = draw_string(style, c.text);
-    end_ui();
+    gl_test_end_overlay();
     EXPECT_FLOAT_EQ(advance.y, ui.line_height);
     EXPECT_FLOAT_EQ(advance.x * ui.scale, r.w);
     Pixels px = read_window();
@@ -113,13 +84,13 @@ TEST_F(TextTerrainGl, DrawnTextCoversTheMeasuredBoxAndNothingElse) {
 }
 
 TEST_F(TextTerrainGl, EmptyAndOverlongStringsDrawSafely) {
-  begin_ui();
+  gl_test_begin_overlay(gl_test_screen_projection());
   Style style;
   style.pos = {10, 10};
   v2 empty = draw_string(style, "");
   std::string longer(400, 'x');
   v2 cut = draw_string(style, Str(longer.c_str(), (int)longer.size()));
-  end_ui();
+  gl_test_end_overlay();
   EXPECT_EQ(empty.x, 0);
   // The staging array holds 170 glyphs; the rest of the line is dropped, not a crash.
   EXPECT_FLOAT_EQ(cut.x, 170 * renderer.ascii_char_data['x' - 32].xadvance);
@@ -201,9 +172,7 @@ TEST_F(TextTerrainGl, SmallLocationDrawsEachKindWhereItLies) {
   t.fill(2, 5, 4, 7, TileType_WoodenFloor);
   v2 centre = t.location.offset + t.location.size / 2;
   draw_ground(t, {centre.x, centre.y, 0});
-  std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
-  mkdir(dir.c_str(), 0755);
-  ASSERT_TRUE(gl_test_save_screenshot((dir + "/terrain.png").c_str()));
+  ASSERT_TRUE(gl_test_save_artifact("terrain.png"));
   Pixels px = read_window();
   struct Probe {
     int x, y;
@@ -347,15 +316,9 @@ TEST_F(TextTerrainGl, BillboardTextStandsCentredOverItsAnchorAtAnySize) {
   v2 anchor = to_window({0, 0});
   for (f32 size : {3.0f, 5.0f}) {
     SCOPED_TRACE(size);
-    draw_clear(BLACK);
-    post_process();
-    glDisable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    push_transform(renderer.vp);
+    gl_test_begin_overlay(renderer.vp);
     f32 h = draw_text_billboard({0, 0}, {0, 20}, size, WHITE, "%d hp", 123);
-    pop_transform();
-    glEnable(GL_DEPTH_TEST);
+    gl_test_end_overlay();
     int ascent = 0, descent = 0, gap = 0;
     stbtt_GetFontVMetrics(&renderer.font_info, &ascent, &descent, &gap);
     EXPECT_FLOAT_EQ(h, renderer.font_scale * (f32)(ascent - descent + gap));

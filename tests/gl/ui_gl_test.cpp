@@ -2,9 +2,7 @@
 // tooltip, checked pixel by pixel and kept as a screenshot.
 #include <glad/gl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <string>
 #include <vector>
 
 #include "app/client.hpp"
@@ -12,24 +10,13 @@
 #include "gl_context.hpp"
 #include "render/renderer.hpp"
 #include "ui/ui.hpp"
+#include "unit/ui_test_support.hpp"
 
 namespace {
 
 const Color CLEAR = {{0.05f, 0.1f, 0.1f, 1}};
 
-::testing::AssertionResult near_rgb(Color actual, Color expected, f32 eps = 0.03f) {
-  for (int i = 0; i < 3; i++)
-    if (fabsf(actual.elements[i] - expected.elements[i]) > eps)
-      return ::testing::AssertionFailure() << "got (" << actual.r << ", " << actual.g << ", " << actual.b << "), want ("
-                                           << expected.r << ", " << expected.g << ", " << expected.b << ")";
-  return ::testing::AssertionSuccess();
-}
-
-UiElement* find(const char* name) {
-  for (int i = 0; i < ui.nelements; i++)
-    if (cstr_equal(ui.elements[i].id.name.cstr(), name)) return &ui.elements[i];
-  return nullptr;
-}
+UiElement* find(const char* name) { return UiTest::find(name); }
 
 std::vector<Color> window_pixels;
 
@@ -50,7 +37,7 @@ f32 share_of(Rect r, Color c, f32 eps = 0.03f) {
   for (int y = y0; y < y1; y++) {
     for (int x = x0; x < x1; x++) {
       total++;
-      if (near_rgb(window_pixels[(size_t)(h - 1 - y) * (size_t)w + (size_t)x], c, eps)) matching++;
+      if (gl_test_colors_near(window_pixels[(size_t)(h - 1 - y) * (size_t)w + (size_t)x], c, eps, 3)) matching++;
     }
   }
   return total ? (f32)matching / (f32)total : 0;
@@ -106,17 +93,16 @@ void draw_frame() {
   ui_render();
 }
 
+struct UiGl : GlTest {};
+
 }  // namespace
 
-TEST(UiGl, DialogWithButtonsSliderTextFieldAndTooltip) {
-  gl_test_init();
+TEST_F(UiGl, DialogWithButtonsSliderTextFieldAndTooltip) {
   renderer.shader_dir = SHADER_DIR;
   const int w = 1024, h = 576;
   gl_test_resize(w, h);
   ASSERT_EQ(renderer.window_width, w);
   push_transform(gl_test_screen_projection());
-  while (glGetError() != GL_NO_ERROR) {
-  }
 
   SettingsWindow win;
   win.dialog.is_visible = true;
@@ -134,9 +120,7 @@ TEST(UiGl, DialogWithButtonsSliderTextFieldAndTooltip) {
   EXPECT_EQ(ui.nscissor_stack, 0);
   EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
 
-  std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
-  mkdir(dir.c_str(), 0755);
-  EXPECT_TRUE(gl_test_save_screenshot((dir + "/ui_dialog.png").c_str()));
+  EXPECT_TRUE(gl_test_save_artifact("ui_dialog.png"));
 
   Rect window = find("dialog{settings}")->rect;
   Rect contents = find("dialog-contents")->rect;
@@ -169,15 +153,12 @@ TEST(UiGl, DialogWithButtonsSliderTextFieldAndTooltip) {
   }
   // Glyph coverage: the title holds pixels of neither the background nor nothing.
   EXPECT_LT(share_of(title, theme.bg_color, 0.1f), 0.97f);
-
-  EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
   pop_transform();
   deactivate_text_input();
   gl_test_resize(GL_TEST_WIDTH, GL_TEST_HEIGHT);
 }
 
-TEST(UiGl, NestedClipsIntersectAndPopBackToTheWholeWindow) {
-  gl_test_init();
+TEST_F(UiGl, NestedClipsIntersectAndPopBackToTheWholeWindow) {
   ui.nscissor_stack = 0;
   ui_push_scissor({10, 10, 100, 50});
   ui_push_scissor({50, 0, 100, 30});
@@ -202,12 +183,10 @@ TEST(UiGl, NestedClipsIntersectAndPopBackToTheWholeWindow) {
   glGetIntegerv(GL_SCISSOR_BOX, box);
   EXPECT_EQ(box[2], renderer.window_width);
   EXPECT_EQ(box[3], renderer.window_height);
-  EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
 }
 
 // The clipboard needs the video subsystem, which only this binary has.
-TEST(UiGl, CtrlVPastesTheClipboardIntoTheFocusedFieldOnly) {
-  gl_test_init();
+TEST_F(UiGl, CtrlVPastesTheClipboardIntoTheFocusedFieldOnly) {
   TextInput input;
   input.max_len = 8;
   ASSERT_EQ(SDL_SetClipboardText("clip\xc3\xa9"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "render/model.hpp"
+#include "expect_near.hpp"
 
 namespace {
 
@@ -119,7 +120,7 @@ TEST(AnimationSample, ProgressPicksTheKeyOfThatFraction) {
   }
 }
 
-TEST(AnimationSample, ByTimeStepsOneKeyPerElapsedKeyAndWraps) {
+TEST(AnimationSample, ByTimeStepsOneKeyPerElapsedKeyAndWrapsButNotInTheShadowPass) {
   HandModel h(1);
   h.rotation(0, AnimationType_Idle, {0, 0.5f, 1.0f}, {turn_z(0), turn_z(10), turn_z(20)});
   // Keys shown frame after frame at dt = 0.25: a key is left once the clock has passed its time, and after
@@ -129,24 +130,10 @@ TEST(AnimationSample, ByTimeStepsOneKeyPerElapsedKeyAndWraps) {
   for (f32 degrees : expected) {
     ASSERT_TRUE(animation_sample(h.model, info(AnimationType_Idle), true, 0.25f, palette));
     EXPECT_NEAR(angle_of(palette[0]), degrees, 1e-3f);
+    // The shadow pass samples the same frame again without moving the clock.
+    ASSERT_TRUE(animation_sample(h.model, info(AnimationType_Idle), false, 0.25f, palette));
+    EXPECT_NEAR(angle_of(palette[0]), degrees, 1e-3f);
   }
-}
-
-TEST(AnimationSample, ShadowPassDoesNotMoveTheClock) {
-  HandModel h(1);
-  h.rotation(0, AnimationType_Idle, {0, 0.5f, 1.0f}, {turn_z(0), turn_z(10), turn_z(20)});
-  m4 palette[1];
-  for (int i = 0; i < 3; i++) animation_sample(h.model, info(AnimationType_Idle), true, 0.25f, palette);
-  Animation& a = h.bones[0].animations[0];
-  int frame = a.current_rotation_frame;
-  f32 time = a.current_rotation_time;
-  f32 shown = angle_of(palette[0]);
-  for (int i = 0; i < 5; i++) {
-    animation_sample(h.model, info(AnimationType_Idle), false, 0.25f, palette);
-    EXPECT_NEAR(angle_of(palette[0]), shown, 1e-3f);
-  }
-  EXPECT_EQ(a.current_rotation_frame, frame);
-  EXPECT_EQ(a.current_rotation_time, time);
 }
 
 TEST(AnimationSample, TranslationKeepsItsOwnClockUnderProgress) {
@@ -176,9 +163,7 @@ TEST(AnimationSample, ParentsComposeBeforeChildrenAndInverseBindApplies) {
   EXPECT_NEAR(palette[1]._23, 2, 1e-5f);
   EXPECT_NEAR(angle_of(palette[1]), 90, 1e-3f);
   v4 p = palette[2] * v4{1, 0, 3, 1};
-  EXPECT_NEAR(p.x, 0, 1e-5f);
-  EXPECT_NEAR(p.y, 1, 1e-5f);
-  EXPECT_NEAR(p.z, 3, 1e-5f);
+  EXPECT_TRUE(near(v3{{p.x, p.y, p.z}}, v3{{0, 1, 3}}, 1e-5f));
 }
 
 TEST(AnimationSample, WithoutSkinOrTypeNothingIsAnimated) {

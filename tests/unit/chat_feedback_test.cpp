@@ -47,8 +47,11 @@ TEST_F(ChatTest, RingKeepsTheLast128AndEachOfTheLastEightSpeakersOneBubble) {
   EXPECT_EQ(chat_recent(128), nullptr);
   for (Id s = 100; s < 102; s++) EXPECT_EQ(bubble_of(s), nullptr) << s;
   for (Id s = 102; s < 109; s++) EXPECT_EQ(atoi(bubble_of(s)->text), 120 + (int)s - 100) << s;
+  chatf("%s", std::string(300, 'w').c_str());
   chatf("a local line %d", 7);
   EXPECT_STREQ(chat_recent(0)->text, "a local line 7");
+  EXPECT_TRUE(chat_recent(0)->sender_name[0] == 0 && chat_recent(0)->sender_id == 0 && !chat_recent(0)->sent_time.ns);
+  EXPECT_EQ(strlen(chat_recent(1)->text), (size_t)CHAT_MESSAGE_LEN - 1);
   EXPECT_EQ(bubble_of(0), nullptr);
   ui_reset();
   EXPECT_EQ(ui.chat.nmessages, 0);

@@ -5,40 +5,20 @@
 
 #include "app/client.hpp"
 #include "app/config_file.hpp"
+#include "test_files.hpp"
 
 // Each test works in a fresh temporary folder, since the writer only ever writes "config.ini" there.
 class ConfigFile : public ::testing::Test {
  protected:
-  char dir[64] = "/tmp/valmire_configXXXXXX";
+  TempDir dir;
   char old_cwd[512] = {};
   void SetUp() override {
-    ASSERT_NE(mkdtemp(dir), nullptr);
     ASSERT_NE(getcwd(old_cwd, sizeof(old_cwd)), nullptr);
-    ASSERT_EQ(chdir(dir), 0);
+    ASSERT_EQ(chdir(dir.path.c_str()), 0);
   }
-  void TearDown() override {
-    ASSERT_EQ(chdir(old_cwd), 0);
-    std::string cmd = std::string("rm -rf ") + dir;
-    ASSERT_EQ(system(cmd.c_str()), 0);
-  }
-  static void write(const char* name, const std::string& content) {
-    FILE* f = fopen(name, "wb");
-    ASSERT_NE(f, nullptr);
-    fwrite(content.data(), 1, content.size(), f);
-    fclose(f);
-  }
-  static std::string read(const char* name) {
-    FILE* f = fopen(name, "rb");
-    if (!f) return "<missing>";
-    std::string s;
-    char buf[512];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), f)) > 0) s.append(buf, n);
-    fclose(f);
-    return s;
-  }
+  void TearDown() override { ASSERT_EQ(chdir(old_cwd), 0); }
   static Config load(const char* name, const std::string& content) {
-    write(name, content);
+    write_text(name, content);
     Config c;
     EXPECT_TRUE(load_config(&c, name));
     return c;
@@ -115,7 +95,7 @@ TEST_F(ConfigFile, OverlongLinesAreSkippedWhole) {
 TEST_F(ConfigFile, MissingAndEmptyFilesFail) {
   Config c;
   EXPECT_FALSE(load_config(&c, "missing.ini"));
-  write("empty.ini", "");
+  write_text("empty.ini", "");
   EXPECT_FALSE(load_config(&c, "empty.ini"));
   EXPECT_EQ(c.path, nullptr);
 }
@@ -125,7 +105,7 @@ TEST_F(ConfigFile, SaveFormatAndOnlyConfigIni) {
   EXPECT_TRUE(c.enable_lmb_movement);
   c.auto_login = 0;
   ASSERT_TRUE(save_config_to(&c));
-  EXPECT_EQ(read("config.ini"),
+  EXPECT_EQ(read_text("config.ini"),
             "auto_login = 0\nlogin = alice\nserver_timeout_ms = 100\nserver_name = 127.0.0.1\n"
             "music_gain = 0.500000\nsound_gain = 0.750000\nlmb_movement = 1\ndebug_log = 0\n");
   // What was written reads back the same, the mouse option included.
@@ -135,11 +115,11 @@ TEST_F(ConfigFile, SaveFormatAndOnlyConfigIni) {
   EXPECT_STREQ(again.login, "alice");
   path_set(again.debug_log_path, "/tmp/d.log");
   ASSERT_TRUE(save_config_to(&again));
-  EXPECT_NE(read("config.ini").find("debug_log_path = /tmp/d.log\n"), std::string::npos);
+  EXPECT_NE(read_text("config.ini").find("debug_log_path = /tmp/d.log\n"), std::string::npos);
 
   Config other = load("config.dev.ini", "login = dev\n");
   EXPECT_FALSE(save_config_to(&other));
-  EXPECT_EQ(read("config.dev.ini"), "login = dev\n");
+  EXPECT_EQ(read_text("config.dev.ini"), "login = dev\n");
   Config sub = load("x.ini", "login = x\n");
   EXPECT_FALSE(save_config_to(&sub));
 }
@@ -148,15 +128,15 @@ TEST_F(ConfigFile, DebugLogFile) {
   Config c = load("j.ini", "debug_log = 1\ndebug_log_path = log.txt\n");
   ASSERT_NE(c.debug_log_file, stderr);
   fclose(c.debug_log_file);
-  EXPECT_EQ(read("log.txt").rfind("[start] ", 0), 0u);
+  EXPECT_EQ(read_text("log.txt").rfind("[start] ", 0), 0u);
   Config bad = load("k.ini", "debug_log = 1\ndebug_log_path = /nonexistent/dir/log.txt\n");
   EXPECT_EQ(bad.debug_log_file, stderr);
 }
 
 TEST_F(ConfigFile, ChoiceOfFile) {
-  write("config.dev.ini", "login = dev\n");
-  write("config.ini", "login = plain\n");
-  write("env.ini", "login = env\n");
+  write_text("config.dev.ini", "login = dev\n");
+  write_text("config.ini", "login = plain\n");
+  write_text("env.ini", "login = env\n");
   Config saved = game.config;
   game.config = Config();
   setenv("CONFIG_PATH", "env.ini", 1);

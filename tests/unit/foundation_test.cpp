@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "math.hpp"
+#include "test_files.hpp"
 #include "types.hpp"
+#include "expect_near.hpp"
 
 static void expect_v4_near(v4 a, v4 b, f32 eps = 1e-5f) {
   EXPECT_NEAR(a.x, b.x, eps);
@@ -81,8 +82,7 @@ TEST(Vectors, NormalizeLimitAndRotate) {
   v2_limit(&w, 10);
   EXPECT_TRUE(v2_equal(w, {1, 1}));
   v2 r = v2_rotate({1, 0}, pi / 2);
-  EXPECT_NEAR(r.x, 0, 1e-6f);
-  EXPECT_NEAR(r.y, 1, 1e-6f);
+  EXPECT_TRUE(near(r, {0, 1}, 1e-6f));
   EXPECT_TRUE(v2_distance_le({0, 0}, {3, 4}, 5));
   EXPECT_FALSE(v2_distance_lt({0, 0}, {3, 4}, 5));
   EXPECT_TRUE(v2_equal(v2_round_to({33, -17}, 32), {32, -32}));
@@ -115,8 +115,7 @@ TEST(Matrices, ProductsAndLayouts) {
   // The observer placed by look_at looks down its -z axis at the target.
   m4 cam = m4_look_at({0, -10, 10}, {0, 0, 0}, {0, 0, 1});
   v4 in_view = m4_inverse(cam) * v4{0, 0, 0, 1};
-  EXPECT_NEAR(in_view.x, 0, 1e-5f);
-  EXPECT_NEAR(in_view.y, 0, 1e-5f);
+  EXPECT_TRUE(near(v2{in_view.x, in_view.y}, {0, 0}, 1e-5f));
   EXPECT_NEAR(in_view.z, -sqrtf(200), 1e-4f);
 }
 
@@ -150,16 +149,9 @@ TEST(Geometry, RectsBoxesAndSegments) {
   EXPECT_TRUE(point_intersects_rect({40, 20}, r));
   EXPECT_TRUE(point_intersects_rect({10, 60}, r));
   EXPECT_FALSE(point_intersects_rect({40.01f, 30}, r));
-  Rect c = rect_from_corners({5, 1}, {1, 5});
-  EXPECT_EQ(c.x, 1);
-  EXPECT_EQ(c.y, 1);
-  EXPECT_EQ(c.w, 4);
-  EXPECT_EQ(c.h, 4);
-  Rect sel = rect_from_selection({5, 9}, {2, 3});
-  EXPECT_EQ(sel.x, 2);
-  EXPECT_EQ(sel.y, 3);
-  EXPECT_EQ(sel.w, 3);
-  EXPECT_EQ(sel.h, 6);
+  Rect c = rect_from_corners({5, 1}, {1, 5}), sel = rect_from_selection({5, 9}, {2, 3});
+  EXPECT_TRUE(c.x == 1 && c.y == 1 && c.w == 4 && c.h == 4);
+  EXPECT_TRUE(sel.x == 2 && sel.y == 3 && sel.w == 3 && sel.h == 6);
 
   f32 s = -1, t = -1;
   v3 c1, c2;
@@ -180,9 +172,7 @@ TEST(Geometry, RectsBoxesAndSegments) {
   EXPECT_FALSE(segment_intersects_bbox({-5, 0, 0}, {-2, 0, 0}, box));  // stops short
   EXPECT_TRUE(segment_intersects_bbox({-5, -5, 0}, {5, 5, 0}, box));
   v3 cp = closest_point_bbox({3, -4, 0.5f}, box);
-  EXPECT_EQ(cp.x, 1);
-  EXPECT_EQ(cp.y, -1);
-  EXPECT_EQ(cp.z, 0.5f);
+  EXPECT_TRUE(cp.x == 1 && cp.y == -1 && cp.z == 0.5f);
 }
 
 TEST(Colors, HsvAndGamma) {
@@ -202,10 +192,6 @@ TEST(Colors, HsvAndGamma) {
   Color g = gamma_correct({{0.5f, 1, 0, 0.3f}});
   EXPECT_NEAR(g.r, powf(0.5f, 1 / 2.2f), 1e-5f);
   EXPECT_EQ(g.a, 0.3f);
-  Param p;
-  set_param(p, 10);
-  EXPECT_EQ(p.cur, 10);
-  EXPECT_EQ(p.max, 10);
 }
 
 static std::vector<int> code_points(const char* bytes, int n) {
@@ -217,15 +203,9 @@ static std::vector<int> code_points(const char* bytes, int n) {
 TEST(Utf8, DecodingStrayAndTruncatedBytes) {
   EXPECT_EQ(code_points("\xC3\xA9", 2), std::vector<int>({233}));
   EXPECT_EQ(code_points("\x80", 1), std::vector<int>({63}));
-  EXPECT_EQ(code_points("a\xE2\x82\xAC"
-                        "b",
-                        5),
-            std::vector<int>({'a', 0x20AC, 'b'}));
+  EXPECT_EQ(code_points("a\xE2\x82\xAC\x62", 5), std::vector<int>({'a', 0x20AC, 'b'}));
   EXPECT_EQ(code_points("\xF0\x9F\x98\x80", 4), std::vector<int>({0x1F600}));
-  EXPECT_EQ(code_points("\xFF"
-                        "x",
-                        2),
-            std::vector<int>({63, 'x'}));
+  EXPECT_EQ(code_points("\xFF\x78", 2), std::vector<int>({63, 'x'}));
   EXPECT_TRUE(code_points("", 0).empty());
   // A sequence cut by the end of the view must not read the bytes beyond it.
   char guarded[8] = {'a', (char)0xE2, (char)0x82, (char)0xAC, 'z', 0};
@@ -235,11 +215,7 @@ TEST(Utf8, DecodingStrayAndTruncatedBytes) {
 }
 
 TEST(TextValues, LiteralsBuffersAndLimits) {
-  Text lit("hello");
-  EXPECT_STREQ(lit.cstr(), "hello");
-  EXPECT_EQ(lit.length, 5);
   Text t;
-  EXPECT_STREQ(t.cstr(), "");
   text_set(t, Str("abc"));
   EXPECT_STREQ(t.cstr(), "abc");
   EXPECT_EQ(t.length, 3);
@@ -271,7 +247,6 @@ TEST(CStrings, CopyCompareEndsWith) {
   EXPECT_TRUE(cstr_ends_with("model.glb", ".glb"));
   EXPECT_TRUE(cstr_ends_with("x", ""));
   EXPECT_FALSE(cstr_ends_with("b", "ab"));
-  EXPECT_TRUE(cstr_equal("a", "a"));
 }
 
 TEST(TimeValues, FormattingAndArithmetic) {
@@ -286,9 +261,6 @@ TEST(TimeValues, FormattingAndArithmetic) {
   t += Milliseconds;
   EXPECT_EQ(t.ns, 1000100ull);
   EXPECT_FLOAT_EQ(to_ms(Milliseconds * 3.0f), 3.0f);
-  EXPECT_TRUE(Seconds > Milliseconds);
-  Time a = time_now(), b = time_now();
-  EXPECT_LE(a.ns, b.ns);
 }
 
 TEST(MemoryAndFiles, ArenaPathAndReadFile) {
@@ -313,17 +285,13 @@ TEST(MemoryAndFiles, ArenaPathAndReadFile) {
   EXPECT_EQ(missing.data, nullptr);
   EXPECT_NE(missing.error, 0);
   EXPECT_FALSE(file_exists("/nonexistent/file"));
-  char tmp[] = "/tmp/valmire_fileXXXXXX";
-  int fd = mkstemp(tmp);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(write(fd, "hello", 5), 5);
-  close(fd);
-  Buffer buf = read_file(tmp);
+  TempDir dir;
+  ASSERT_TRUE(write_text(dir.path + "/hello", "hello"));
+  Buffer buf = read_file((dir.path + "/hello").c_str());
   ASSERT_EQ(buf.size, 5);
   EXPECT_EQ(memcmp(buf.data, "hello", 5), 0);
   buffer_free(&buf);
   EXPECT_EQ(buf.data, nullptr);
-  unlink(tmp);
 }
 
 TEST(Failures, AssertAndPanicTexts) {

@@ -1,7 +1,10 @@
+#include <set>
+#include <string>
 #include <vector>
 
 #include "items.hpp"
 #include "world_fixture.hpp"
+#include "expect_near.hpp"
 
 using Items = WorldTest;
 
@@ -170,8 +173,7 @@ TEST_F(Items, ApproachPoints) {
     set_pos(player, r.from);
     v2 p;
     EXPECT_EQ(need_to_come_closer(player, *r.target, *r.action, &p), r.walks) << r.from.x << "," << r.from.y;
-    EXPECT_NEAR(p.x, r.to.x, 1e-3) << r.from.x << "," << r.from.y;
-    EXPECT_NEAR(p.y, r.to.y, 1e-3) << r.from.x << "," << r.from.y;
+    EXPECT_TRUE(near(p, r.to, 1e-3)) << r.from.x << "," << r.from.y;
   }
 }
 
@@ -196,12 +198,22 @@ TEST(Crops, StagesAtTheirBoundariesAndDigestion) {
   EXPECT_TRUE(is_digesting(p));
 }
 
-TEST(ItemNames, OutOfRangeTexts) {
-  EXPECT_STREQ(gear_slot_name(GearSlot_LegsArmor), "Legs Armor");
-  EXPECT_STREQ(gear_slot_name(GearSlot_num), "???");
-  EXPECT_STREQ(crop_stage_name(5), "???");
-  EXPECT_STREQ(thinker_activity_name(ThinkerActivity_ObstacleAvoiding), "obstacle-avoiding");
-  EXPECT_STREQ(action_type_name(ActionType_CollectBerries), "collect-berries");
-  EXPECT_STREQ(action_type_name(ActionType_Extinguish), "extinguish");
-  EXPECT_STREQ(action_type_name(ActionType_count), "(invalid action type)");
+// Each table names every value once; a value past it reads as unknown, never out of bounds.
+TEST(ItemNames, DistinctInRangeAndFixedOutOfRange) {
+  const struct {
+    const char* (*name)(u32);
+    u32 count;
+    const char* unknown;
+  } tables[] = {{gear_slot_name, GearSlot_num, "???"},
+                {crop_stage_name, CropStage_Dead + 1, "???"},
+                {thinker_activity_name, ThinkerActivity_ObstacleAvoiding + 1, "???"},
+                {action_type_name, ActionType_count, "(invalid action type)"}};
+  for (const auto& t : tables) {
+    std::set<std::string> names;
+    for (u32 v = 0; v < t.count; v++) {
+      ASSERT_NE(t.name(v), nullptr) << v;
+      EXPECT_TRUE(strcmp(t.name(v), t.unknown) != 0 && names.insert(t.name(v)).second) << t.name(v);
+    }
+    for (u32 v : {t.count, t.count + 1, 0xFFFFFFFFu}) EXPECT_STREQ(t.name(v), t.unknown) << v;
+  }
 }

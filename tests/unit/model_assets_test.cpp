@@ -7,29 +7,22 @@
 
 #include "render/model.hpp"
 #include "registry.hpp"
+#include "test_files.hpp"
 
 namespace {
 
-std::string generated_dir;
-
-// Runs the generator once for the whole suite, into a folder of its own.
-const char* generate_once() {
-  if (!generated_dir.empty()) return generated_dir.c_str();
-  char tmpl[] = "/tmp/valmire-assets-XXXXXX";
-  if (!mkdtemp(tmpl)) return nullptr;
-  std::string cmd = std::string(VALMIRE_BINARY_DIR) + "/valmire-assetgen --only models --out " + tmpl + " > /dev/null";
-  if (system(cmd.c_str()) != 0) return nullptr;
-  generated_dir = tmpl;
-  return generated_dir.c_str();
+// Runs the generator for the models into `dir`.
+bool generate_models(const std::string& dir) {
+  std::string cmd = std::string(VALMIRE_BINARY_DIR) + "/valmire-assetgen --only models --out " + dir + " > /dev/null";
+  return !dir.empty() && system(cmd.c_str()) == 0;
 }
 
-// Removes the generated folder once the suite is done.
-struct GeneratedFolder : ::testing::Environment {
-  void TearDown() override {
-    if (!generated_dir.empty()) (void)!system(("rm -rf " + generated_dir).c_str());
-  }
-};
-::testing::Environment* const generated_folder = ::testing::AddGlobalTestEnvironment(new GeneratedFolder);
+// Runs the generator once for the whole suite, into a folder of its own removed at exit.
+const char* generate_once() {
+  static TempDir generated;
+  static bool ok = generate_models(generated.path);
+  return ok ? generated.path.c_str() : nullptr;
+}
 
 int slot_of(AnimationType t) { return get_animation_index(t); }
 
@@ -184,10 +177,7 @@ TEST(GeneratedModels, CharacterHoldsItsItemsOnTheHand) {
 TEST(GeneratedModels, GenerationIsDeterministic) {
   const char* dir = generate_once();
   ASSERT_NE(dir, nullptr);
-  char tmpl[] = "/tmp/valmire-assets-XXXXXX";
-  ASSERT_TRUE(mkdtemp(tmpl));
-  std::string cmd = std::string(VALMIRE_BINARY_DIR) + "/valmire-assetgen --only models --out " + tmpl + " > /dev/null";
-  ASSERT_EQ(system(cmd.c_str()), 0);
-  EXPECT_EQ(system((std::string("diff -r -q ") + dir + " " + tmpl).c_str()), 0);
-  (void)!system((std::string("rm -rf ") + tmpl).c_str());
+  TempDir again;
+  ASSERT_TRUE(generate_models(again.path));
+  EXPECT_EQ(system((std::string("diff -r -q ") + dir + " " + again.path).c_str()), 0);
 }

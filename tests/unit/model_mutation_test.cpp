@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "render/model.hpp"
+#include "test_files.hpp"
 
 namespace {
 
@@ -54,12 +55,6 @@ std::vector<u8> read_all(const std::string& path) {
   return v;
 }
 
-void write_all(const std::string& path, const std::vector<u8>& data) {
-  FILE* f = fopen(path.c_str(), "wb");
-  fwrite(data.data(), 1, data.size(), f);
-  fclose(f);
-}
-
 u32 next(u32& seed) {
   seed = seed * 1664525u + 1013904223u;
   return seed >> 8;
@@ -74,9 +69,9 @@ TEST(ModelMutations, MutatedCharacterLoadsOrStopsCleanly) {
   ASSERT_GT(original.size(), 20u);
   u32 json_len = original[12] | original[13] << 8 | original[14] << 16 | (u32)original[15] << 24;
   ASSERT_LT(20 + json_len, original.size());
-  char tmpl[] = "/tmp/valmire-mutants-XXXXXX";
-  ASSERT_TRUE(mkdtemp(tmpl));
-  std::string dir = tmpl;
+  TempDir folder;
+  const std::string& dir = folder.path;
+  ASSERT_FALSE(dir.empty());
   u32 seed = 12345;
   int loaded = 0, stopped = 0;
   for (int round = 0; round < 120; round++) {
@@ -98,12 +93,11 @@ TEST(ModelMutations, MutatedCharacterLoadsOrStopsCleanly) {
         m[at] ^= (u8)(1 + next(seed) % 255);
       }
     }
-    write_all(dir + "/mutant.glb", m);
+    ASSERT_TRUE(write_text(dir + "/mutant.glb", std::string(m.begin(), m.end())));
     Outcome o = load_in_child(dir, "mutant.glb");
     EXPECT_TRUE(o.loaded || o.stopped) << "round " << round << ": " << o.detail;
     loaded += o.loaded, stopped += o.stopped;
   }
-  (void)!system(("rm -rf " + dir).c_str());
   // Both kinds of outcome occur, or the mutations were not reaching the loader.
   EXPECT_GT(loaded, 0);
   EXPECT_GT(stopped, 0);

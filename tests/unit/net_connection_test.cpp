@@ -7,6 +7,7 @@
 #include "net_peer.hpp"
 #include "render/renderer.hpp"
 #include "render/terrain.hpp"
+#include "test_files.hpp"
 
 namespace {
 
@@ -263,45 +264,30 @@ TEST_F(NetConnection, DisconnectTellsTheServerAndClosesTheLink) {
 
 namespace {
 
-std::string read_all(FILE* f) {
-  fflush(f);
-  rewind(f);
-  std::string out;
-  char buffer[512];
-  while (size_t n = fread(buffer, 1, sizeof(buffer), f)) out.append(buffer, n);
-  return out;
-}
-
 TEST(NetDebugLog, EachLevelWritesItsOwnLines) {
   net_test_reset();
-  FILE* log = tmpfile();
-  ASSERT_NE(log, nullptr);
-  game.config.debug_log_file = log;
-
-  // Level 2 traces requests, level 1 traces packets; neither writes the other's lines.
-  game.config.debug_log = 2;
-  net_send_heartbeat();
+  TempDir dir;
+  const std::string path = dir.path + "/net.log";
   Packet p = make_packet(PacketType_Lobby, 0, 42, 160);
-  net_handle_datagram(p, (int)p.size, net_location());
-  std::string level2 = read_all(log);
-  EXPECT_EQ(level2, "[net] Sending Request(Heartbeat)[seq=1]\n");
-
-  fclose(log);
-  log = tmpfile();
-  game.config.debug_log_file = log;
-  game.config.debug_log = 1;
-  net_send_quit();
-  net_handle_datagram(p, (int)p.size, net_location());
-  std::string level1 = read_all(log);
-  EXPECT_EQ(level1.find("[net] Sending"), std::string::npos);
+  // Level 2 traces requests, level 1 traces packets; neither writes the other's lines.
+  std::string logs[3];
+  for (int level : {2, 1}) {
+    game.config.debug_log_file = fopen(path.c_str(), "w");
+    ASSERT_NE(game.config.debug_log_file, nullptr);
+    game.config.debug_log = level;
+    level == 2 ? net_send_heartbeat() : net_send_quit();
+    net_handle_datagram(p, (int)p.size, net_location());
+    fclose(game.config.debug_log_file);
+    logs[level] = read_text(path);
+  }
+  EXPECT_EQ(logs[2], "[net] Sending Request(Heartbeat)[seq=1]\n");
+  EXPECT_EQ(logs[1].find("[net] Sending"), std::string::npos);
   char expected[160];
   snprintf(expected, sizeof(expected), "[net]: packet=lobby[2] | size=192 | packet.time=42 | rect_time=%lu\n",
            (unsigned long)net.last_recv_time.ns);
-  EXPECT_NE(level1.find(expected), std::string::npos) << level1;
-
+  EXPECT_NE(logs[1].find(expected), std::string::npos) << logs[1];
   game.config.debug_log = 0;
   game.config.debug_log_file = nullptr;
-  fclose(log);
   net_test_reset();
 }
 

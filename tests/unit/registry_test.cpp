@@ -35,6 +35,8 @@ TEST_F(Registry, EveryKindIsRegisteredUnderAUniqueNameThatFindsIt) {
     EXPECT_TRUE(names.insert(name).second) << "duplicate";
     EXPECT_EQ(find_entity_prototype_by_name(name), &e);
     EXPECT_STREQ(entity_type_display_name((EntityType)t), name);
+    EXPECT_STREQ(entity_type_name((EntityType)t), name);
+    EXPECT_EQ(find_entity_prototype((EntityType)t), &e);
     EXPECT_GT(e.dim.x, 0);
   }
   // Entries past the last kind stay empty.
@@ -153,11 +155,8 @@ TEST_F(Registry, KindsOtherCodeRelyOn) {
   EXPECT_TRUE(has_component(proto(Entity_projectile), Component_Projectile));
 }
 
-TEST_F(Registry, LookupsByKind) {
-  EXPECT_STREQ(entity_type_name(Entity_skeleton), "skeleton");
-  EXPECT_STREQ(entity_type_name(Entity_test), "test");
-  EXPECT_STREQ(global_entity_registry.info[Entity_None].type_name, "none");
-
+// Every kind's own name is checked above; here the kinds and names that must find nothing, or the player.
+TEST_F(Registry, LookupsOfUnknownKindsAndNamesFindNothing) {
   const EntityType unknown[] = {Entity_num, (EntityType)200, (EntityType)255, (EntityType)256, (EntityType)0xFFFF};
   for (EntityType t : unknown) {
     EXPECT_EQ(find_entity_prototype(t), nullptr) << t;
@@ -166,37 +165,20 @@ TEST_F(Registry, LookupsByKind) {
     EXPECT_STREQ(entity_type_display_name(t), "???") << t;
   }
   EXPECT_EQ(find_entity_type_name(Entity_None), nullptr);
-  EXPECT_EQ(find_entity_prototype(Entity_test), &global_entity_registry.prototypes[Entity_test]);
-  EXPECT_EQ(get_entity_info(Entity_bonfire), &global_entity_registry.info[Entity_bonfire]);
+  // Kinds of no prototype or of no name, as found in stomachs and blueprints from the network.
+  EXPECT_STREQ(entity_type_display_name(Entity_None), "???");
+  EXPECT_STREQ(entity_type_display_name(Entity_Player), "");
   EXPECT_EQ(get_entity_prototype(Entity_Player)->type, Entity_Player);
-}
-
-TEST_F(Registry, LookupsByName) {
-  EXPECT_EQ(find_entity_prototype_by_name("player"), nullptr);
-  EXPECT_EQ(find_entity_prototype_by_name("none"), nullptr);
-  EXPECT_EQ(find_entity_prototype_by_name(""), nullptr);
-  EXPECT_EQ(find_entity_prototype_by_name("skeleto"), nullptr);
-  EXPECT_EQ(find_entity_prototype_by_name("skeletons"), nullptr);
-  EXPECT_EQ(find_entity_prototype_by_name("Skeleton"), nullptr);
-  EXPECT_EQ(find_entity_prototype_by_name("skeleton"), &global_entity_registry.prototypes[2]);
-  EXPECT_EQ(find_entity_prototype_by_name("test"), &global_entity_registry.prototypes[Entity_test]);
+  for (const char* name : {"player", "none", "", "skeleto", "skeletons", "Skeleton"})
+    EXPECT_EQ(find_entity_prototype_by_name(name), nullptr) << name;
   // A Str is a view: its length bounds the name, whatever follows it.
   EXPECT_EQ(find_entity_prototype_by_name(Str("axe_handle", 3)), &global_entity_registry.prototypes[Entity_axe]);
   EXPECT_EQ(get_entity_type_by_name("bonfire"), Entity_bonfire);
-  EXPECT_EQ(get_entity_prototype_by_name("bag")->type, Entity_bag);
 }
 
-TEST_F(Registry, DisplayNames) {
-  EXPECT_STREQ(entity_type_display_name(Entity_Player), "");
-  EXPECT_STREQ(entity_type_display_name(Entity_skeleton), "skeleton");
-  EXPECT_STREQ(entity_type_display_name(Entity_blueprint), "blueprint");
-  // Kinds of no prototype or of no name, as found in stomachs and blueprints from the network.
-  EXPECT_STREQ(entity_type_display_name(Entity_None), "???");
-}
-
-TEST_F(Registry, EntityNames) {
-  Entity bp;
-  memset((void*)&bp, 0, sizeof(bp));
+TEST_F(Registry, EntityNamesAndNamesWithoutTerminatorStayInsideTheRecord) {
+  Entity bp, player, stranger;
+  for (Entity* e : {&bp, &player, &stranger}) memset((void*)e, 0, sizeof(Entity));
   copy_prototype(&bp, *get_entity_prototype(Entity_blueprint));
   EXPECT_STREQ(entity_name(bp), "blueprint");
   cstr_copy(bp.blueprint.name, "Watchtower", ENTITY_TYPE_NAME_LEN);
@@ -204,42 +186,27 @@ TEST_F(Registry, EntityNames) {
   EXPECT_TRUE(entity_is(bp, "Watchtower"));
   EXPECT_FALSE(entity_is(bp, "blueprint"));
   EXPECT_TRUE(entity_is(bp, Entity_blueprint));
+  memset(bp.blueprint.name, 'n', ENTITY_TYPE_NAME_LEN);  // no terminator
+  bp.id = 7;
+  EXPECT_EQ(std::string(entity_name(bp)), std::string(ENTITY_TYPE_NAME_LEN, 'n'));
+  EXPECT_EQ(std::string(entity_string(bp)), std::string(ENTITY_TYPE_NAME_LEN, 'n') + "[7]");
 
-  Entity player;
-  memset((void*)&player, 0, sizeof(player));
   copy_prototype(&player, *get_entity_prototype(Entity_Player));
   cstr_copy(player.person.name, "Bob", PLAYER_NAME_LEN);
   player.id = 12;
   EXPECT_STREQ(entity_name(player), "Bob");
   EXPECT_STREQ(entity_string(player), "Bob[12]");
+  memset(player.person.name, 'p', PLAYER_NAME_LEN);
+  player.person.lvl = 0x4141;  // the bytes right after the name
+  EXPECT_EQ(std::string(entity_name(player)), std::string(PLAYER_NAME_LEN, 'p'));
 
   // A kind the registry does not know is named, never looked up fatally.
-  Entity stranger;
-  memset((void*)&stranger, 0, sizeof(stranger));
   stranger.type = (EntityType)999;
   stranger.id = 3;
   EXPECT_STREQ(entity_name(stranger), "???");
   EXPECT_STREQ(entity_string(stranger), "???[3]");
   stranger.type = Entity_None;
   EXPECT_STREQ(entity_name(stranger), "???");
-}
-
-TEST_F(Registry, NamesWithoutTerminatorStayInsideTheRecord) {
-  Entity player;
-  memset((void*)&player, 0, sizeof(player));
-  enable_component(player, Component_Person);
-  memset(player.person.name, 'p', PLAYER_NAME_LEN);
-  player.person.lvl = 0x4141;
-  EXPECT_EQ(std::string(entity_name(player)), std::string(PLAYER_NAME_LEN, 'p'));
-
-  Entity bp;
-  memset((void*)&bp, 0, sizeof(bp));
-  enable_component(bp, Component_Blueprint);
-  bp.type = Entity_blueprint;
-  memset(bp.blueprint.name, 'n', ENTITY_TYPE_NAME_LEN);
-  EXPECT_EQ(std::string(entity_name(bp)), std::string(ENTITY_TYPE_NAME_LEN, 'n'));
-  bp.id = 7;
-  EXPECT_EQ(std::string(entity_string(bp)), std::string(ENTITY_TYPE_NAME_LEN, 'n') + "[7]");
 }
 
 TEST_F(Registry, EntityStringKeepsTheLastEight) {
@@ -305,7 +272,7 @@ class Storage : public Registry {
 
 }  // namespace
 
-TEST_F(Storage, FindByIdScansOnlyRecordsInUse) {
+TEST_F(Storage, FindByIdScansOnlyRecordsInUseAndNeverPastThePool) {
   entity_storage.nentities = 3;  // record 0 has id 0
   entity_storage.entities[1].id = 5;
   entity_storage.entities[2].id = 9;
@@ -317,25 +284,10 @@ TEST_F(Storage, FindByIdScansOnlyRecordsInUse) {
   EXPECT_EQ(find_entity_by_id(12345), nullptr);
   entity_storage.entities[0].id = 9;
   EXPECT_EQ(find_entity_by_id(9), &entity_storage.entities[0]);  // the first record with the id
-}
-
-TEST_F(Storage, CountBeyondThePoolIsBoundedByIt) {
   entity_storage.nentities = 0xFFFF;
   entity_storage.entities[ENTITIES_MAX - 1].id = 4242;
   EXPECT_EQ(find_entity_by_id(4242), &entity_storage.entities[ENTITIES_MAX - 1]);
   EXPECT_EQ(find_entity_by_id(4243), nullptr);  // would read past the pool without the bound
-}
-
-TEST_F(Storage, ClearZeroesEverything) {
-  add(1, Entity_stone);
-  entity_storage.nplayers = 2;
-  entity_storage.nmobs = 3;
-  entity_storage.nobjects = 4;
-  entity_storage_clear();
-  EXPECT_EQ(entity_storage.nentities, 0);
-  EXPECT_EQ(entity_storage.nplayers + entity_storage.nmobs + entity_storage.nobjects, 0);
-  EXPECT_EQ(entity_storage.entities[0].id, 0u);
-  EXPECT_EQ(entity_storage.entities[0].type, Entity_None);
 }
 
 TEST_F(Storage, TargetsResolveThroughAtMostTwoContainers) {

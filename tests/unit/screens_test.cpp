@@ -1,6 +1,5 @@
 // The login, lobby, loading and world screens' rules, driven against a scripted server on loopback.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <string>
 #include <thread>
@@ -9,14 +8,17 @@
 #include "state_body.hpp"
 #include "net_peer.hpp"
 #include "screens/screens.hpp"
+#include "test_files.hpp"
 #include "ui/ui.hpp"
+#include "expect_near.hpp"
 
 namespace {
 
 struct ScreensTest : ::testing::Test {
   ScriptedPeer peer;
   char saved_cwd[512] = {};
-  char workdir[256] = {};
+  TempDir workdir;
+  bool in_workdir = false;
 
   void SetUp() override {
     net_test_reset();
@@ -40,10 +42,8 @@ struct ScreensTest : ::testing::Test {
   }
 
   void TearDown() override {
-    if (workdir[0]) {
+    if (in_workdir) {
       ASSERT_EQ(chdir(saved_cwd), 0);
-      unlink((std::string(workdir) + "/config.ini").c_str());
-      rmdir(workdir);
     }
     game.config.path = nullptr;
     deactivate_text_input();
@@ -52,15 +52,9 @@ struct ScreensTest : ::testing::Test {
 
   // Runs the test inside a fresh folder whose "config.ini" is the loaded configuration, so saving writes it.
   void use_config_file() {
-    snprintf(workdir, sizeof(workdir), "/tmp/valmire_screens_XXXXXX");
-    ASSERT_TRUE(mkdtemp(workdir));
-    ASSERT_EQ(chdir(workdir), 0);
+    ASSERT_EQ(chdir(workdir.path.c_str()), 0);
+    in_workdir = true;
     game.config.path = "config.ini";
-  }
-
-  static bool config_file_exists() {
-    struct stat st;
-    return stat("config.ini", &st) == 0;
   }
 
   // Every request that arrives within the wait, oldest first.
@@ -133,7 +127,7 @@ TEST_F(ScreensTest, ChangedLoginIsSavedOnceAndTheSameLoginNotAgain) {
   text_set(game.login_screen.login.text, Str("carol"));
   try_auth(RequestType_Login);
   EXPECT_STREQ(game.config.login, "carol");
-  EXPECT_TRUE(config_file_exists());
+  EXPECT_TRUE(file_exists("config.ini"));
 
   // The answer was an error: the next attempt with the same login must not write the file again.
   ASSERT_EQ(unlink("config.ini"), 0);
@@ -141,7 +135,7 @@ TEST_F(ScreensTest, ChangedLoginIsSavedOnceAndTheSameLoginNotAgain) {
   login_screen_error();
   EXPECT_EQ(game.login_screen.request_type_in_progress, RequestType_None);
   try_auth(RequestType_Login);
-  EXPECT_FALSE(config_file_exists());
+  EXPECT_FALSE(file_exists("config.ini"));
   EXPECT_EQ(drain().size(), 2u);
 }
 
@@ -395,15 +389,10 @@ TEST_F(ScreensTest, LoadingCompletesWithALocationAndThePlayer) {
   Entity player;
   memset((void*)&player, 0, sizeof(player));
   player.id = 5;
-  struct Case {
-    u8 location_type;
-    Entity* player;
-    bool complete;
-  } cases[] = {{0, nullptr, false}, {1, nullptr, false}, {0, &player, false}, {1, &player, true}};
-  for (const Case& c : cases) {
-    location.type = (LocationType)c.location_type;
-    game.player = c.player;
-    EXPECT_EQ(loading_is_complete(), c.complete) << (int)c.location_type << " " << (c.player != nullptr);
+  for (int k = 0; k < 4; k++) {  // bit 0: a location arrived; bit 1: the player was found
+    location.type = (LocationType)(k & 1);
+    game.player = k & 2 ? &player : nullptr;
+    EXPECT_EQ(loading_is_complete(), k == 3) << k;
   }
   location.type = (LocationType)0;
   game.player = nullptr;
@@ -431,8 +420,7 @@ TEST(ScreensWorld, WalkingDirectionFollowsKeysAndCameraYaw) {
   };
   for (const Case& c : cases) {
     v2 d = wasd_direction(c.wasd, c.yaw);
-    EXPECT_NEAR(d.x, c.dir.x, 1e-5f) << (int)c.wasd << " yaw " << c.yaw;
-    EXPECT_NEAR(d.y, c.dir.y, 1e-5f) << (int)c.wasd << " yaw " << c.yaw;
+    EXPECT_TRUE(near(d, c.dir, 1e-5f)) << (int)c.wasd << " yaw " << c.yaw;
   }
   EXPECT_EQ(wasd_bit(SDLK_w), 1);
   EXPECT_EQ(wasd_bit(SDLK_a), 2);
@@ -464,12 +452,7 @@ TEST_F(ScreensTest, WalkingSendsOnlyChangesAndOneStopWhenAllKeysAreUp) {
   for (const Request& r : sent) EXPECT_EQ(r.type, RequestType_SetDir);
   // Requests are packed: copy the vectors out before comparing, never bind references into them.
   v2 dirs[3] = {sent[0].dst, sent[1].dst, sent[2].dst};
-  EXPECT_EQ(dirs[0].x, 0);
-  EXPECT_EQ(dirs[0].y, 1);
-  EXPECT_EQ(dirs[1].x, 1);
-  EXPECT_EQ(dirs[1].y, 1);
-  EXPECT_EQ(dirs[2].x, 0);
-  EXPECT_EQ(dirs[2].y, 0);
+  EXPECT_TRUE(v2_equal(dirs[0], {0, 1}) && v2_equal(dirs[1], {1, 1}) && v2_equal(dirs[2], {0, 0}));
   game.player = nullptr;
 }
 

@@ -108,11 +108,5 @@ TEST_F(Effects, SlotZeroIsNeverFound) {
   EXPECT_FALSE(has_effect(stag, EffectType_Rage));
   EXPECT_FALSE(has_effect(spawn(Entity_rock, {100, 100}), EffectType_None));  // no actor, no effects
 
-  EXPECT_STREQ(effect_type_name(EffectType_Poisoned), "Poisoned");
   EXPECT_STREQ(effect_type_name(EffectType_count), "???");
-  Event e = {};
-  e.type = EventType_LvlUp;
-  EXPECT_EQ(event_duration(e).ns, 2 * Seconds.ns);
-  e.type = EventType_Damage;
-  EXPECT_EQ(event_duration(e).ns, 640 * Milliseconds.ns);
 }

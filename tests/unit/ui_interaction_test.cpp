@@ -34,14 +34,8 @@ TEST_F(UiInteraction, StateArrivesOneFrameLateAndClickOnlyOnThePressFrame) {
     EXPECT_EQ(st.hovered, s.hovered);
     EXPECT_EQ(st.active, s.active);
     EXPECT_EQ(st.clicked, s.clicked);
+    if (i > 1) EXPECT_RECT(st.rect, 100, 100, 200, 100);  // last frame's layout
   }
-}
-
-TEST_F(UiInteraction, ReturnedRectIsLastFrameLayout) {
-  frame({inside}, [] { box(); });
-  UiElementState st;
-  frame({inside}, [&] { st = box(); });
-  EXPECT_RECT(st.rect, 100, 100, 200, 100);
 }
 
 TEST_F(UiInteraction, NothingIsHoveredWhileASliderIsDragged) {
@@ -202,52 +196,38 @@ TEST_F(UiInteraction, TooltipIsTheLastRootChildAndRefusedDuringAContextMenu) {
   EXPECT_FLOAT_EQ(tip->rect.x, 400 + 0.5f * (100 - tip->rect.w));
   EXPECT_FLOAT_EQ(tip->rect.y, 300 + (100 - tip->rect.h));
 
+  // At the origin it still floats and does not join the root's flow.
+  frame({}, [] {
+    push("content", 100, 100);
+    set_tooltip({0, 0}, {0, 0}, "tip");
+  });
+  EXPECT_TRUE(find("global-tooltip")->floating);
+  EXPECT_FLOAT_EQ(ui.elements[0].rect.h, 100);
+
   ui.context_menu.item_id = 42;
   frame({}, [] { set_tooltip({10, 10}, {0, 0}, "hidden"); });
   EXPECT_EQ(find("global-tooltip"), nullptr);
 }
 
-TEST_F(UiInteraction, TooltipAtTheOriginStillFloats) {
-  frame({}, [] {
-    push("content", 100, 100);
-    set_tooltip({0, 0}, {0, 0}, "tip");
-  });
-  UiElement* tip = find("global-tooltip");
-  ASSERT_NE(tip, nullptr);
-  EXPECT_TRUE(tip->floating);
-  EXPECT_FLOAT_EQ(ui.elements[0].rect.h, 100);  // it did not join the root's flow
-}
-
-TEST_F(UiInteraction, DumpPrintsOneIndentedLinePerElement) {
-  frame({{150, 150}}, [] {
+TEST_F(UiInteraction, DumpFlagPrintsOneIndentedLinePerElementOnceWithTheFrameNumber) {
+  auto build = [] {
     UiElement* row = ui_begin_layout("row", {100, 100});
     row->direction = Ui_Horizontal;
-    UiElement* leaf = push("leaf", 40, 20);
-    leaf->key = 9;
+    push("leaf", 40, 20)->key = 9;
     ui_end_layout();
-  });
-  char* out = nullptr;
-  size_t size = 0;
-  FILE* f = open_memstream(&out, &size);
-  ui_dump(f, &ui.elements[0], 0);
-  fclose(f);
-  std::string text(out, size);
-  free(out);
-  EXPECT_EQ(text,
-            "- (0)                 root [0,0 0x0]|  [hovered:0|active:0]\n"
-            "    - (0)                  row [100,100 40x20]-* [hovered:0|active:0]\n"
-            "        - (9)                 leaf [100,100 40x20]|  [hovered:0|active:0]\n");
-}
-
-TEST_F(UiInteraction, DumpFlagPrintsOnceWithTheFrameNumber) {
+  };
+  frame({{150, 150}}, build);
   game.frame = 77;
   ui.dump_elements = true;
   testing::internal::CaptureStdout();
-  frame({}, [] {});
-  frame({}, [] {});
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out.find("UI dump at frame 77\n"), 0u);
-  EXPECT_EQ(out.find("UI dump", 1), std::string::npos);
+  frame({{150, 150}}, build);
+  frame({{150, 150}}, build);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "UI dump at frame 77\n"
+            "- (0)                 root [0,0 0x0]|  [hovered:0|active:0]\n"
+            "    - (0)                  row [100,100 40x20]-* [hovered:0|active:0]\n"
+            "        - (9)                 leaf [100,100 40x20]|  [hovered:0|active:0]\n"
+            "----------------------------------------\n");
   EXPECT_FALSE(ui.dump_elements);
 }
 

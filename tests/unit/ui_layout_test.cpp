@@ -156,7 +156,7 @@ TEST_F(UiLayout, GrowersShareTheFreeSpaceEquallyAlongTheMainAxis) {
   }
 }
 
-TEST_F(UiLayout, GrowAcrossStretchesToTheParentInnerSize) {
+TEST_F(UiLayout, GrowAcrossStretchesToTheParentInnerSizeAlsoAfterTheParentGrew) {
   UiElement* col = ui_begin_layout("col", {});
   col->pad = 6;
   col->gap = 2;
@@ -164,24 +164,20 @@ TEST_F(UiLayout, GrowAcrossStretchesToTheParentInnerSize) {
   UiElement* narrow = push("narrow", 20, 10);
   narrow->grow.y = 1;
   ui_end_layout();
-  layout();
-  EXPECT_FLOAT_EQ(col->rect.w, 212);
-  EXPECT_FLOAT_EQ(narrow->rect.w, 200);
-  EXPECT_FLOAT_EQ(narrow->rect.h, 10);
-}
-
-TEST_F(UiLayout, GrowthReachesGrandchildrenAfterTheirParentGrew) {
   UiElement* row = ui_begin_layout("row", {});
   row->direction = Ui_Horizontal;
   row->rect.w = 400;
-  UiElement* col = ui_begin_layout("col", {});
-  col->grow.x = 1;
+  UiElement* inner = ui_begin_layout("inner", {});
+  inner->grow.x = 1;
   UiElement* bar = push("bar", 10, 10);
   bar->grow.y = 1;
   ui_end_layout();
   ui_end_layout();
   layout();
-  EXPECT_FLOAT_EQ(col->rect.w, 400);
+  EXPECT_FLOAT_EQ(col->rect.w, 212);
+  EXPECT_FLOAT_EQ(narrow->rect.w, 200);
+  EXPECT_FLOAT_EQ(narrow->rect.h, 10);
+  EXPECT_FLOAT_EQ(inner->rect.w, 400);
   EXPECT_FLOAT_EQ(bar->rect.w, 400);
 }
 
@@ -288,31 +284,23 @@ TEST_F(UiLayout, ScrollKeepsTheEndOfTallContentVisible) {
   }
 }
 
-TEST_F(UiLayout, FloatingGrowerWithoutFlowGrowersKeepsItsSize) {
-  UiElement* row = ui_begin_layout("row", {});
-  row->direction = Ui_Horizontal;
-  row->rect.w = 300;
-  push("flow", 50, 10);
-  UiElement* f = ui_rect("float", {0, 0, 40, 10}, {{1, 1, 1, 1}});
-  f->grow.x = 1;
-  ui_end_layout();
-  layout();
-  EXPECT_FLOAT_EQ(f->rect.w, 40);
-  EXPECT_FALSE(isnan(f->rect.x));
-}
-
-TEST_F(UiLayout, FloatingGrowerTakesAShareWhenFlowChildrenGrow) {
-  UiElement* row = ui_begin_layout("row", {});
-  row->direction = Ui_Horizontal;
-  row->rect.w = 300;
-  UiElement* g = push("flow", 100, 10);
-  g->grow.x = 1;
-  UiElement* f = ui_rect("float", {0, 0, 40, 10}, {{1, 1, 1, 1}});
-  f->grow.x = 1;
-  ui_end_layout();
-  layout();
-  EXPECT_FLOAT_EQ(g->rect.w, 300);
-  EXPECT_FLOAT_EQ(f->rect.w, 240);
+TEST_F(UiLayout, FloatingGrowerTakesAShareOnlyWhenFlowChildrenGrow) {
+  for (bool flow_grows : {false, true}) {
+    SCOPED_TRACE(flow_grows);
+    ui_begin();
+    UiElement* row = ui_begin_layout("row", {});
+    row->direction = Ui_Horizontal;
+    row->rect.w = 300;
+    UiElement* g = push("flow", flow_grows ? 100 : 50, 10);
+    g->grow.x = flow_grows;
+    UiElement* f = ui_rect("float", {0, 0, 40, 10}, {{1, 1, 1, 1}});
+    f->grow.x = 1;
+    ui_end_layout();
+    layout();
+    EXPECT_FLOAT_EQ(g->rect.w, flow_grows ? 300 : 50);
+    EXPECT_FLOAT_EQ(f->rect.w, flow_grows ? 240 : 40);
+    EXPECT_FALSE(isnan(f->rect.x));
+  }
 }
 
 TEST_F(UiLayout, TextIsMeasuredUnlessAWidthWasGiven) {

@@ -137,18 +137,8 @@ TEST_F(UiTextInput, MaskShowsOneCharacterPerUtf8Character) {
   }
 }
 
-TEST_F(UiTextInput, EmptyFieldShowsNoTextAndFocusedFieldHasACaret) {
-  UiElement* e = ui_text_input(input);
-  EXPECT_EQ(e->first_child, nullptr);
-  activate_text_input(input);
-  ui_begin();
-  e = ui_text_input(input);
-  ASSERT_NE(e->first_child, nullptr);
-  EXPECT_STREQ(e->first_child->id.name.cstr(), "carret");
-  EXPECT_TRUE(e->first_child->floating);
-}
-
-TEST_F(UiTextInput, CaretBlinksOnceASecond) {
+TEST_F(UiTextInput, EmptyFieldShowsNoTextAndAFocusedOneACaretBlinkingOnceASecond) {
+  EXPECT_EQ(ui_text_input(input)->first_child, nullptr);
   activate_text_input(input);
   struct Case {
     f32 seconds;
@@ -157,8 +147,10 @@ TEST_F(UiTextInput, CaretBlinksOnceASecond) {
   for (const Case& c : cases) {
     game.time = {(u64)(c.seconds * 1e9)};
     ui_begin();
-    ui_text_input(input);
-    EXPECT_EQ(find("carret")->bg_color.a != 0, c.visible) << c.seconds;
+    UiElement* caret = ui_text_input(input)->first_child;
+    ASSERT_NE(caret, nullptr);
+    EXPECT_TRUE(caret->floating && cstr_equal(caret->id.name.cstr(), "carret"));
+    EXPECT_EQ(caret->bg_color.a != 0, c.visible) << c.seconds;
   }
 }
 

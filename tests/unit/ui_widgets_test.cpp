@@ -1,7 +1,19 @@
 // Widgets and dialogs over simulated frames.
 #include "ui_test_support.hpp"
 
-struct UiWidgets : UiTest {};
+struct UiWidgets : UiTest {
+  f32 value = 0;
+  UiElementState st;
+  // One frame of a window holding the "volume" slider; returns the slider's rectangle.
+  Rect slider_frame(const UiTestInput& in = {}) {
+    frame(in, [&] {
+      ui_begin_layout("holder", {200, 200});
+      st = ui_slider("volume", &value);
+      ui_end_layout();
+    });
+    return find("volume")->rect;
+  }
+};
 
 // --- sliders
 
@@ -12,15 +24,8 @@ struct SliderFrame {
 };
 
 TEST_F(UiWidgets, SliderDraggedPastItsEndsStaysInRangeAndReportsOnlyMoves) {
-  f32 value = 0.5f;
-  UiElementState st;
-  auto build = [&] {
-    ui_begin_layout("holder", {200, 200});
-    st = ui_slider("volume", &value);
-    ui_end_layout();
-  };
-  frame({}, build);
-  Rect r = find("volume")->rect;
+  value = 0.5f;
+  Rect r = slider_frame();
   v2 c = centre(r);
   SliderFrame steps[] = {
       {{c, true, true}, 0.5f, false},           // press: seen next frame
@@ -34,7 +39,7 @@ TEST_F(UiWidgets, SliderDraggedPastItsEndsStaysInRangeAndReportsOnlyMoves) {
   int i = 0;
   for (const SliderFrame& s : steps) {
     SCOPED_TRACE(i++);
-    frame(s.in, build);
+    slider_frame(s.in);
     EXPECT_FLOAT_EQ(value, s.value);
     EXPECT_EQ(st.changed, s.changed);
   }
@@ -42,37 +47,23 @@ TEST_F(UiWidgets, SliderDraggedPastItsEndsStaysInRangeAndReportsOnlyMoves) {
 }
 
 TEST_F(UiWidgets, AQuickClickSetsTheValueWithoutLeavingADrag) {
-  f32 value = 0;
-  auto build = [&] {
-    ui_begin_layout("holder", {200, 200});
-    ui_slider("volume", &value);
-    ui_end_layout();
-  };
-  frame({}, build);
-  Rect r = find("volume")->rect;
-  frame({centre(r), true, true}, build);
+  Rect r = slider_frame();
+  slider_frame({centre(r), true, true});
   // Released on the very next frame, before the widget saw the press.
-  frame({centre(r), false, false, true}, build);
+  slider_frame({centre(r), false, false, true});
   EXPECT_NEAR(value, 0.5f, 1e-5f);
   EXPECT_EQ(ui.active_element.slider, nullptr);
-  frame({{r.x + r.w + 100, centre(r).y}, false}, build);
+  slider_frame({{r.x + r.w + 100, centre(r).y}, false});
   EXPECT_NEAR(value, 0.5f, 1e-5f);
 }
 
 TEST_F(UiWidgets, SliderValueFollowsTheMouseAndPlacesTheThumb) {
-  f32 value = 0;
-  auto build = [&] {
-    ui_begin_layout("holder", {200, 200});
-    ui_slider("volume", &value);
-    ui_end_layout();
-  };
-  frame({}, build);
-  Rect r = find("volume")->rect;
+  Rect r = slider_frame();
   f32 thumb = em_px(0.7f);
-  frame({centre(r), true, true}, build);
+  slider_frame({centre(r), true, true});
   // A quarter of the way along the thumb's travel.
   f32 x = r.x + thumb / 2 + 0.25f * (r.w - thumb);
-  frame({{x, r.y}, true}, build);
+  slider_frame({{x, r.y}, true});
   EXPECT_NEAR(value, 0.25f, 1e-5f);
   EXPECT_NEAR(find("slider-thumb")->rect.x, r.x + 0.25f * (r.w - thumb), 1e-3f);
   EXPECT_NE(find("slider-thumb")->border_color.a, 0);  // outlined while dragged
@@ -298,21 +289,7 @@ TEST_F(UiDialogs, DefaultPlaceNamesThePointGivenByTheAnchor) {
   EXPECT_EQ(ui.current_layout, &ui.elements[0]);
 }
 
-TEST_F(UiDialogs, CloseButtonHidesAndCallsOnHide) {
-  step({});
-  v2 x = centre(find("button{x}")->rect);
-  step({x, true, true});
-  EXPECT_TRUE(dialog.is_visible);
-  step({x, true});
-  EXPECT_FALSE(dialog.is_visible);
-  EXPECT_EQ(hidden_count, 1);
-  EXPECT_FALSE(dialog.moved);  // a click on the close button is not a drag
-  EXPECT_EQ(ui.active_element.dialog, nullptr);
-  step({x});
-  EXPECT_EQ(find("dialog{gear}"), nullptr);
-}
-
-TEST_F(UiDialogs, CloseButtonsOfDifferentWindowsAreDistinct) {
+TEST_F(UiDialogs, CloseButtonHidesOnlyItsOwnWindowAndCallsOnHide) {
   UiDialog other;
   other.is_visible = true;
   auto both = [&] {
@@ -323,14 +300,20 @@ TEST_F(UiDialogs, CloseButtonsOfDifferentWindowsAreDistinct) {
     ui_end_dialog();
   };
   frame({}, both);
-  v2 x = centre(find("button{x}", 1)->rect);
+  v2 x = centre(find("button{x}")->rect);
   frame({x, true, true}, both);
-  frame({x}, both);
-  EXPECT_FALSE(other.is_visible);
   EXPECT_TRUE(dialog.is_visible);
+  frame({x, true}, both);
+  EXPECT_FALSE(dialog.is_visible);
+  EXPECT_TRUE(other.is_visible);
+  EXPECT_EQ(hidden_count, 1);
+  EXPECT_FALSE(dialog.moved);  // a click on the close button is not a drag
+  EXPECT_EQ(ui.active_element.dialog, nullptr);
+  frame({x}, both);
+  EXPECT_EQ(find("dialog{gear}"), nullptr);
 }
 
-TEST_F(UiDialogs, DragMovesTheWindowAndStopsAtTheWindowEdge) {
+TEST_F(UiDialogs, DragMovesTheWindowAndStopsAtTheWindowEdgeAndAltClickReturnsItHome) {
   step({});
   Rect before = window();
   v2 grab = {title_bar().x + 5, title_bar().y + 5};
@@ -349,17 +332,8 @@ TEST_F(UiDialogs, DragMovesTheWindowAndStopsAtTheWindowEdge) {
   EXPECT_FLOAT_EQ(window().y + window().h, 2160);
   step({{5000, 3000}, false, false, true});
   EXPECT_EQ(ui.active_element.dialog, nullptr);
-}
 
-TEST_F(UiDialogs, AltClickOnTheTitleReturnsItHome) {
-  step({});
-  Rect home = window();
-  v2 grab = {title_bar().x + 5, title_bar().y + 5};
-  step({grab, true, true});
-  step({grab, true});
-  step({grab + v2{300, 200}, true});
-  step({grab + v2{300, 200}, false, false, true});
-  ASSERT_FLOAT_EQ(window().x, home.x + 300);
+  // An alt-click on the moved title returns it home, without starting a drag.
   v2 moved_grab = {title_bar().x + 5, title_bar().y + 5};
   game.modifiers.alt = 1;
   step({moved_grab, true, true});
@@ -367,15 +341,12 @@ TEST_F(UiDialogs, AltClickOnTheTitleReturnsItHome) {
   EXPECT_FALSE(dialog.moved);
   EXPECT_EQ(ui.active_element.dialog, nullptr);
   step({moved_grab});
-  EXPECT_FLOAT_EQ(window().x, home.x);
-  EXPECT_FLOAT_EQ(window().y, home.y);
+  EXPECT_FLOAT_EQ(window().x, before.x);
+  EXPECT_FLOAT_EQ(window().y, before.y);
 }
 
-TEST_F(UiDialogs, ShowHideAndToggle) {
-  dialog.is_visible = false;
-  show_dialog(dialog, 12);
-  EXPECT_TRUE(dialog.is_visible);
-  EXPECT_EQ(dialog.entity_id, 12u);
+TEST_F(UiDialogs, ToggleHidesThroughTheHookAndShowsWithoutAnEntity) {
+  dialog.entity_id = 12;
   EXPECT_FALSE(toggle_dialog(dialog));
   EXPECT_EQ(hidden_count, 1);
   EXPECT_TRUE(toggle_dialog(dialog));
