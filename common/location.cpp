@@ -182,6 +182,12 @@ SpatialQuery in_rect(Location* location, Rect rect) {
 }
 
 EntityIter locate_entities(const SpatialQuery& query) {
+  EntityIter it = locate_cells(query);
+  if (it.query.location && location_has_grid(it.query.location)) next(it);
+  return it;
+}
+
+EntityIter locate_cells(const SpatialQuery& query) {
   EntityIter it;
   it.query = query;
   SpatialQuery& q = it.query;
@@ -214,7 +220,6 @@ EntityIter locate_entities(const SpatialQuery& query) {
     it.first_cx = cell_coord(begin.x, loc.offset.x, loc.width);
     it.first_cy = cell_coord(begin.y, loc.offset.y, loc.height);
   }
-  next(it);
   return it;
 }
 

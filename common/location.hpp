@@ -115,6 +115,9 @@ struct EntityIter {
 SpatialQuery in_radius(Entity* observer, f32 radius, v2 pos);
 SpatialQuery in_rect(Location* location, Rect rect);
 EntityIter locate_entities(const SpatialQuery& query);
+// The walk of locate_entities before its first entity: the cells it visits (rows x cols from first_cx,
+// first_cy, each clamped to the last row and column, when first_cx is not -1); next() starts it.
+EntityIter locate_cells(const SpatialQuery& query);
 void next(EntityIter& it);
 bool satisfies_query(const EntityIter& it, const Entity& entity);
 Entity* locate_entity_by_type(EntityType type, const SpatialQuery& query);
