@@ -124,6 +124,9 @@ int location_cell_index(const Location& location, v2 pos) {
   return cx + location.width * cy;
 }
 
+int location_cell_x(const Location& location, f32 x) { return cell_coord(x, location.offset.x, location.width); }
+int location_cell_y(const Location& location, f32 y) { return cell_coord(y, location.offset.y, location.height); }
+
 TileType get_tile_at(const Location& location, v2 pos) { return location.tiles[location_cell_index(location, pos)]; }
 
 TileType get_tile_at(const Location& location, int x, int y) {

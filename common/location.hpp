@@ -80,6 +80,9 @@ Location* get_location(Entity& entity);
 // --- cells. Positions are clamped into the grid before an index is formed, so any position is safe.
 
 int location_cell_index(const Location& location, v2 pos);
+// The grid column (row) of a world x (y), as location_cell_index finds it: clamped to the location.
+int location_cell_x(const Location& location, f32 x);
+int location_cell_y(const Location& location, f32 y);
 TileType get_tile_at(const Location& location, v2 pos);
 TileType get_tile_at(const Location& location, int x, int y);          // world tile coordinates
 TileType get_tile_at_clamped(const Location& location, int x, int y);  // local tile coordinates; None outside

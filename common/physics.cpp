@@ -228,9 +228,19 @@ struct ContactSearch {
   u32* stamp = nullptr;  // the pass in which a cell's run was read
   s32* start = nullptr;
   s32* count = nullptr;
+  // The largest reach of any entity a mover can touch: no contact lies farther from a mover's centre
+  // than its own reach and this, on either axis. Infinite (no cells left out) for absurd shapes.
+  f32 max_reach = 0;
 };
 
 ContactSearch search;
+
+// How far from its centre an entity's shape extends on either axis (magnitudes: a negative radius from a
+// broken record still collides as its absolute value does).
+f32 shape_reach(const Entity& e) {
+  if (!is_rectangular(e)) return fabsf(e.radius);
+  return max(fabsf(e.dim.x), fabsf(e.dim.y)) / 2;
+}
 
 bool search_begin(const Location* location) {
   search.nproxies = 0;
@@ -254,6 +264,20 @@ bool search_begin(const Location* location) {
     memset(search.stamp, 0, (size_t)search.ncells * sizeof(u32));
     search.pass = 1;
   }
+  f32 reach = 0;
+  int n = storage_count();
+  for (int i = 0; i < n; i++) {
+    const Entity& e = entity_storage.entities[i];
+    if (e.id == 0 || is_item(e) || (e.flags & EntityFlag_NoCollisions)) continue;
+    f32 r = shape_reach(e);
+    // A position that is not a number sits in a cell it does not lie near: nothing may be left out.
+    if (!(r < 1e6f) || !isfinite(e.pos.x) || !isfinite(e.pos.y)) {
+      reach = INFINITY;
+      break;
+    }
+    reach = max(reach, r);
+  }
+  search.max_reach = reach;
   return true;
 }
 
@@ -298,24 +322,36 @@ void detect_around(Entity& first) {
   bool admin = is_admin(first);
   bool box = is_rectangular(first);
   f32 r2 = q.radius * q.radius;
-  for (int index = 0; index < it.rows * it.cols; index++) {
-    int cx = min(it.first_cx + index % it.cols, loc->width - 1);
-    int cy = min(it.first_cy + index / it.cols, loc->height - 1);
-    const Proxy* run;
-    int n;
-    if (!cell_run(cx + loc->width * cy, &run, &n)) return;  // the caller redoes this mover the plain way
-    for (int k = 0; k < n; k++) {
-      const Proxy& p = run[k];
-      if (p.e == &first || (p.bits & Proxy_Skip)) continue;
-      if ((p.bits & Proxy_Invisible) && !admin) continue;
-      if (q.radius > 0 && v2_distance_sqr(p.pos, q.pos) > r2) continue;
-      bool other_box = (p.bits & Proxy_Box) != 0;
-      if (box && other_box) continue;
-      if (!box && !other_box) {
-        f32 rr = first.radius + p.radius;
-        if (v2_len_sqr(p.pos - first.pos) > rr * rr) continue;
+  // The walk's cells in its own order (a clamped cell may come twice), leaving out without a look those
+  // too far for any contact; a unit of slack keeps rounding on the safe side.
+  int lo_x = 0, hi_x = loc->width - 1, lo_y = 0, hi_y = loc->height - 1;
+  f32 reach = shape_reach(first) + search.max_reach + 1;
+  if (reach < 1e6f && isfinite(first.pos.x) && isfinite(first.pos.y)) {
+    lo_x = location_cell_x(*loc, first.pos.x - reach), hi_x = location_cell_x(*loc, first.pos.x + reach);
+    lo_y = location_cell_y(*loc, first.pos.y - reach), hi_y = location_cell_y(*loc, first.pos.y + reach);
+  }
+  for (int row = 0; row < it.rows; row++) {
+    int cy = min(it.first_cy + row, loc->height - 1);
+    if (cy < lo_y || cy > hi_y) continue;
+    for (int col = 0; col < it.cols; col++) {
+      int cx = min(it.first_cx + col, loc->width - 1);
+      if (cx < lo_x || cx > hi_x) continue;
+      const Proxy* run;
+      int n;
+      if (!cell_run(cx + loc->width * cy, &run, &n)) return;  // the caller redoes this mover the plain way
+      for (int k = 0; k < n; k++) {
+        const Proxy& p = run[k];
+        if (p.e == &first || (p.bits & Proxy_Skip)) continue;
+        if ((p.bits & Proxy_Invisible) && !admin) continue;
+        if (q.radius > 0 && v2_distance_sqr(p.pos, q.pos) > r2) continue;
+        bool other_box = (p.bits & Proxy_Box) != 0;
+        if (box && other_box) continue;
+        if (!box && !other_box) {
+          f32 rr = first.radius + p.radius;
+          if (v2_len_sqr(p.pos - first.pos) > rr * rr) continue;
+        }
+        game_detect_collision_between(first, *p.e);
       }
-      game_detect_collision_between(first, *p.e);
     }
   }
 }

@@ -379,12 +379,17 @@ ErrorCode play_cast(Entity& caster, SpellType type, Id target_id, v2 dst, u32 fl
   if (target_id && (!target || target == &caster || (target->flags & EntityFlag_Invisible && !is_admin(caster))))
     return ErrorCode_NotFound;
   const SpellRule& rule = spell_rules[type];
+  // A blow or a sweep whose named target is no foe (a tree picked in battle stance) swings at the point.
+  bool blow = rule.form == Form_Melee || rule.form == Form_Sweep;
+  if (blow && target && !play_hostile(caster, *target) && !is_zero(dst) && !(flags & ActionFlag_Repeat)) {
+    target = nullptr;
+    target_id = 0;
+  }
   if (target && (!has_component(*target, Component_Mortal) || !is_alive(*target))) return ErrorCode_CannotDoThat;
   if (needs_target(type) && (!target || !play_hostile(caster, *target))) return ErrorCode_CannotDoThat;
   if (!rule.harms && rule.form == Form_Targeted && target && !friendly(caster, *target)) return ErrorCode_CannotDoThat;
-  // A blow at a friend is refused; a blow with no one named swings at the point.
-  if ((rule.form == Form_Melee || rule.form == Form_Missile) && target && !play_hostile(caster, *target))
-    return ErrorCode_CannotDoThat;
+  // A blow or a missile at a friend is refused.
+  if ((blow || rule.form == Form_Missile) && target && !play_hostile(caster, *target)) return ErrorCode_CannotDoThat;
   // An auto-attack at the target already being fought goes on as it is.
   Action& a = caster.actor.action;
   if (a.type == ActionType_CastSpell && a.spell_type == type && a.target_id == target_id && target_id &&

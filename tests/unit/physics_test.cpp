@@ -224,9 +224,9 @@ TEST_F(Collisions, TheSearchFindsWhatTheRadiusWalkFinds) {
   };
   const EntityType kinds[] = {Entity_stag,        Entity_stag,        Entity_rock,
                               Entity_wooden_bowl, Entity_carrot_crop, Entity_wooden_chest};
-  for (int i = 0; i < 400; i++) {
-    Entity& e = spawn(kinds[i % 6], {rnd(0, 700), rnd(0, 700)});
-    if (Mover* m = find_mover(e)) m->speed = 100, mover_set_dst(*m, {rnd(0, 700), rnd(0, 700)});
+  for (int i = 0; i < 600; i++) {
+    Entity& e = spawn(kinds[i % 6], {rnd(0, 1030), rnd(0, 1030)});  // to the far edges
+    if (Mover* m = find_mover(e)) m->speed = 100, mover_set_dst(*m, {rnd(0, 1024), rnd(0, 1024)});
     if (i == 7) e.flags |= EntityFlag_Invisible;
   }
   static Contact expected[CONTACTS_MAX];

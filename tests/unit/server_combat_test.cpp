@@ -121,6 +121,9 @@ TEST_F(ServerCombat, BlowsHitTheArcMissilesFlyAndHealsHeal) {
   EXPECT_LT(front->mortal.hp.cur, front->mortal.hp.max);
   EXPECT_EQ(behind->mortal.hp.cur, behind->mortal.hp.max) << "a blow does not reach behind the striker";
   EXPECT_TRUE(has_event(*front, EventType_Damage));
+  Entity* tree = spawn(Entity_pine_tree, {0, -3 * tile_size});
+  ASSERT_NE(tree, nullptr);
+  EXPECT_EQ(cast(SpellType_Strike, tree->id, player->pos + v2{tile_size, 0}), ErrorCode_Ok) << "swings at the point";
 
   Entity* far = spawn(Entity_training_dummy, {0, 6 * tile_size});
   ASSERT_NE(far, nullptr);
