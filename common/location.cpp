@@ -124,6 +124,9 @@ int location_cell_index(const Location& location, v2 pos) {
   return cx + location.width * cy;
 }
 
+int location_cell_x(const Location& location, f32 x) { return cell_coord(x, location.offset.x, location.width); }
+int location_cell_y(const Location& location, f32 y) { return cell_coord(y, location.offset.y, location.height); }
+
 TileType get_tile_at(const Location& location, v2 pos) { return location.tiles[location_cell_index(location, pos)]; }
 
 TileType get_tile_at(const Location& location, int x, int y) {
@@ -182,6 +185,12 @@ SpatialQuery in_rect(Location* location, Rect rect) {
 }
 
 EntityIter locate_entities(const SpatialQuery& query) {
+  EntityIter it = locate_cells(query);
+  if (it.query.location && location_has_grid(it.query.location)) next(it);
+  return it;
+}
+
+EntityIter locate_cells(const SpatialQuery& query) {
   EntityIter it;
   it.query = query;
   SpatialQuery& q = it.query;
@@ -214,7 +223,6 @@ EntityIter locate_entities(const SpatialQuery& query) {
     it.first_cx = cell_coord(begin.x, loc.offset.x, loc.width);
     it.first_cy = cell_coord(begin.y, loc.offset.y, loc.height);
   }
-  next(it);
   return it;
 }
 

@@ -80,6 +80,9 @@ Location* get_location(Entity& entity);
 // --- cells. Positions are clamped into the grid before an index is formed, so any position is safe.
 
 int location_cell_index(const Location& location, v2 pos);
+// The grid column (row) of a world x (y), as location_cell_index finds it: clamped to the location.
+int location_cell_x(const Location& location, f32 x);
+int location_cell_y(const Location& location, f32 y);
 TileType get_tile_at(const Location& location, v2 pos);
 TileType get_tile_at(const Location& location, int x, int y);          // world tile coordinates
 TileType get_tile_at_clamped(const Location& location, int x, int y);  // local tile coordinates; None outside
@@ -115,6 +118,9 @@ struct EntityIter {
 SpatialQuery in_radius(Entity* observer, f32 radius, v2 pos);
 SpatialQuery in_rect(Location* location, Rect rect);
 EntityIter locate_entities(const SpatialQuery& query);
+// The walk of locate_entities before its first entity: the cells it visits (rows x cols from first_cx,
+// first_cy, each clamped to the last row and column, when first_cx is not -1); next() starts it.
+EntityIter locate_cells(const SpatialQuery& query);
 void next(EntityIter& it);
 bool satisfies_query(const EntityIter& it, const Entity& entity);
 Entity* locate_entity_by_type(EntityType type, const SpatialQuery& query);

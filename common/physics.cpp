@@ -200,17 +200,189 @@ void game_resolve_collision(Contact& contact, f32 dt) {
   set_pos(b, b.pos + n * pen * (w1 / sum));
 }
 
+// The contact search reads each grid cell it needs once per pass into a compact run, in the cell's own
+// order, so a mover's neighbours are tested from a few contiguous bytes instead of their whole records.
+// It visits the same entities in the same order as locate_entities, so it finds the same contacts.
+namespace {
+
+enum ProxyBits : u32 {
+  Proxy_Skip = 1,       // never a second entity: an item, NoCollisions, or no id
+  Proxy_Invisible = 2,  // seen only by administrators
+  Proxy_Box = 4,
+};
+
+struct Proxy {
+  Entity* e;
+  v2 pos;
+  f32 radius;
+  u32 bits;
+};
+
+struct ContactSearch {
+  Proxy proxies[ENTITIES_MAX];
+  int nproxies = 0;
+  bool full = false;  // a pass with more linked records than the pool falls back to the plain walk
+  const Location* location = nullptr;
+  int ncells = 0;
+  u32 pass = 0;
+  u32* stamp = nullptr;  // the pass in which a cell's run was read
+  s32* start = nullptr;
+  s32* count = nullptr;
+  // The largest reach of any entity a mover can touch: no contact lies farther from a mover's centre
+  // than its own reach and this, on either axis. Infinite (no cells left out) for absurd shapes.
+  f32 max_reach = 0;
+};
+
+ContactSearch search;
+
+// How far from its centre an entity's shape extends on either axis (magnitudes: a negative radius from a
+// broken record still collides as its absolute value does).
+f32 shape_reach(const Entity& e) {
+  if (!is_rectangular(e)) return fabsf(e.radius);
+  return max(fabsf(e.dim.x), fabsf(e.dim.y)) / 2;
+}
+
+bool search_begin(const Location* location) {
+  search.nproxies = 0;
+  search.full = false;
+  search.location = location;
+  if (!location_has_grid(location)) return false;
+  int ncells = location->width * location->height;
+  if (ncells > search.ncells) {
+    // Grows only when a larger location arrives, never per frame.
+    free(search.stamp);
+    free(search.start);
+    free(search.count);
+    search.stamp = (u32*)calloc((size_t)ncells, sizeof(u32));
+    search.start = (s32*)malloc((size_t)ncells * sizeof(s32));
+    search.count = (s32*)malloc((size_t)ncells * sizeof(s32));
+    search.ncells = search.stamp && search.start && search.count ? ncells : 0;
+    search.pass = 0;
+    if (!search.ncells) return false;
+  }
+  if (++search.pass == 0) {
+    memset(search.stamp, 0, (size_t)search.ncells * sizeof(u32));
+    search.pass = 1;
+  }
+  f32 reach = 0;
+  int n = storage_count();
+  for (int i = 0; i < n; i++) {
+    const Entity& e = entity_storage.entities[i];
+    if (e.id == 0 || is_item(e) || (e.flags & EntityFlag_NoCollisions)) continue;
+    f32 r = shape_reach(e);
+    // A position that is not a number sits in a cell it does not lie near: nothing may be left out.
+    if (!(r < 1e6f) || !isfinite(e.pos.x) || !isfinite(e.pos.y)) {
+      reach = INFINITY;
+      break;
+    }
+    reach = max(reach, r);
+  }
+  search.max_reach = reach;
+  return true;
+}
+
+// The run of one cell, read from its list the first time the pass needs it; false when the pool is full.
+bool cell_run(int cell, const Proxy** run, int* n) {
+  if (search.stamp[cell] != search.pass) {
+    int first = search.nproxies;
+    for (Entity* e = search.location->grid[cell]; e; e = e->next_in_grid) {
+      if (search.nproxies >= ENTITIES_MAX) {
+        search.full = true;
+        return false;
+      }
+      u32 bits = 0;
+      if (is_item(*e) || (e->flags & EntityFlag_NoCollisions) || e->id == 0) bits |= Proxy_Skip;
+      if (e->flags & EntityFlag_Invisible) bits |= Proxy_Invisible;
+      if (is_rectangular(*e)) bits |= Proxy_Box;
+      search.proxies[search.nproxies++] = {e, e->pos, e->radius, bits};
+    }
+    search.stamp[cell] = search.pass;
+    search.start[cell] = first;
+    search.count[cell] = search.nproxies - first;
+  }
+  *run = search.proxies + search.start[cell];
+  *n = search.count[cell];
+  return true;
+}
+
+void detect_around_plain(Entity& first) {
+  for (EntityIter it = locate_entities(in_radius(&first, physics_collision_radius, {0, 0})); it.entity; next(it)) {
+    Entity& other = *it.entity;
+    if (&other == &first || is_item(other) || (other.flags & EntityFlag_NoCollisions)) continue;
+    game_detect_collision_between(first, other);
+  }
+}
+
+void detect_around(Entity& first) {
+  EntityIter it = locate_cells(in_radius(&first, physics_collision_radius, {0, 0}));
+  const SpatialQuery& q = it.query;
+  const Location* loc = q.location;
+  if (!location_has_grid(loc)) return;
+  if (search.full || loc != search.location || it.first_cx < 0) return detect_around_plain(first);
+  bool admin = is_admin(first);
+  bool box = is_rectangular(first);
+  f32 r2 = q.radius * q.radius;
+  // The walk's cells in its own order (a clamped cell may come twice), leaving out without a look those
+  // too far for any contact; a unit of slack keeps rounding on the safe side.
+  int lo_x = 0, hi_x = loc->width - 1, lo_y = 0, hi_y = loc->height - 1;
+  f32 reach = shape_reach(first) + search.max_reach + 1;
+  if (reach < 1e6f && isfinite(first.pos.x) && isfinite(first.pos.y)) {
+    lo_x = location_cell_x(*loc, first.pos.x - reach), hi_x = location_cell_x(*loc, first.pos.x + reach);
+    lo_y = location_cell_y(*loc, first.pos.y - reach), hi_y = location_cell_y(*loc, first.pos.y + reach);
+  }
+  for (int row = 0; row < it.rows; row++) {
+    int cy = min(it.first_cy + row, loc->height - 1);
+    if (cy < lo_y || cy > hi_y) continue;
+    for (int col = 0; col < it.cols; col++) {
+      int cx = min(it.first_cx + col, loc->width - 1);
+      if (cx < lo_x || cx > hi_x) continue;
+      const Proxy* run;
+      int n;
+      if (!cell_run(cx + loc->width * cy, &run, &n)) return;  // the caller redoes this mover the plain way
+      for (int k = 0; k < n; k++) {
+        const Proxy& p = run[k];
+        if (p.e == &first || (p.bits & Proxy_Skip)) continue;
+        if ((p.bits & Proxy_Invisible) && !admin) continue;
+        if (q.radius > 0 && v2_distance_sqr(p.pos, q.pos) > r2) continue;
+        bool other_box = (p.bits & Proxy_Box) != 0;
+        if (box && other_box) continue;
+        if (!box && !other_box) {
+          f32 rr = first.radius + p.radius;
+          if (v2_len_sqr(p.pos - first.pos) > rr * rr) continue;
+          // Two circles this near always touch; with the list full only the count of dropped ones moves.
+          if (physics.ncontacts >= CONTACTS_MAX) {
+            physics.nskipped++;
+            continue;
+          }
+        }
+        game_detect_collision_between(first, *p.e);
+      }
+    }
+  }
+}
+
+}  // namespace
+
 void update_collisions(f32 dt) {
   physics.ncontacts = 0;
   physics.nskipped = 0;
   int n = storage_count();
+  bool fast = false;
   for (int i = 0; i < n; i++) {
     Entity& first = entity_storage.entities[i];
     if (first.id == 0 || !has_component(first, Component_Mover)) continue;
-    for (EntityIter it = locate_entities(in_radius(&first, physics_collision_radius, {0, 0})); it.entity; next(it)) {
-      Entity& other = *it.entity;
-      if (&other == &first || is_item(other) || (other.flags & EntityFlag_NoCollisions)) continue;
-      game_detect_collision_between(first, other);
+    if (!fast) fast = search_begin(get_location(first));
+    if (!fast) {
+      detect_around_plain(first);
+      continue;
+    }
+    u32 before = physics.ncontacts, skipped = physics.nskipped;
+    detect_around(first);
+    if (search.full) {
+      // The compact runs ran out mid-walk: this mover's contacts are found again the plain way.
+      physics.ncontacts = before;
+      physics.nskipped = skipped;
+      detect_around_plain(first);
     }
   }
   for (u32 i = 0; i < physics.ncontacts; i++) game_resolve_collision(physics.contacts[i], dt);

@@ -41,7 +41,7 @@ static ActionRule action_rule(ActionType type) {
 
 static u64 event_counter;
 
-static void push_event(Entity& e, EventType type, Id subject_id, EntityType subject_type, f32 value = 0) {
+Event& play_push_event(Entity& e, EventType type) {
   enable_component(e, Component_Events);
   Events& events = e.events;
   int n = events_count(events);
@@ -54,13 +54,18 @@ static void push_event(Entity& e, EventType type, Id subject_id, EntityType subj
   ev.time = server_clock();
   ev.id = ++event_counter;
   ev.type = type;
+  events.nevents = n + 1;
+  return ev;
+}
+
+static void push_event(Entity& e, EventType type, Id subject_id, EntityType subject_type, f32 value = 0) {
+  Event& ev = play_push_event(e, type);
   if (type == EventType_Heal || type == EventType_Damage || type == EventType_Mana) {
     ev.healing.value = value;
   } else {
     ev.subject.id = subject_id;
     ev.subject.type = subject_type;
   }
-  events.nevents = n + 1;
 }
 
 static EntityType crop_produce(EntityType crop) {
@@ -315,7 +320,7 @@ static Entity* standing_for(Entity& target) {
 // One step of one character's action; a refusal at the end is told to its session.
 static void step_action(Session& s, Entity& player, f32 dt, Time now) {
   Action& a = player.actor.action;
-  if (a.type == ActionType_None) return;
+  if (a.type == ActionType_None || a.type == ActionType_CastSpell) return;  // casts run in the fight's step
   Entity* target = world_find(a.target_id);
   Entity* place = target ? standing_for(*target) : nullptr;
   if (!target || !place) return play_stop_action(player);
@@ -392,6 +397,8 @@ static void step_world_second() {
 }
 
 void play_update(f32 dt, Time now) {
+  play_update_creatures(dt, now);
+  play_update_fighting(dt, now);
   for (Session& s : server.sessions) {
     Entity* player = s.active ? world_find(s.player_id) : nullptr;
     if (!player || !is_person(*player)) continue;

@@ -65,10 +65,8 @@ static void handle_admin(Session& s, Entity& player, const Request& r) {
     case RequestType_Kill: {
       Entity* target = world_find(r.target_id);
       if (!target) return server_send_error(s, ErrorCode_NotFound);
-      if (Mortal* mortal = find_mortal(*target)) {
-        mortal->hp.cur = 0;
-        mortal->death_time = server_clock();
-        server_stop_mover(*target);
+      if (has_component(*target, Component_Mortal)) {
+        play_kill(*target, nullptr);
       } else if (!server_session_of_player(target->id)) {
         world_remove(*target);
       }
@@ -80,6 +78,10 @@ static void handle_admin(Session& s, Entity& player, const Request& r) {
       target->flags ^= EntityFlag_Invisible;
       break;
     }
+    case RequestType_GenerateTiles: return play_admin_generate_tiles(s, r);
+    case RequestType_GenerateEntities: return play_admin_generate_entities(s, r);
+    case RequestType_SetBiom: return play_admin_set_biom(s, r);
+    case RequestType_MindControl: return play_admin_mind_control(s, r);
     default: server_send_error(s, ErrorCode_CannotDoThat); break;
   }
 }
@@ -138,6 +140,7 @@ static void handle_request(Session& s, const Request& r) {
     case RequestType_SetDir: {
       Mover* mover = find_mover(*player);
       if (!mover || !server_finite_v2(r.dst)) return server_send_error(s, ErrorCode_BadRequest);
+      if (!is_alive(*player)) return server_send_error(s, ErrorCode_CannotDoThat);
       play_stop_action(*player);  // walking away ends what the character was doing
       if (r.type == RequestType_SetDst) {
         mover_set_dst(*mover, clamp_to_location(world.location, r.dst, v2{1, 1}));
@@ -157,8 +160,13 @@ static void handle_request(Session& s, const Request& r) {
 }
 
 void play_handle_request(Session& s, Entity& player, const Request& r) {
+  // The dead wait for their respawn.
+  if (has_component(player, Component_Mortal) && !is_alive(player)) return server_send_error(s, ErrorCode_CannotDoThat);
   ErrorCode result = ErrorCode_Ok;
   switch (r.type) {
+    case RequestType_Spell:
+      result = play_cast(player, r.spell.type, r.spell.target_id, r.spell.dst, r.spell.flags);
+      break;
     case RequestType_RunAction: {
       Entity* target = world_find(r.action.target_id);
       if (!target) return server_send_error(s, ErrorCode_NotFound);
@@ -200,7 +208,7 @@ void play_handle_request(Session& s, Entity& player, const Request& r) {
     case RequestType_BlueprintPlace:
       result = play_blueprint_place(player, r.blueprint.blueprint_id, r.blueprint.pos, r.blueprint.rotation_index);
       break;
-    default: result = ErrorCode_CannotDoThat; break;  // spells: not yet
+    default: result = ErrorCode_CannotDoThat; break;
   }
   if (result != ErrorCode_Ok) server_send_error(s, result);
 }

@@ -70,5 +70,49 @@ ErrorCode play_blueprint_save(Entity& player, Id blueprint_id, const char* name,
 // A blank of every element around pos (snapped), the group turned by `rotation` quarter turns.
 ErrorCode play_blueprint_place(Entity& player, Id blueprint_id, v2 pos, int rotation);
 
+// A fresh event on the entity (its time, id and type set), the oldest dropped when the list is full.
+Event& play_push_event(Entity& e, EventType type);
+
+// --- fighting (combat.cpp): spells, damage, healing, effects, death and respawn, experience and levels
+
+// The clock of the simulation: the time of the step being run (requests between steps see the last one).
+Time play_now();
+void play_set_now(Time now);
+// Starts a cast: refused for a dead caster (CannotDoThat), a spell cooling down (Cooldown), too little
+// mana (NoMana) or a harmful spell without a foe to aim at. Mana and cooldown are spent when the wind-up
+// begins; a target out of reach is walked to first. ActionFlag_Repeat casts again at the same target.
+ErrorCode play_cast(Entity& caster, SpellType type, Id target_id, v2 dst, u32 flags);
+// Whether `attacker` may harm `victim`: players and creatures fight each other, never their own side.
+bool play_hostile(const Entity& attacker, const Entity& victim);
+void play_damage(Entity& victim, Entity* attacker, f32 amount, SpellType spell);
+void play_heal(Entity& target, f32 amount);
+// Death: a character leaves a corpse with its possessions and comes back at its respawn point later; a
+// creature leaves its drops and the killer gains experience; a training dummy stands up again.
+void play_kill(Entity& victim, Entity* killer);
+void play_give_xp(Entity& player, f32 xp);
+// Experience needed from one level to the next, and the stats a level gives.
+f32 play_xp_for_level(int lvl);
+void play_apply_level(Entity& player);
+void play_update_fighting(f32 dt, Time now);
+// Forgets the flying missiles and the creatures waiting to come back (a new world).
+void play_reset_fighting();
+
+// --- creatures (creatures.cpp)
+
+// A creature kind's temper: whether it attacks on sight, its main attack, damage and level.
+void play_creature_setup(Entity& creature);
+// A creature hurt by `attacker` turns on it, or flees when it is weak or timid.
+void play_creature_hurt(Entity& creature, Entity* attacker);
+// A dead creature is taken away after a while and comes back at its home later.
+void play_creature_died(Entity& creature, Time now);
+void play_update_creatures(f32 dt, Time now);
+void play_reset_creatures();
+
+// --- administrator tools (admin.cpp); the dispatch refuses them for players
+void play_admin_generate_tiles(Session& s, const Request& r);
+void play_admin_generate_entities(Session& s, const Request& r);
+void play_admin_set_biom(Session& s, const Request& r);
+void play_admin_mind_control(Session& s, const Request& r);
+
 // --- requests (dispatch.cpp hands these over)
 void play_handle_request(Session& s, Entity& player, const Request& r);

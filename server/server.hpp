@@ -155,6 +155,8 @@ int server_collect_snapshot(Entity& player, Entity** out, int capacity);
 void worldgen_tiles(u8* tiles, int width, int height, u32 seed);
 v2 worldgen_spawn_point(const u8* tiles, int width, int height);
 void worldgen_populate(u32 seed, Time now);
+// Adds the entities of each tile's biome to `percent` of the tiles in [x0, x1) x [y0, y1); returns how many.
+int worldgen_populate_tiles(int x0, int y0, int x1, int y1, int percent, u32 seed, Time now);
 bool server_generate_world(u32 seed, int size, Time now);
 // Starting values of a freshly made entity: branches, berries, ore, crop age, wandering.
 void worldgen_init_entity(Entity& e, Time now);

@@ -3,6 +3,7 @@
 
 #include "items.hpp"
 #include "physics.hpp"
+#include "play.hpp"
 
 World world;
 
@@ -274,6 +275,7 @@ Entity* world_enter_character(const char* name, bool admin, const u8* saved, int
   if (Actor* actor = find_actor(*p)) actor->action = actor->next_action = Action();
   if (Mortal* mortal = find_mortal(*p)) {
     mortal->burden = 0;
+    mortal->death_time = Time();  // a character saved dead comes back alive
     if (!(mortal->hp.cur > 0)) mortal->hp.cur = mortal->hp.max > 0 ? mortal->hp.max : PLAYER_HP;
   }
   if (Mover* mover = find_mover(*p)) {
@@ -327,29 +329,8 @@ GameTime world_game_time() {
 
 void world_set_game_time(GameTime t) { world.game_seconds = (f64)((t.hour % 24) * 60 + (t.second % 60)); }
 
-static void update_thinkers(Time now) {
-  int n = min((int)entity_storage.nentities, ENTITIES_MAX);
-  for (int i = 0; i < n; i++) {
-    Entity& e = entity_storage.entities[i];
-    if (e.id == 0) continue;
-    Thinker* thinker = find_thinker(e);
-    Mover* mover = find_mover(e);
-    if (!thinker || !mover || !is_alive(e)) continue;
-    if (thinker->flags & ThinkerFlag_MindContolled) continue;
-    if (now.ns < thinker->next_wander_check_time.ns) continue;
-    // Wander: a short walk to a nearby point on land, then a pause.
-    thinker->activity = ThinkerActivity_Wandering;
-    if ((world_random() & 3) != 0) {
-      v2 dst = world_find_land_near(e.pos, 3 * tile_size);
-      mover->speed = mover->base_speed * 0.5f;
-      mover_set_dst(*mover, dst);
-    }
-    thinker->next_wander_check_time.ns = now.ns + (u64)(world_random_f32(2, 7) * 1e9f);
-  }
-}
-
 void world_update(f32 dt, Time now) {
-  update_thinkers(now);
+  play_update_creatures(dt, now);
   update_physics(dt);
   world.game_seconds += dt;
   if (world.game_seconds >= 24 * 60) world.game_seconds -= 24 * 60;

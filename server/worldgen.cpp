@@ -2,7 +2,7 @@
 // that belong on each biome, a camp by the spawn point and wandering creatures.
 #include "math.hpp"
 #include "physics.hpp"
-#include "server.hpp"
+#include "play.hpp"
 
 static f32 lattice(int x, int y, u32 seed) { return (f32)(hash2(x, y, seed) & 0xFFFFFF) / (f32)0xFFFFFF; }
 
@@ -122,6 +122,7 @@ static void init_kind(Entity& e, u32& state, Time now) {
     thinker->activity = ThinkerActivity_Wandering;
     thinker->respawn_pos = e.pos;
     thinker->next_wander_check_time.ns = now.ns + (u64)(rand01(state) * 5e9f);
+    play_creature_setup(e);
   }
   if (Mortal* mortal = find_mortal(e)) {
     if (mortal->hp.cur <= 0) mortal->hp.cur = mortal->hp.max;
@@ -228,10 +229,44 @@ void worldgen_populate(u32 seed, Time now) {
   }
 }
 
+int worldgen_populate_tiles(int x0, int y0, int x1, int y1, int percent, u32 seed, Time now) {
+  const Location& l = world.location;
+  u32 state = seed * 2654435761u + 777u;
+  if (!state) state = 1;
+  int placed = 0;
+  x0 = max(x0, 0), y0 = max(y0, 0), x1 = min(x1, l.width), y1 = min(y1, l.height);
+  for (int y = y0; y < y1; y++) {
+    for (int x = x0; x < x1; x++) {
+      if (rand01(state) * 100 >= (f32)percent) continue;
+      TileType t = l.tiles[x + l.width * y];
+      for (const BiomePopulation& biome : biome_population) {
+        if (biome.tile != t) continue;
+        // The biome's kinds in the shares of their chances.
+        f32 total = 0;
+        for (const BiomeEntity& be : biome.entities) total += be.type != Entity_None ? be.chance : 0;
+        f32 roll = rand01(state) * total;
+        for (const BiomeEntity& be : biome.entities) {
+          if (be.type == Entity_None) break;
+          if (roll < be.chance) {
+            v2 jitter = {(rand01(state) - 0.5f) * 16, (rand01(state) - 0.5f) * 16};
+            placed += place(be.type, v2{((f32)x + 0.5f) * tile_size, ((f32)y + 0.5f) * tile_size} + jitter, state,
+                            now) != nullptr;
+            break;
+          }
+          roll -= be.chance;
+        }
+      }
+    }
+  }
+  return placed;
+}
+
 bool server_generate_world(u32 seed, int size, Time now) {
   u8* tiles = (u8*)malloc((size_t)size * (size_t)size);
   if (!tiles) return false;
   worldgen_tiles(tiles, size, size, seed);
+  play_reset_fighting();
+  play_reset_creatures();
   bool ok = world_reset(size, size, tiles);
   server.map_png_size = 0;  // a new world, a new map
   if (ok) {
