@@ -55,6 +55,8 @@ struct GameDebug {
   bool free_camera = false;
   bool hide_static_objects = false;
   bool hide_roofs = false;
+  bool draw_attack_radius = false;
+  bool draw_collision_boxes = false;
 };
 
 // The login screen's fields and the request waiting for its answer.
