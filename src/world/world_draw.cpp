@@ -70,7 +70,8 @@ void draw_tile_tool() {
   if (ui.tiles.is_active) {
     Rect& r = ui.tiles.area;
     r = tile_rect_snapped(ui.tiles.start_pos, game.mouse_world);
-    debug_log("%f,%f %fx%f\n", (double)r.x, (double)r.y, (double)r.w, (double)r.h);
+    // Every frame of a drag: only when the debug log was asked for.
+    if (game.config.debug_log) debug_log("%f,%f %fx%f\n", (double)r.x, (double)r.y, (double)r.w, (double)r.h);
     draw_rect(r, Color{{1, 0.8f, 0, 0.25f}});
   }
   const Texture& atlas = renderer.tiles_texture;
