@@ -169,6 +169,9 @@ struct Game {
   bool skip_lmb_up = false;  // the next left release ends a press already used
   HotkeyHandler lmb_handler = nullptr;
   HotkeyHandler rmb_handler = nullptr;
+  // Drawn over the finished scene at the window's full size, after post-processing: texts stay sharp
+  // when the scene is drawn smaller. A screen sets it for its own frame.
+  void (*scene_overlay)() = nullptr;
 
   // The world the client mirrors.
   Location* location = nullptr;

@@ -118,6 +118,17 @@ static void draw_world_bars() {
   }
 }
 
+// Thoughts, speech bubbles, names, bars and event numbers: over the finished scene, at full size.
+static void draw_world_overlay() {
+  if (!game.player) return;
+  push_transform(renderer.vp);
+  glDisable(GL_DEPTH_TEST);
+  draw_thoughts();
+  draw_chat_bubbles();
+  draw_world_bars();
+  pop_transform();
+}
+
 void draw_world_screen() {
   // Shadows first: the pass has its own target, and the scene below samples it.
   if (game.player) {
@@ -160,8 +171,6 @@ void draw_world_screen() {
   }
   draw_box_selection();
   glDisable(GL_DEPTH_TEST);
-  draw_thoughts();
-  draw_chat_bubbles();
   // The sky fills only what nothing else covered, and writes no depth of its own.
   glEnable(GL_DEPTH_TEST);
   glDepthMask(GL_FALSE);
@@ -172,9 +181,9 @@ void draw_world_screen() {
   glDisable(GL_CULL_FACE);
   glDepthMask(GL_TRUE);
   glDisable(GL_DEPTH_TEST);
-  draw_world_bars();
   pop_transform();
   draw_cursor();
+  game.scene_overlay = draw_world_overlay;
 }
 
 void world_screen() {
