@@ -94,6 +94,7 @@ void world_frame() {
   update_camera();
   draw_world_screen();
   post_process();
+  if (game.scene_overlay) game.scene_overlay();
   pass_timers_frame_end();
   glFinish();
 }

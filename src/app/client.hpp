@@ -55,6 +55,8 @@ struct GameDebug {
   bool free_camera = false;
   bool hide_static_objects = false;
   bool hide_roofs = false;
+  bool draw_attack_radius = false;
+  bool draw_collision_boxes = false;
 };
 
 // The login screen's fields and the request waiting for its answer.
@@ -167,6 +169,9 @@ struct Game {
   bool skip_lmb_up = false;  // the next left release ends a press already used
   HotkeyHandler lmb_handler = nullptr;
   HotkeyHandler rmb_handler = nullptr;
+  // Drawn over the finished scene at the window's full size, after post-processing: texts stay sharp
+  // when the scene is drawn smaller. A screen sets it for its own frame.
+  void (*scene_overlay)() = nullptr;
 
   // The world the client mirrors.
   Location* location = nullptr;

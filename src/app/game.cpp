@@ -127,8 +127,10 @@ void update_and_draw() {
   prepare_input();
   push_transform(m4_ortho(0, (f32)renderer.window_width, (f32)renderer.window_height, 0, -1, 1));
   ui_begin();
+  game.scene_overlay = nullptr;
   if (ScreenFunction f = screen_function(game.screen)) f();
   post_process();
+  if (game.scene_overlay) game.scene_overlay();
   ui_end();
   pass_begin(RenderPass_Ui);
   ui_render();

@@ -22,7 +22,8 @@ struct EntityState {
   Time hit_time;       // last damage taken; 0: none
   ParticleSystem flame;
   ParticleSystem smoke;
-  v3 fire_pos;  // where the held torch burns; zero without a torch
+  v3 fire_pos;              // where the held torch burns; zero without a torch
+  Time cast_sound_started;  // the cast whose start sound was played
 };
 
 // --- the state table (game.entity_state), open addressing with linear probing

@@ -1,9 +1,12 @@
 #include "world/cursor.hpp"
 
+#include <glad/gl.h>
+
 #include "entity.hpp"
 #include "location.hpp"
 #include "registry.hpp"
 #include "render/entity_presentation.hpp"
+#include "render/font.hpp"
 #include "render/renderer.hpp"
 
 void clear_cursor() { game.cursor = Cursor{}; }
@@ -46,21 +49,44 @@ static bool ghost_from_prototype(EntityType type) {
   return true;
 }
 
+// Ghosts stand in the world: they are drawn after the world transform is gone, so they push their own,
+// and they are depth-tested against what is already there.
+static void ghost_pass_begin() {
+  push_transform(renderer.vp);
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LEQUAL);
+}
+
+static void ghost_pass_end() {
+  glDisable(GL_DEPTH_TEST);
+  pop_transform();
+}
+
+void draw_ghost(EntityType type, int rotation) {
+  if (!ghost_from_prototype(type)) return;
+  v2 at = cursor_snapped_mouse();
+  ghost_pass_begin();
+  draw_ghost_entity(cursor_ghost, at, rotation);
+  // The label stays readable over whatever the ghost stands behind.
+  glDisable(GL_DEPTH_TEST);
+  draw_text_billboard(at, get_texture_offset(cursor_ghost), 1, Color{{1, 1, 1, 1}}, "%s", rotation_name(rotation & 3));
+  ghost_pass_end();
+}
+
 void draw_cursor() {
   Cursor& c = game.cursor;
   switch (c.type) {
     case CursorType_None: break;
-    case CursorType_Build:
-      if (ghost_from_prototype(c.entity_type))
-        draw_ghost_entity(cursor_ghost, cursor_snapped_mouse(), c.rotation_index);
-      break;
+    case CursorType_Build: draw_ghost(c.entity_type, c.rotation_index); break;
     case CursorType_Item:
       if (!find_entity_by_id(c.entity_id)) clear_cursor();
       break;
     case CursorType_Burden:
       if (Entity* burden = find_entity_by_id(c.entity_id)) {
         memcpy((void*)&cursor_ghost, (const void*)burden, sizeof(Entity));
+        ghost_pass_begin();
         draw_ghost_entity(cursor_ghost, cursor_snapped_mouse(), c.rotation_index);
+        ghost_pass_end();
       }
       break;
     case CursorType_Blueprint: {
@@ -71,6 +97,7 @@ void draw_cursor() {
       f32 angle = (f32)c.rotation_index * pi / 2;
       f32 ca = cosf(angle), sa = sinf(angle);
       v2 at = cursor_snapped_mouse();
+      ghost_pass_begin();
       for (int i = 0; i < n; i++) {
         const BlueprintElement& el = bp.elements[i];
         if (!ghost_from_prototype(el.type)) continue;
@@ -79,6 +106,7 @@ void draw_cursor() {
         v2 offset = {el.offset.x * ca - el.offset.y * sa, el.offset.x * sa + el.offset.y * ca};
         draw_ghost_entity(cursor_ghost, at + offset, rotation);
       }
+      ghost_pass_end();
     } break;
   }
 }

@@ -19,8 +19,10 @@ void ui_fps() {
     // The ring's next write is its oldest entry.
     const FrameStat& s = d.frames_stats[(d.frames_stats_index + i) % FRAME_STATS_MAX];
     f32 h = fps_bar_height(s.elapsed, full);
-    Rect r = {right - (f32)(FRAME_STATS_MAX - i) * bar_w, bottom - h, bar_w, h};
-    ui_rect(tprintf("fps-bar-%d", i), r, Color{{0.3f, 0.8f, 0.3f, 0.6f}});
+    // Floating children are placed from their layout's corner; the hover test needs the window's position.
+    Rect in_layout = {-(f32)(FRAME_STATS_MAX - i) * bar_w, -h, bar_w, h};
+    Rect r = {right + in_layout.x, bottom + in_layout.y, bar_w, h};
+    ui_rect(tprintf("fps-bar-%d", i), in_layout, Color{{0.3f, 0.8f, 0.3f, 0.6f}});
     if (rect_is_hovered(r)) {
       f32 ms = to_sec(s.elapsed) * 1000;
       set_tooltip(ui.mouse, {1, 1},

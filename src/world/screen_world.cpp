@@ -22,6 +22,7 @@
 #include "world/spell_cast.hpp"
 #include "world/thoughts.hpp"
 #include "world/world_bars.hpp"
+#include "world/world_draw.hpp"
 #include "world/world_input.hpp"
 
 void update_entities() {
@@ -46,18 +47,6 @@ void update_world() {
   update_gameplay(1.0f / SERVER_FPS);
 }
 
-// Burning fuel lights its surroundings; adding stops once the light table is full.
-static void world_add_lights() {
-  int n = entity_storage.nentities < ENTITIES_MAX ? entity_storage.nentities : ENTITIES_MAX;
-  for (int i = 0; i < n; i++) {
-    Entity& e = entity_storage.entities[i];
-    if (e.id == 0 || in_container(e)) continue;
-    if (has_component(e, Component_Fuel) && (e.flags & EntityFlag_Burning)) {
-      if (!add_light(v3{e.pos.x, e.pos.y, 1}, Color{{0.9f, 0.7f, 0.3f, 1}}, 7)) return;
-    }
-  }
-}
-
 static void draw_world_ui_underlayer(Entity& player) {
   if (has_component(player, Component_Mover) && !v2_is_zero(player.mover.dst)) {
     draw_circle(player.mover.dst, 3, Color{{0.2f, 0.7f, 0.3f, 1}});
@@ -71,10 +60,7 @@ static void draw_world_ui_underlayer(Entity& player) {
   }
   if (game.modifiers.shift && game.modifiers.alt) draw_circle(player.pos, 480, Color{{0, 0.5f, 1, 0.5f}});
   draw_spell_crosshair(player);
-  if (ui.tiles.selected_tile != 0 && ui.tiles.is_active) {
-    ui.tiles.area = tile_rect_snapped(ui.tiles.start_pos, game.mouse_world);
-    draw_rect(ui.tiles.area, Color{{1, 0.8f, 0, 0.25f}});
-  }
+  draw_tile_tool();
 }
 
 // A sprinting entity leaves a glow on the ground under it.
@@ -85,6 +71,7 @@ static void draw_auras() {
     if (e.id == 0 || in_container(e) || !has_component(e, Component_Mover)) continue;
     if (e.mover.bonus_speed > 0) draw_quad(e.pos, {2 * e.radius, 2 * e.radius}, renderer.shaders.sprint_aura);
   }
+  if (game.debug.draw_attack_radius) draw_attack_radii();
 }
 
 static void draw_box_selection() {
@@ -118,6 +105,7 @@ static void draw_world_bars() {
       }
     }
     if (show_name) draw_entity_name(e, {0, h}, game.modifiers.shift);
+    if (Sound* sound = take_spell_start_sound(e)) play_sound(*sound, 1.0f);
     if (has_component(e, Component_Actor) && (is_person(e) || e.id == game.selected_id)) {
       f32 p = e.actor.action.progress;
       if (p > 0) {
@@ -128,6 +116,17 @@ static void draw_world_bars() {
     }
     handle_events(e);
   }
+}
+
+// Thoughts, speech bubbles, names, bars and event numbers: over the finished scene, at full size.
+static void draw_world_overlay() {
+  if (!game.player) return;
+  push_transform(renderer.vp);
+  glDisable(GL_DEPTH_TEST);
+  draw_thoughts();
+  draw_chat_bubbles();
+  draw_world_bars();
+  pop_transform();
 }
 
 void draw_world_screen() {
@@ -141,7 +140,6 @@ void draw_world_screen() {
   if (!game.player) return;
   assert(game.player->id != 0);
   Entity& player = *game.player;
-  clear_lights();
   world_add_lights();
   update_lights();
   push_transform(renderer.vp);
@@ -159,7 +157,7 @@ void draw_world_screen() {
   draw_entities_fx();
   pass_end();
   // With static objects hidden, their boxes still show where they stand.
-  if (game.debug.hide_static_objects) {
+  if (game.debug.draw_collision_boxes || game.debug.hide_static_objects) {
     int n = entity_storage.nentities < ENTITIES_MAX ? entity_storage.nentities : ENTITIES_MAX;
     for (int i = 0; i < n; i++) {
       Entity& e = entity_storage.entities[i];
@@ -173,8 +171,6 @@ void draw_world_screen() {
   }
   draw_box_selection();
   glDisable(GL_DEPTH_TEST);
-  draw_thoughts();
-  draw_chat_bubbles();
   // The sky fills only what nothing else covered, and writes no depth of its own.
   glEnable(GL_DEPTH_TEST);
   glDepthMask(GL_FALSE);
@@ -185,9 +181,9 @@ void draw_world_screen() {
   glDisable(GL_CULL_FACE);
   glDepthMask(GL_TRUE);
   glDisable(GL_DEPTH_TEST);
-  draw_world_bars();
   pop_transform();
   draw_cursor();
+  game.scene_overlay = draw_world_overlay;
 }
 
 void world_screen() {

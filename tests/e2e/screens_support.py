@@ -17,13 +17,13 @@ def config_text(address, login="", auto_login=0, extra=""):
             f"server_timeout_ms = 10000\nmusic_gain = 0.5\nsound_gain = 0.5\n{extra}")
 
 
-def start(s, base, login="", auto_login=0, dev=False, server=True, config_in_cwd=False):
+def start(s, base, login="", auto_login=0, dev=False, server=True, config_in_cwd=False, extra=""):
     """A server on a free loopback address of its own and a client configured for it."""
     address = harness.free_loopback(base)
     srv = None
     if server:
         srv = start_server(s, address, dev)
-    text = config_text(address, login, auto_login)
+    text = config_text(address, login, auto_login, extra)
     if config_in_cwd:
         client = start_client_in_workdir(s, text)
     else:
