@@ -207,11 +207,11 @@ static void ui_action_rows(Actor& actor) {
     right = ui_action_icon("Right", Icon_ContextMenu, "Actions");
   }
   ui_end_layout();
-  if (left_mouse_went_down()) {
-    if (left.clicked) toggle(ui.main_controls.show_lmb);
-    if (space.clicked) toggle(ui.main_controls.show_spc);
-    if (right.clicked) toggle(ui.main_controls.show_rmb);
-  }
+  // The click is last frame's, seen now through the icon's state: waiting for the button to go down
+  // again in this frame as well would let no click through.
+  if (left.clicked) toggle(ui.main_controls.show_lmb);
+  if (space.clicked) toggle(ui.main_controls.show_spc);
+  if (right.clicked) toggle(ui.main_controls.show_rmb);
 
   if (ui.main_controls.show_lmb) {
     UiElement* bar = ui_div("spell-buttons", {size, wh - size - px(theme.pad.medium)});

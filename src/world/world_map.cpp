@@ -41,8 +41,9 @@ void draw_world_map() {
 
   UiElement* map = ui_div("world-map", {(f32)renderer.window_width, 0});
   map->floating = true;
-  // The marker offsets add the gap as it stands now, in design units: the layout scales it later.
-  f32 g = map->gap;
+  // The image sits one padding inside the map; the markers, placed from the map's corner, take the
+  // padding as the layout will scale it, so they land on the image at any display size.
+  f32 g = px(map->pad);
   Rect image = {};
   bool has_image = view.k > 0 && tex.id != 0;
   if (has_image) {
@@ -59,12 +60,13 @@ void draw_world_map() {
               {floorf(g + l.x * view.k), ceilf(g + view.h - (l.y + l.h) * view.k), l.w * view.k, l.h * view.k},
               {{0, 0, 0, 0.5f}});
     }
-    f32 m = em_px(0.2f);
+    // Never so small that the white inner square, 2 pixels in from the rim, turns inside out.
+    f32 m = max(em_px(0.2f), 6.0f);
     if (player) {
       if (Person* person = find_person(*player); person && person->respawn_id != 0) {
         Rect r = map_marker("world-map-location-respawn-bg", "world-map-location-respawn",
                             person->respawn_pos / WORLD_MAP_TEXEL_UNITS, g, view.h, view.k, m);
-        if (rect_is_hovered(grow({r.x + image.x, r.y + image.y, r.w, r.h}, m)))
+        if (rect_is_hovered(grow({r.x + image.x - g, r.y + image.y - g, r.w, r.h}, m)))
           set_tooltip(ui.mouse, {0, 1}, "My respawn");
       }
       map_marker("world-map-location-me-bg", "world-map-location-me", player->pos / WORLD_MAP_TEXEL_UNITS, g, view.h,

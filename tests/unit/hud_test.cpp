@@ -189,6 +189,12 @@ TEST_F(HudTest, PaletteAndIconCellsStayInTheirGrids) {
 }
 
 TEST_F(HudTest, EveryWindowOpenStaysWithinTheElementLimit) {
+  // A click on the first main icon opens the spell bar, as the next frame sees it.
+  hud_frame();
+  v2 at = centre(find("action-icon{Move}")->rect);
+  hud_frame({at, true, true});
+  hud_frame({at});
+  EXPECT_TRUE(ui.main_controls.show_lmb);
   player->flags |= EntityFlag_IsAdmin;
   game.world_map.texture = {1, 256, 256, 1};
   ui.draw_world_map = 2;
