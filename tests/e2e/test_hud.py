@@ -61,6 +61,15 @@ class Hud(unittest.TestCase):
             self.assertNotIn("world-map-image", elements)
             self.assertIn("world-map-controls", elements)
             s.screenshot("map-zoom-0")
+
+            # Battle stance swaps the main icons for the three attacks; the palette of the tile tool shows.
+            s.key("q")
+            s.key("y")
+            elements = wait_elements(s, lambda e: "[Battle Stance]" in e)
+            for name in ("[Battle Stance]", "action-icon{Strike}", "action-icon{StrongAttack}",
+                         "action-icon{Normal Stance}"):
+                self.assertIn(name, elements)
+            s.screenshot("battle-stance-and-palette")
             self.assertIsNone(client.proc.poll())
 
 
