@@ -137,7 +137,9 @@ static UiElementState ui_spell_icon(const char* button, Icon icon, Actor& actor,
   UiElementState state = ui_action_icon(button, icon, spell_type_name(type));
   f32 t = cooldown_ratio(actor.spellset[type].cooldown, spell_cooldown(actor, type));
   if (t > 0) {
-    UiElement* fill = ui_rect("cooldown", {0, 0, t * px(128), 0.5f * ui.line_height}, {{0.8f, 0.2f, 0, 0.5f}});
+    // Over its own icon: the row's corner would put every icon's fill on the first one.
+    f32 x = state.rect.x - ui_get_prev_state(ui.current_layout).rect.x;
+    UiElement* fill = ui_rect("cooldown", {x, 0, t * px(128), 0.5f * ui.line_height}, {{0.8f, 0.2f, 0, 0.5f}});
     fill->key = (u64)type + 1;
   }
   return state;
