@@ -238,8 +238,9 @@ UiElement* ui_loader(Text text) {
 }
 
 UiElement* ui_bar(f32 t, Color fill_color, Text text) {
-  // An undefined ratio (a 0/0 parameter) draws as empty rather than as NaN geometry.
-  if (!isfinite(t)) t = 0;
+  // An undefined ratio (a 0/0 parameter) draws as empty rather than as NaN geometry, and a value past
+  // its maximum (or below zero) never draws outside the bar.
+  t = isfinite(t) ? clamp(t, 0.0f, 1.0f) : 0;
   UiElement* bar = ui_begin_layout("bar", {});
   bar->rect.w = em_px(15);
   bar->rect.h = ui.line_height + 2 * px(theme.pad.tiny);

@@ -186,7 +186,7 @@ TEST_F(UiWidgets, BarsFillByRatioAndNeverBuildNanGeometry) {
       {{25, 100}, 0.25f, "HP: 25/100"},
       {{5, 0}, 0, "HP: 5/0"},
       {{0, 0}, 0, "HP: 0/0"},
-      {{150, 100}, 1.5f, "HP: 150/100"},  // not clamped
+      {{150, 100}, 1, "HP: 150/100"},  // the fill stays inside its bar
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
