@@ -11,7 +11,8 @@ Texture model_create_texture(const u8* pixels, int width, int height, int ncompo
   t.width = width, t.height = height, t.ncomponents = ncomponents;
   int levels = (int)floorf(log2f((f32)max(width, height))) + 1;
   glCreateTextures(GL_TEXTURE_2D, 1, &t.id);
-  glTextureStorage2D(t.id, levels, GL_RGBA32F, width, height);
+  // 8 bits a channel, as the images come: a float store would only make every fetch four times wider.
+  glTextureStorage2D(t.id, levels, GL_RGBA8, width, height);
   glTextureParameteri(t.id, GL_TEXTURE_WRAP_S, GL_REPEAT);
   glTextureParameteri(t.id, GL_TEXTURE_WRAP_T, GL_REPEAT);
   glTextureParameteri(t.id, GL_TEXTURE_MAG_FILTER, GL_LINEAR);

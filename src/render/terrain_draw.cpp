@@ -108,7 +108,7 @@ void draw_grid(Location& location) {
 static Texture world_map_upload(const u8* colors, int width, int height) {
   Texture t;
   glCreateTextures(GL_TEXTURE_2D, 1, &t.id);
-  glTextureStorage2D(t.id, 1, GL_RGB32F, width, height);
+  glTextureStorage2D(t.id, 1, GL_RGB8, width, height);
   glTextureParameteri(t.id, GL_TEXTURE_WRAP_S, GL_REPEAT);
   glTextureParameteri(t.id, GL_TEXTURE_WRAP_T, GL_REPEAT);
   glTextureParameteri(t.id, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
