@@ -168,9 +168,15 @@ bool reload_shader(Shader& shader, const char* vs, const char* fs) {
   ShaderSource prelude = read_shader_source("light.frag", "Failed to load shader [%s]: %s\n");
   GLuint fragment = glCreateShader(GL_FRAGMENT_SHADER);
   // The prelude carries the version line and the shared lighting, so it must come first.
-  const GLchar* fs_texts[2] = {prelude.text, fs_src.text};
-  GLint fs_lens[2] = {(GLint)prelude.size, (GLint)fs_src.size};
-  glShaderSource(fragment, 2, fs_texts, fs_lens);
+  // The quality level's lighting limits go right after the version line, which must stay the first line.
+  char defines[96];
+  GLint ndefines = snprintf(defines, sizeof(defines), "#define LIGHT_LIMIT %d\n#define SHADOW_TAPS %d\n",
+                            lights_budget(renderer.settings.quality), shadow_taps(renderer.settings.quality));
+  const char* eol = (const char*)memchr(prelude.text, '\n', prelude.size);
+  GLint head = eol ? (GLint)(eol - prelude.text + 1) : 0;
+  const GLchar* fs_texts[4] = {prelude.text, defines, prelude.text + head, fs_src.text};
+  GLint fs_lens[4] = {head, ndefines, (GLint)prelude.size - head, (GLint)fs_src.size};
+  glShaderSource(fragment, 4, fs_texts, fs_lens);
   glCompileShader(fragment);
   SDL_free(fs_src.text);
   SDL_free(prelude.text);
@@ -622,8 +628,16 @@ int lights_budget(RenderQuality quality) { return quality == RenderQuality_Low ?
 int shadow_taps(RenderQuality quality) { return quality == RenderQuality_Low ? 1 : 9; }
 
 void set_render_quality(RenderQuality quality) {
+  bool changed = renderer.settings.quality != quality;
   renderer.settings.quality = quality;
   renderer.settings.enable_msaa = quality == RenderQuality_Full;
+  if (!changed) return;
+  // The lit programs have the level's limits compiled in; the others do not read them.
+  Shaders& s = renderer.shaders;
+  Shader* lit[2] = {&s.model, &s.tile};
+  for (Shader* p : lit) {
+    if (p->program) reload_shader(*p, p->vs_filename, p->fs_filename);
+  }
 }
 
 // --- lights
@@ -663,10 +677,6 @@ void update_lights() {
       glUniform1f(loc + 3, l.radius);
       loc += 4;
     }
-    GLint limit_loc = glGetUniformLocation(s->program, "light_limit");
-    GLint single_loc = glGetUniformLocation(s->program, "shadow_single_tap");
-    if (limit_loc >= 0) glUniform1i(limit_loc, lights_budget(renderer.settings.quality));
-    if (single_loc >= 0) glUniform1i(single_loc, shadow_taps(renderer.settings.quality) == 1 ? 1 : 0);
   }
   bool dungeon = game.location && game.location->type == LocationType_Dungeon;
   renderer.ambient_light = ambient_light_at(dungeon, game.game_time.hour);

@@ -16,16 +16,20 @@ layout(location = 42) uniform Light lights[8];
 // Direction towards the sun.
 const vec3 SUN_DIR = vec3(-0.28734789, -0.28734789, 0.95782629);
 
-// Set by the lower quality level only, so that a program nobody set up draws at full quality: the most
-// lights a fragment adds up (0: all of them), and one shadow-map tap instead of nine.
-uniform int light_limit;
-uniform int shadow_single_tap;
+// The quality level's limits, compiled in by the renderer: the most lights a fragment adds up, and one
+// shadow-map tap or nine. Constants rather than uniforms, because a software renderer runs every iteration
+// a uniform could ask for. Without them a program draws at full quality.
+#ifndef LIGHT_LIMIT
+#define LIGHT_LIMIT 8
+#endif
+#ifndef SHADOW_TAPS
+#define SHADOW_TAPS 9
+#endif
 
 // Light from the point lights at a surface point, with a smooth fall-off to zero at each radius.
 vec3 point_lights(vec3 world_pos, vec3 normal) {
   vec3 sum = vec3(0.0);
-  int n = light_limit > 0 ? min(light_limit, 8) : 8;
-  for (int i = 0; i < n; i++) {
+  for (int i = 0; i < min(LIGHT_LIMIT, 8); i++) {
     if (lights[i].type == 0) continue;
     vec3 to_light = lights[i].pos - world_pos;
     float d = length(to_light);
@@ -46,7 +50,9 @@ float sun_light(vec3 normal) {
 float shadow_visibility(sampler2D shadow_map, vec4 shadow_pos) {
   vec3 p = shadow_pos.xyz / shadow_pos.w * 0.5 + 0.5;
   if (p.x <= 0.0 || p.x >= 1.0 || p.y <= 0.0 || p.y >= 1.0 || p.z >= 1.0) return 1.0;
-  if (shadow_single_tap != 0) return (p.z - 0.002 <= texture(shadow_map, p.xy).r) ? 1.0 : 0.4;
+#if SHADOW_TAPS == 1
+  return (p.z - 0.002 <= texture(shadow_map, p.xy).r) ? 1.0 : 0.4;
+#else
   vec2 texel = 1.0 / vec2(textureSize(shadow_map, 0));
   float lit = 0.0;
   for (int y = -1; y <= 1; y++) {
@@ -56,6 +62,7 @@ float shadow_visibility(sampler2D shadow_map, vec4 shadow_pos) {
     }
   }
   return mix(0.4, 1.0, lit / 9.0);
+#endif
 }
 
 // 1 inside the radius around `centre`, fading to 0.25 over the next fifth of it.
