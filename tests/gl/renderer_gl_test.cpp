@@ -293,7 +293,11 @@ TEST_F(RendererGl, TargetsFollowTheWindowAndTheFrameStillDraws) {
 // Low draws the scene into half-size targets and scales it up; what is drawn after (the UI) keeps the window's
 // pixels, and Full gets its own targets back.
 TEST_F(RendererGl, LowQualityScalesTheSceneUpAndKeepsTheUiSharp) {
+  GLuint full_tile = renderer.shaders.tile.program;
   set_render_quality(RenderQuality_Low);
+  // The lit programs are rebuilt with the level's limits compiled in.
+  EXPECT_NE(renderer.shaders.tile.program, full_tile);
+  EXPECT_EQ(renderer.shaders_info.broken_shader, nullptr);
   fit_render_targets();
   EXPECT_TRUE(scene_width() == GL_TEST_WIDTH / 2 && scene_height() == GL_TEST_HEIGHT / 2);
   EXPECT_TRUE(renderer.hdr_texture.width < GL_TEST_WIDTH && renderer.hdr_texture.height < GL_TEST_HEIGHT);
