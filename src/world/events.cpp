@@ -54,6 +54,13 @@ bool register_event(Entity& entity, const Event& event) {
   if (server_age(event.time) > event_duration(event)) return false;
   play_event_sound(entity, event);
   game.events_state[game.nevents_state++] = EventState{entity.id, event};
+  // Blows and deaths in the request log, so a fight can be followed from the log alone.
+  if (game.config.debug_log > 1 && event.type == EventType_Damage) {
+    debug_log("[event] Damage(%s) %.f on [%d]\n", spell_type_name(event.damage.spell_type), (double)event.damage.value,
+              (int)entity.id);
+  } else if (game.config.debug_log > 1 && event.type == EventType_Death) {
+    debug_log("[event] Death of [%d]\n", (int)entity.id);
+  }
   return true;
 }
 

@@ -1,10 +1,13 @@
 """The world HUD against the real server, with screenshots: the HUD, the spell bar, the spells window and
-the administrator's panel, the map at each zoom step, battle stance and the tile palette."""
+the administrator's panel, spells cast from the hotkeys at a creature the panel spawned, the map at each
+zoom step, battle stance and the tile palette."""
+import re
 import time
 import unittest
 
 import harness
 import screens_support as ss
+from test_world_play import CX, CY, press, sent, wait_sent
 
 
 def wait_elements(s, predicate, timeout=60):
@@ -16,6 +19,18 @@ def wait_elements(s, predicate, timeout=60):
     return elements
 
 
+def mana(elements):
+    """The player's mana, (now, most), from the params bar's text."""
+    found = [re.match(r"Mana: (\d+)/(\d+)$", n) for n in elements]
+    return next((int(m.group(1)), int(m.group(2))) for m in found if m)
+
+
+def cooldown_over(elements, button):
+    """Whether a cooldown fill of some width lies inside the named spell button."""
+    return any(w > 0 and bx <= x and x + w <= bx + bw + 1 and by <= y and y + h <= by + bh + 1
+               for bx, by, bw, bh in elements.get(button, []) for x, y, w, h in elements.get("cooldown", []))
+
+
 class Hud(unittest.TestCase):
     def test_hud_windows_and_map_zoom_steps(self):
         with harness.Session("hud") as s:
@@ -23,7 +38,7 @@ class Hud(unittest.TestCase):
             srv = s.start_server(address, ["--hash-cost", "low", "--session-timeout", "120000", "--dev",
                                            "--admin", "hud@example.org"])
             self.assertTrue(srv.wait_for_output("listening on", 30), srv.stdout() + srv.stderr())
-            client = s.start_client(s.write_config(ss.config_text(address, "hud@example.org", 1)))
+            client = s.start_client(s.write_config(ss.config_text(address, "hud@example.org", 1, "debug_log = 2\n")))
             self.assertTrue(ss.wait_screen(client, "Lobby"), client.stdout())
             s.type_text("Hudson")
             s.key("Return")
@@ -40,6 +55,33 @@ class Hud(unittest.TestCase):
             self.assertLessEqual(want, set(elements))
             self.assertEqual(len([n for n in elements if n.startswith("spell-button{")]), 12)
             s.screenshot("hud-windows")
+
+            # A creature put down beside the player from the panel; a Ctrl click selects what stands there.
+            ss.click_element(s, "button{birb}")
+            s.key("Escape", "p")
+            press(s, CX + 140, CY + 30)
+            self.assertTrue(wait_sent(client, "AddEntity", 1))
+            for dx, dy in ((0, 0), (0, -20), (15, -10), (-15, -10), (25, 0), (-25, 0), (0, -40)):
+                press(s, CX + 140 + dx, CY + 30 + dy, mods=("ctrl",))
+                if client.wait_for_output("Selecting[lmb]", 10):
+                    break
+            picked = re.findall(r"Selecting\[lmb\] \[(\d+)\]", client.stdout())[-1]
+            # Burn from its hotkey: the creature is hurt, the bar shows the cooldown and the mana spent; pressed
+            # again within the cooldown, the client refuses it without asking the server.
+            s.key("5")
+            self.assertTrue(client.wait_for(lambda _: f"Damage(Burn) 4 on [{picked}]" in client.stderr(), 60))
+            elements = wait_elements(s, lambda e: cooldown_over(e, "spell-button{5}") and mana(e)[0] < mana(e)[1])
+            self.assertTrue(cooldown_over(elements, "spell-button{5}") and "spell-button-tip" in elements)
+            self.assertLess(*mana(elements))
+            s.screenshot("burn-cooldown")
+            s.key("5", "2")
+            self.assertTrue(client.wait_for_output("Burn is on cooldown", 30))
+            self.assertTrue(wait_sent(client, "Spell", 2))
+            self.assertEqual(sent(client, "Spell"), 2)  # the fireball, sent after the refused burn
+            elements = wait_elements(s, lambda e: cooldown_over(e, "spell-button{2}"))
+            self.assertTrue(cooldown_over(elements, "spell-button{2}") and cooldown_over(elements, "spell-button{5}"))
+            s.screenshot("two-cooldowns")
+            s.key("Escape")
 
             # Zoom steps 1 (the start), 2 and 0: the image widens to twice, then goes.
             width1 = elements["world-map-image"][0][2]
