@@ -18,6 +18,7 @@
 #include "world/cursor.hpp"
 #include "world/events.hpp"
 #include "world/fps.hpp"
+#include "world/inventory.hpp"
 #include "world/selection.hpp"
 #include "world/spell_cast.hpp"
 #include "world/thoughts.hpp"
@@ -205,5 +206,6 @@ void world_screen() {
   // The graph builds UI elements, so it belongs to the world screen's own frame, not to the menu's view.
   ui_fps();
   ui_chat();
+  ui_items();
   if (net.last_error.code != ErrorCode_Ok) ui_error_box(error_code_msg(net.last_error.code));
 }
