@@ -1,6 +1,8 @@
 // Item slots and their gestures, the bag strip, the gear and container windows, icons and tooltips.
 #include "world/inventory.hpp"
 
+#include <glad/gl.h>
+
 #include "audio/audio.hpp"
 #include "entity.hpp"
 #include "items.hpp"
@@ -114,23 +116,48 @@ void ui_container_slot(Slot slot) {
 
 // --- icons
 
-// Where a kind sits in its square: most items stand upright, filling it; a few are turned or sized to fit.
-static m4 item_icon_transform(EntityType type, bool is_item) {
-  f32 scale = 4;
-  v3 offset = {0, -0.9f, 0};
-  f32 turn = 0;
-  switch (type) {
-    case Entity_stone: scale = 6, offset = {0, -0.6f, 0}; break;
-    case Entity_carrot: scale = 3, offset = {0.2f, -0.7f, 0}, turn = pi / 4; break;
-    case Entity_iron_sword: scale = 1.6f, offset = {0.6f, -0.6f, 0}, turn = pi / 4; break;
-    case Entity_infinite_quelbin: scale = 2.5f, offset = {0, -0.8f, 0}; break;
-    case Entity_crate:
-    case Entity_tree_log: scale = 0.5f, offset = {0, -0.5f, 0}; break;
-    default: break;
+// The corners of the box around the positions of every mesh, read back from the vertex buffers once per kind.
+static bool model_bounds(const Model& model, v3* lo, v3* hi) {
+  static f32 chunk[3 * 4096];
+  bool any = false;
+  for (int m = 0; m < model.nmeshes; m++) {
+    const Mesh& mesh = model.meshes[m];
+    for (int first = 0; mesh.vbo != 0 && first < mesh.nvertices; first += 4096) {
+      int n = min(4096, mesh.nvertices - first);
+      glGetNamedBufferSubData(mesh.vbo, (GLintptr)first * 12, (GLsizeiptr)n * 12, chunk);
+      for (int i = 0; i < n; i++) {
+        v3 p = {chunk[3 * i], chunk[3 * i + 1], chunk[3 * i + 2]};
+        *lo = any ? v3{min(lo->x, p.x), min(lo->y, p.y), min(lo->z, p.z)} : p;
+        *hi = any ? v3{max(hi->x, p.x), max(hi->y, p.y), max(hi->z, p.z)} : p;
+        any = true;
+      }
+    }
   }
-  m4 m = m4_ortho(-1, 1, -1, 1, -16, 16) * m4_translate(offset) * m4_rotate_z(turn) * m4_scale_uniform(scale);
-  if (is_item) m = m * m4_rotate_x(-pi / 2);
-  return m;
+  return any;
+}
+
+// Where a kind sits in its square: a flat item is seen from above, a standing one from the side; long
+// things lie along the diagonal; then the picture is fitted to the square with a small margin.
+static m4 item_icon_transform(EntityType type, const Model& model, bool is_item) {
+  v3 lo = {-0.5f, -0.5f, 0}, hi = {0.5f, 0.5f, 1};
+  model_bounds(model, &lo, &hi);
+  v3 ext = hi - lo;
+  bool side_view = !is_item || ext.z >= 0.5f * max(ext.x, ext.y);
+  m4 view = side_view ? m4_rotate_x(-pi / 2) : m4_identity();
+  f32 turn = 0;
+  if (type == Entity_iron_sword || type == Entity_carrot || type == Entity_tree_log) turn = pi / 4;
+  m4 place = m4_rotate_z(turn) * view;
+  v2 plo = {1e30f, 1e30f}, phi = {-1e30f, -1e30f};
+  for (int c = 0; c < 8; c++) {
+    v3 corner = {c & 1 ? hi.x : lo.x, c & 2 ? hi.y : lo.y, c & 4 ? hi.z : lo.z};
+    v4 p = place * v4{corner.x, corner.y, corner.z, 1};
+    plo = {min(plo.x, p.x), min(plo.y, p.y)};
+    phi = {max(phi.x, p.x), max(phi.y, p.y)};
+  }
+  f32 size = max(max(phi.x - plo.x, phi.y - plo.y), 1e-3f);
+  f32 scale = 1.8f / size;
+  m4 centre = m4_translate(-(plo.x + phi.x) / 2, -(plo.y + phi.y) / 2, 0);
+  return m4_ortho(-1, 1, -1, 1, -64, 64) * m4_scale_uniform(scale) * centre * place;
 }
 
 // The kind's icon, made once; null while its models load, without a renderer, and for a kind outside the
@@ -145,7 +172,7 @@ static Texture* item_icon(const Entity& e) {
   }
   EntityModels& models = game.entity_models[e.type];
   if (models.nvariants <= 0) return nullptr;
-  if (models.icon.id == 0) generate_item_icon(models.icon, models.variants[0], item_icon_transform(e.type, is_item(e)));
+  if (models.icon.id == 0) generate_item_icon(models.icon, models.variants[0], item_icon_transform(e.type, models.variants[0], is_item(e)));
   return &models.icon;
 }
 
