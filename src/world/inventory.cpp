@@ -172,7 +172,8 @@ static Texture* item_icon(const Entity& e) {
   }
   EntityModels& models = game.entity_models[e.type];
   if (models.nvariants <= 0) return nullptr;
-  if (models.icon.id == 0) generate_item_icon(models.icon, models.variants[0], item_icon_transform(e.type, models.variants[0], is_item(e)));
+  if (models.icon.id == 0)
+    generate_item_icon(models.icon, models.variants[0], item_icon_transform(e.type, models.variants[0], is_item(e)));
   return &models.icon;
 }
 
