@@ -184,6 +184,9 @@ struct Game {
   v2 spell_pos = {};
   Cursor cursor;
   Id opened_container_id = 0;  // the container whose window is open
+  Id target_container_id = 0;  // a container the player asked to open: its window opens once in reach
+  Id target_blank_id = 0;      // a blank the player asked to open
+  Id controlled_id = 0;        // the creature an administrator steers, 0 for none
   LoginScreen login_screen;
   LobbyScreen lobby_screen;
   WorldMap world_map;

@@ -4,6 +4,7 @@
 #include "app/platform.hpp"
 #include "spells.hpp"
 #include "ui/ui.hpp"
+#include "world/context_menu.hpp"
 
 const SpellHotkey spell_hotkeys[SPELL_HOTKEYS_COUNT] = {
     {SpellType_Dash, ' '},    {SpellType_StrongAttack, 'e'}, {SpellType_CycloneSlash, 'f'}, {SpellType_Fireball, '2'},
@@ -128,7 +129,10 @@ void handle_move() {
   if (game.config.enable_lmb_movement) set_dst(game.mouse_world);
 }
 
-void handle_show_actions() { game.selected_id = game.hovered_id; }
+void handle_show_actions() {
+  game.selected_id = game.hovered_id;
+  open_context_menu(game.hovered_id);
+}
 
 void init_hotkeys() {
   game.lmb_handler = handle_move;

@@ -86,6 +86,7 @@ struct Model {
 struct EntityModels {
   Model variants[MODEL_VARIANTS_MAX];
   int nvariants;
+  Texture icon;  // the kind's slot picture, drawn from its first variant on first use
 };
 
 // The fixed models loaded at start.

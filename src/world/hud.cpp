@@ -12,6 +12,7 @@
 #include "ui/ui.hpp"
 #include "world/admin_panel.hpp"
 #include "world/chat.hpp"
+#include "world/inventory.hpp"
 #include "world/world_bars.hpp"
 #include "world/world_map.hpp"
 
@@ -62,21 +63,6 @@ static void ui_params_bar(Entity& player, Person& person, Actor* actor) {
   ui_end_layout();
 }
 
-// A framed cell standing for an entity kind: its name's first letters on a colour of its own.
-static void ui_kind_cell(const UiId& id, EntityType type, f32 size) {
-  UiElement* cell = ui_begin_layout(id, {});
-  cell->rect.w = cell->rect.h = size;
-  u32 h = (u32)type * 2654435761u;
-  cell->bg_color = {{0.3f + (f32)(h >> 24 & 0xff) / 512, 0.3f + (f32)(h >> 16 & 0xff) / 512,
-                     0.3f + (f32)(h >> 8 & 0xff) / 512, 0.8f}};
-  cell->border_color = theme.slot_border_color;
-  const char* name = find_entity_type_name(type);
-  Text label = tprintf("%.2s", name ? name : "?");
-  UiElement* t = ui_text(label, "kind-cell-name");
-  t->font_size = 0.6f;
-  ui_end_layout();
-}
-
 static void ui_stomach(v2 at, Person& person) {
   UiElement* stomach = ui_div("stomach", at);
   stomach->bg_color = theme.bg_color;
@@ -95,7 +81,7 @@ static void ui_stomach(v2 at, Person& person) {
     const char* kind_name = slot.type != Entity_None ? find_entity_type_name(slot.type) : nullptr;
     if (kind_name) {
       cell->bg_color = fade(theme.energy_color, 0.5f);
-      ui_kind_cell("stomach-slot-item", slot.type, s);
+      ui_kind_icon(slot.type, true, s);
       f32 t = world_bar_ratio(slot.energy);
       UiElement* progress = ui_begin_layout("stomach-slot-progress", {});
       progress->floating = true;
@@ -255,6 +241,8 @@ void build_world_ui(Entity& player) {
   }
   ui_spells();
   ui_chat();
+  // The bag, gear, open container, inspected entity and the context menu.
+  ui_items();
   ui_admin_panel();
 
   if (game.selected_id != 0) {

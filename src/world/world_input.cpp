@@ -9,6 +9,7 @@
 #include "render/renderer.hpp"
 #include "screens/screens.hpp"
 #include "world/chat.hpp"
+#include "world/context_menu.hpp"
 #include "world/cursor.hpp"
 #include "world/spell_cast.hpp"
 
@@ -208,11 +209,8 @@ static bool is_other_mortal(const Entity& e) {
   return has_component(e, Component_Mortal) && (!game.player || e.id != game.player->id);
 }
 
-// Using an entity belongs to the context menu; until it lands, a click on a thing selects it.
-static void world_use_entity(Entity& entity) { game.selected_id = entity.id; }
-
 bool world_handle_left_mouse_down() {
-  ui.context_menu.item_id = 0;
+  close_context_menu();
   InputModifiers m = game.modifiers;
   if (game.spell_type != 0) {
     cast_spell(game.spell_type, game.hovered_id, game.mouse_world, false);
@@ -246,7 +244,7 @@ bool world_handle_left_mouse_down() {
         if (is_other_mortal(*e)) {
           cast_spell(SpellType_Strike, e->id, {0, 0}, !game.battle_stance);
         } else {
-          world_use_entity(*e);
+          use_entity(*e, false);
         }
       }
     }
@@ -336,7 +334,7 @@ void world_handle_right_mouse() {
         game.rmb_handler();
       }
     } else if (m.all == 0) {
-      ui.context_menu.item_id = 0;
+      close_context_menu();
     }
   } else if (right_mouse_is_down() && !right_mouse_went_down() && !holds) {
     if (m.ctrl) {
