@@ -81,8 +81,8 @@ TEST_F(HudTest, EffectsWithoutGapsStomachAndBarsStayInBounds) {
   std::vector<u64> keys;
   for (UiElement* c = find("effects")->first_child; c; c = c->next) keys.push_back(c->key);
   EXPECT_EQ(keys, (std::vector<u64>{player->id + 1u, player->id + 3u}));
-  EXPECT_FALSE(child(find("stomach-slot", 0), "stomach-slot-item"));
-  ASSERT_TRUE(child(find("stomach-slot", 1), "stomach-slot-item"));
+  EXPECT_FALSE(child(find("stomach-slot", 0), "item-icon"));
+  ASSERT_TRUE(child(find("stomach-slot", 1), "item-icon"));
   EXPECT_EQ(find("stomach-slot-progress-bar")->rect.w, 0);  // a maximum of 0 is an empty bar
   for (int i = 0; i < ui.nelements; i++) {
     UiElement& e = ui.elements[i];
