@@ -147,6 +147,7 @@ static ErrorCode check_action(Entity& player, Entity& target, ActionType type) {
     case ActionType_Empty: return find_vessel(target) ? ErrorCode_Ok : ErrorCode_CannotDoThat;
     case ActionType_Destroy: return can_run(player, type, &target) ? ErrorCode_Ok : ErrorCode_CannotDoThat;
     case ActionType_MoveTowards: return is_person(target) ? ErrorCode_Ok : ErrorCode_CannotDoThat;
+    case ActionType_Enter: return has_component(target, Component_Entrance) ? ErrorCode_Ok : ErrorCode_CannotDoThat;
     default: return ErrorCode_CannotDoThat;
   }
 }
@@ -276,6 +277,7 @@ static ErrorCode complete_action(Entity& player, Entity& target, ActionType type
       break;
     case ActionType_Empty: target.vessel.volume.cur = 0; break;
     case ActionType_Destroy: play_destroy(target); break;
+    case ActionType_Enter: return play_enter(player, target);
     default: break;
   }
   return ErrorCode_Ok;

@@ -143,7 +143,9 @@ static void handle_request(Session& s, const Request& r) {
       if (!is_alive(*player)) return server_send_error(s, ErrorCode_CannotDoThat);
       play_stop_action(*player);  // walking away ends what the character was doing
       if (r.type == RequestType_SetDst) {
-        mover_set_dst(*mover, clamp_to_location(world.location, r.dst, v2{1, 1}));
+        Location* l = world_location(player->location);
+        if (!l) return server_send_error(s, ErrorCode_CannotDoThat);
+        mover_set_dst(*mover, clamp_to_location(*l, r.dst, v2{1, 1}));
       } else {
         mover_set_dir(*mover, v2_normalized(r.dst));
       }

@@ -51,6 +51,7 @@ ErrorCode play_attach(Entity& item, Entity& holder, SlotIndex slot) {
 void play_to_ground(Entity& item, v2 pos) {
   if (is_item(item)) item.item.container = 0;
   if (!world_is_walkable(pos)) pos = world_find_land_near(pos, tile_size);
+  item.location = world_location_at(pos).ref;
   set_pos(item, pos);
 }
 
