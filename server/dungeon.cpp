@@ -64,6 +64,8 @@ void dungeon_generate() {
 
 void play_relocate(Entity& player, Location& to, v2 pos) {
   bool changes = !same_location(player.location, to.ref);
+  // What the character carries stays behind where it stood, in its own location.
+  if (changes) play_put_down_burden(player);
   server_stop_mover(player);
   remove_from_grid(player);
   player.location = to.ref;
