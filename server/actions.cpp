@@ -18,24 +18,28 @@ constexpr f32 DIGEST_PER_SECOND = 1.0f;                      // energy a stomach
 constexpr u32 ACTION_WALKING = 1;                            // custom flag: the actor walks to the target
 
 struct ActionRule {
-  f32 duration;  // seconds of work before the effect
-  bool repeats;  // goes on while there is more to gather
+  f32 duration;     // seconds of work before the effect
+  bool repeats;     // goes on while there is more to gather
+  bool next_piece;  // the piece is used up: the work goes on with the next of its kind at hand
 };
+
+// How far from the actor the next piece of the same work may lie on the ground.
+constexpr f32 NEXT_PIECE_RADIUS = 3 * tile_size;
 
 static ActionRule action_rule(ActionType type) {
   switch (type) {
     case ActionType_SnapBranch:
-    case ActionType_CollectBerries: return {1.5f, true};
+    case ActionType_CollectBerries: return {1.5f, true, false};
     case ActionType_Chop:
-    case ActionType_Mine: return {2.0f, true};
-    case ActionType_Grind: return {2.0f, true};
+    case ActionType_Mine: return {2.0f, true, false};
+    case ActionType_Grind: return {2.0f, true, false};
     case ActionType_Crush:
-    case ActionType_Saw: return {2.0f, false};
-    case ActionType_Cut:
+    case ActionType_Saw: return {2.0f, true, true};
+    case ActionType_Cut: return {1.0f, true, true};
     case ActionType_Harvest:
-    case ActionType_Eat: return {1.0f, false};
-    case ActionType_Consume: return {0.5f, false};
-    default: return {0.0f, false};
+    case ActionType_Eat: return {1.0f, false, false};
+    case ActionType_Consume: return {0.5f, false, false};
+    default: return {0.0f, false, false};
   }
 }
 
@@ -96,6 +100,32 @@ static bool bag_has_room_for(Entity& player, EntityType type) {
   return false;
 }
 
+// What an item laid in a fire gives it when it burns.
+static f32 fuel_value(EntityType type) {
+  switch (type) {
+    case Entity_branch: return 50;
+    case Entity_wooden_board: return 40;
+    default: return 0;
+  }
+}
+
+static Entity* fire_feed(Entity& fire) {
+  if (!find_container(fire)) return nullptr;
+  for (ItemIter it = get_items(fire); it.entity; next(it))
+    if (fuel_value(it.entity->type) > 0) return it.entity;
+  return nullptr;
+}
+
+// A fire out of fuel burns the next piece of wood laid in it; false when there is none.
+static bool refuel(Entity& fire) {
+  Entity* feed = fire_feed(fire);
+  if (!feed) return false;
+  Param& fuel = fire.fuel.capacity;
+  fuel.cur = min(fuel.max > 0 ? fuel.max : fuel_value(feed->type), fuel.cur + fuel_value(feed->type));
+  world_remove(*feed);
+  return true;
+}
+
 // Whether the action fits the target now; the same test starts an action and repeats it.
 static ErrorCode check_action(Entity& player, Entity& target, ActionType type) {
   if (u32 tool = action_tool(type)) {
@@ -140,13 +170,15 @@ static ErrorCode check_action(Entity& player, Entity& target, ActionType type) {
                  ? ErrorCode_Ok
                  : ErrorCode_CannotDoThat;
     case ActionType_Ignite:
-      return find_fuel(target) && target.fuel.capacity.cur > 0 ? ErrorCode_Ok : ErrorCode_CannotDoThat;
+      return find_fuel(target) && (target.fuel.capacity.cur > 0 || fire_feed(target)) ? ErrorCode_Ok
+                                                                                      : ErrorCode_CannotDoThat;
     case ActionType_Extinguish: return find_fuel(target) ? ErrorCode_Ok : ErrorCode_CannotDoThat;
     case ActionType_Activate: return target.type == Entity_fermion_stone ? ErrorCode_Ok : ErrorCode_CannotDoThat;
     case ActionType_Fill:
     case ActionType_Empty: return find_vessel(target) ? ErrorCode_Ok : ErrorCode_CannotDoThat;
     case ActionType_Destroy: return can_run(player, type, &target) ? ErrorCode_Ok : ErrorCode_CannotDoThat;
     case ActionType_MoveTowards: return is_person(target) ? ErrorCode_Ok : ErrorCode_CannotDoThat;
+    case ActionType_Enter: return has_component(target, Component_Entrance) ? ErrorCode_Ok : ErrorCode_CannotDoThat;
     default: return ErrorCode_CannotDoThat;
   }
 }
@@ -264,7 +296,10 @@ static ErrorCode complete_action(Entity& player, Entity& target, ActionType type
     case ActionType_Open:
       if (Door* door = find_door(target)) toggle(door->opened);
       break;
-    case ActionType_Ignite: target.flags |= EntityFlag_Burning; break;
+    case ActionType_Ignite:
+      if (target.fuel.capacity.cur <= 0) refuel(target);
+      target.flags |= EntityFlag_Burning;
+      break;
     case ActionType_Extinguish: target.flags &= ~(u32)EntityFlag_Burning; break;
     case ActionType_Activate:
       player.person.respawn_id = target.id;
@@ -276,6 +311,7 @@ static ErrorCode complete_action(Entity& player, Entity& target, ActionType type
       break;
     case ActionType_Empty: target.vessel.volume.cur = 0; break;
     case ActionType_Destroy: play_destroy(target); break;
+    case ActionType_Enter: return play_enter(player, target);
     default: break;
   }
   return ErrorCode_Ok;
@@ -309,6 +345,7 @@ void play_stop_action(Entity& player) {
 // What stands in the world for the target: itself, or the container (or its holder) it lies in.
 static Entity* standing_for(Entity& target) {
   Entity* e = &target;
+  if (!is_item(target) && target.carrier) return world_find(target.carrier);  // lifted, or riding in a cart
   for (int depth = 0; depth < 2 && in_container(*e); depth++) {
     Entity* holder = world_find(e->item.container);
     if (!holder) return nullptr;
@@ -348,6 +385,8 @@ static void step_action(Session& s, Entity& player, f32 dt, Time now) {
   if (a.progress < a.duration) return;
   ActionType type = a.type;
   Id target_id = a.target_id;
+  EntityType target_type = target->type;
+  bool carried = is_item(*target) && in_container(*target);
   ErrorCode result = complete_action(player, *target, type);
   if (result != ErrorCode_Ok) {
     play_stop_action(player);
@@ -355,6 +394,11 @@ static void step_action(Session& s, Entity& player, f32 dt, Time now) {
   }
   // Gathering goes on while there is something left (and room for it).
   Entity* again = world_find(target_id);
+  if (!again && action_rule(type).next_piece) {
+    again = carried ? find_item_by_type(player, target_type)
+                    : locate_entity_by_type(target_type, in_radius(&player, NEXT_PIECE_RADIUS, player.pos));
+    if (again) a.target_id = again->id;
+  }
   if ((a.flags & ActionFlag_Repeat) && again && check_action(player, *again, type) == ErrorCode_Ok) {
     a.progress = 0;
     a.started = now;
@@ -379,7 +423,7 @@ static void step_person(Entity& player, f32 dt) {
   }
 }
 
-// Once a second: bushes and veins regrow, fires burn their fuel.
+// Once a second: bushes and veins regrow, fires burn their fuel and then the wood laid in them.
 static void step_world_second() {
   int n = min((int)entity_storage.nentities, ENTITIES_MAX);
   for (int i = 0; i < n; i++) {
@@ -391,7 +435,10 @@ static void step_world_second() {
       if (vein->ore < ORE_MAX && world_random_f32(0, ORE_REGROW_SECONDS) < 1) vein->ore++;
     } else if ((e.flags & EntityFlag_Burning) && has_component(e, Component_Fuel)) {
       e.fuel.capacity.cur = max(0.0f, e.fuel.capacity.cur - FUEL_BURN_PER_SECOND);
-      if (e.fuel.capacity.cur <= 0) e.flags &= ~(u32)EntityFlag_Burning;
+      if (e.fuel.capacity.cur <= 0 && !refuel(e)) {
+        world_touch(e);  // gone out: a restart finds it cold
+        e.flags &= ~(u32)EntityFlag_Burning;
+      }
     }
   }
 }

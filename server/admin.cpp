@@ -81,7 +81,7 @@ void play_admin_mind_control(Session& s, const Request& r) {
       flags |= ThinkerFlag_MindContolled;
       play_stop_action(*mob);
       if (r.mind_control.request_type == RequestType_SetDst)
-        mover_set_dst(*mover, clamp_to_location(world.location, r.mind_control.dst, v2{1, 1}));
+        mover_set_dst(*mover, clamp_to_location(*world_location(mob->location), r.mind_control.dst, v2{1, 1}));
       else
         mover_set_dir(*mover, v2_normalized(r.mind_control.dst));
       return;

@@ -280,8 +280,7 @@ static void respawn_player(Entity& player) {
   for (SpellAbility& ability : player.actor.spellset) ability.cooldown = 0;
   v2 home = player.person.respawn_pos;
   if (!world_find(player.person.respawn_id) || !world_is_walkable(home)) home = world.spawn;
-  server_stop_mover(player);
-  set_pos(player, home);
+  play_relocate(player, world_location_at(home), home);
   if (!find_bag(player)) world_spawn_in(Entity_bag, player, GearSlot_Bag);
 }
 
@@ -453,6 +452,7 @@ static void launch(Entity& caster, SpellType type, v2 toward, Entity* target) {
   m->projectile.target_id = target ? target->id : 0;
   m->projectile.type = type;
   m->projectile.damage = spell_amount(caster, type);
+  m->location = caster.location;
   set_pos(*m, caster.pos + dir * (caster.radius + 4));
   fight.missiles[fight.nmissiles++] = {m->id, dir, spell_radius(caster.actor, type) * 1.5f};
 }
@@ -514,9 +514,10 @@ static void step_missiles(f32 dt) {
       f32 step = MISSILE_SPEED * dt;
       v2 pos = m->pos + missile.dir * step;
       missile.left -= step;
-      done = missile.left <= 0 || !attacker || !location_has_grid(&world.location);
+      Location* l = world_location(m->location);
+      done = missile.left <= 0 || !attacker || !l;
       if (!done) {
-        set_pos(*m, clamp_to_location(world.location, pos, v2{1, 1}));
+        set_pos(*m, clamp_to_location(*l, pos, v2{1, 1}));
         for (EntityIter it = locate_entities(in_radius(m, 64, m->pos)); it.entity && !done; next(it)) {
           Entity& other = *it.entity;
           if (!play_hostile(*attacker, other) || (other.flags & EntityFlag_Invisible)) continue;

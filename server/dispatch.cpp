@@ -38,7 +38,6 @@ void server_stop_mover(Entity& e) {
 }
 
 static void handle_admin(Session& s, Entity& player, const Request& r) {
-  const Location& l = world.location;
   switch (r.type) {
     case RequestType_TogglePause:
       toggle(server.paused);
@@ -47,16 +46,19 @@ static void handle_admin(Session& s, Entity& player, const Request& r) {
     case RequestType_RequestUpdates: server.updates_requested = 1; break;
     case RequestType_Teleport:
       if (!server_finite_v2(r.dst)) return server_send_error(s, ErrorCode_BadRequest);
-      server_stop_mover(player);
-      set_pos(player, clamp_to_location(l, r.dst, v2{1, 1}));
-      break;
+      {
+        // Anywhere in either location: the dungeon's rectangle lies beside the world's.
+        Location& to = world_location_at(r.dst);
+        play_relocate(player, to, clamp_to_location(to, r.dst, v2{1, 1}));
+        break;
+      }
     case RequestType_SetTime: world_set_game_time(r.set_time); break;
     case RequestType_AddEntity: {
       EntityType type = r.add_entity.type;
       if (!server_finite_v2(r.add_entity.dst) || type == Entity_None || type == Entity_Player ||
           !find_entity_prototype(type))
         return server_send_error(s, ErrorCode_BadRequest);
-      Entity* e = world_spawn(type, clamp_to_location(l, r.add_entity.dst, v2{1, 1}));
+      Entity* e = world_spawn(type, clamp_to_location(world_location_at(r.add_entity.dst), r.add_entity.dst, v2{1, 1}));
       if (!e) return server_send_error(s, ErrorCode_NoSpace);
       e->flags |= r.add_entity.flags & (EntityFlag_Rotate90 | EntityFlag_Rotate180);
       worldgen_init_entity(*e, server_clock());
@@ -143,7 +145,9 @@ static void handle_request(Session& s, const Request& r) {
       if (!is_alive(*player)) return server_send_error(s, ErrorCode_CannotDoThat);
       play_stop_action(*player);  // walking away ends what the character was doing
       if (r.type == RequestType_SetDst) {
-        mover_set_dst(*mover, clamp_to_location(world.location, r.dst, v2{1, 1}));
+        Location* l = world_location(player->location);
+        if (!l) return server_send_error(s, ErrorCode_CannotDoThat);
+        mover_set_dst(*mover, clamp_to_location(*l, r.dst, v2{1, 1}));
       } else {
         mover_set_dir(*mover, v2_normalized(r.dst));
       }

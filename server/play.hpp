@@ -39,6 +39,16 @@ void play_stop_action(Entity& player);
 // Advances the actions of every character in the world, and the world's slow changes (regrowth, fire, hunger).
 void play_update(f32 dt, Time now);
 
+// --- the dungeon (dungeon.cpp)
+
+// Makes the dungeon location beside the world and what stands in it (nothing where it cannot be hosted).
+void dungeon_generate();
+// Takes a character through an entrance: into the dungeon from the world, back out by the entrance it
+// came through from the dungeon. Refused while it carries a burden.
+ErrorCode play_enter(Entity& player, Entity& entrance);
+// Moves a character to pos in `to`; when that is another location, its session gets it and its map.
+void play_relocate(Entity& player, Location& to, v2 pos);
+
 // --- crafting (crafting.cpp)
 
 struct Recipe;

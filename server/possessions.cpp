@@ -51,6 +51,7 @@ ErrorCode play_attach(Entity& item, Entity& holder, SlotIndex slot) {
 void play_to_ground(Entity& item, v2 pos) {
   if (is_item(item)) item.item.container = 0;
   if (!world_is_walkable(pos)) pos = world_find_land_near(pos, tile_size);
+  item.location = world_location_at(pos).ref;
   set_pos(item, pos);
 }
 
@@ -108,7 +109,30 @@ static bool holds(const Entity& outer, const Entity& inner) {
   return false;
 }
 
+// A lifted burden set into a cart, standing or pulled: it rides in one of the cart's slots, its carrier the
+// cart, until someone lifts it out again.
+static ErrorCode load_cart(Entity& player, Entity& burden, Entity& cart, SlotIndex slot) {
+  if (!has_component(cart, Component_Cart) || !find_container(cart) || v2_equal(cart.pos, InvalidPos) ||
+      !can_use(player, cart))
+    return ErrorCode_CannotDoThat;
+  Container& c = cart.container;
+  if (slot != SlotAny && slot >= container_nslots(c)) return ErrorCode_BadRequest;
+  if (slot != SlotAny && c.slots[slot] != 0) return ErrorCode_AlreadyInUse;
+  SlotIndex at = slot == SlotAny ? find_free_slot(c) : slot;
+  if (at == SlotNotFound) return ErrorCode_NoSpace;
+  world_touch(cart);
+  world_touch(burden);
+  c.slots[at] = burden.id;
+  burden.carrier = cart.id;
+  burden.user = 0;
+  player.mortal.burden = 0;
+  return ErrorCode_Ok;
+}
+
 ErrorCode play_move_item(Entity& player, Entity& item, Entity& holder, SlotIndex slot) {
+  if (const Mortal* mortal = find_mortal(player);
+      mortal && mortal->burden == item.id && !is_item(item) && !(item.flags & EntityFlag_Pulled))
+    return load_cart(player, item, holder, slot);
   if (!play_can_take(player, item) || !can_fill(player, holder) || &holder == &item || holds(item, holder))
     return ErrorCode_CannotDoThat;
   if (in_container(item) && item.item.container == holder.id) {
@@ -194,9 +218,20 @@ ErrorCode play_lift(Entity& player, Entity& target) {
   Mortal* mortal = find_mortal(player);
   if (!mortal || !(target.flags & EntityFlag_Liftable) || is_item(target) || is_person(target))
     return ErrorCode_CannotDoThat;
-  if (target.carrier != 0) return target.carrier == player.id ? ErrorCode_Ok : ErrorCode_AlreadyInUse;
+  if (target.carrier == player.id) return ErrorCode_Ok;
   if (mortal->burden != 0) return ErrorCode_AlreadyInUse;
-  if (!can_use(player, target)) return ErrorCode_CannotDoThat;
+  Entity* cart = target.carrier ? world_find(target.carrier) : nullptr;
+  if (cart && has_component(*cart, Component_Cart) && find_container(*cart)) {
+    // Out of a cart: from where the cart stands.
+    if (!can_use(player, *cart)) return ErrorCode_CannotDoThat;
+    SlotIndex at = find_items_slot(cart->container, target.id);
+    if (at != SlotNotFound) cart->container.slots[at] = 0;
+    world_touch(*cart);
+  } else if (target.carrier != 0) {
+    return ErrorCode_AlreadyInUse;
+  } else if (!can_use(player, target)) {
+    return ErrorCode_CannotDoThat;
+  }
   world_touch(target);
   remove_from_grid(target);
   target.carrier = player.id;
@@ -252,6 +287,7 @@ void play_destroy(Entity& e) {
       Entity* inner = world_find(c->slots[i]);
       if (!inner || inner == &e) continue;
       play_detach(*inner);
+      if (!is_item(*inner)) inner->carrier = 0;  // a burden that rode in it
       if (v2_equal(at, InvalidPos))
         world_remove(*inner);
       else

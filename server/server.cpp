@@ -88,8 +88,15 @@ void server_send_lobby(Session& s) {
   server_send_simple(s, PacketType_Lobby, &lobby, (int)sizeof(lobby));
 }
 
+// The location the session's character stands in (the world before it has one).
+static const Location& session_location(Session& s) {
+  Entity* player = world_find(s.player_id);
+  Location* l = player ? world_location(player->location) : nullptr;
+  return l ? *l : world.location;
+}
+
 void server_send_location(Session& s) {
-  const Location& l = world.location;
+  const Location& l = session_location(s);
   server_out_packet.type = PacketType_Location;
   server_out_packet.location.type = l.type;
   server_out_packet.location.index = l.index;
@@ -103,7 +110,14 @@ void server_send_location(Session& s) {
 }
 
 void server_send_location_map(Session& s) {
-  const Location& l = world.location;
+  const Location& l = session_location(s);
+  if (&l != &world.location) {
+    // The dungeon's map is small: made when asked for.
+    static u8 png[PACKET_PAYLOAD_MAX];
+    int size = png_write_gray8((const u8*)l.tiles, l.width, l.height, png, PACKET_PAYLOAD_MAX);
+    if (size > 0) server_send_simple(s, PacketType_LocationMap, png, size);
+    return;
+  }
   if (server.map_png_size <= 0) {
     server.map_png_size = png_write_gray8((const u8*)l.tiles, l.width, l.height, server.map_png, PACKET_PAYLOAD_MAX);
     if (server.map_png_size <= 0) {

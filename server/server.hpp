@@ -60,9 +60,10 @@ struct Session {
   s64 character_id = 0;
   char character_name[PLAYER_NAME_LEN] = {};
   Id player_id = 0;
-  bool streaming = false;   // state packets every tick
-  Time location_sent;       // when the location and map last went out (0: never)
-  int snapshot_credit = 0;  // snapshots are sent on the ticks where this reaches SERVER_FPS
+  bool streaming = false;      // state packets every tick
+  Time location_sent;          // when the location and map last went out (0: never)
+  int snapshot_credit = 0;     // snapshots are sent on the ticks where this reaches SERVER_FPS
+  v2 return_pos = InvalidPos;  // where leaving the dungeon comes out: by the entrance taken in
 
   // Rate limits: the time each limit is next free (a burst is the credit ahead of it).
   Time chat_free;

@@ -7,6 +7,9 @@
 
 // --- snapshots
 
+// A fire's light carries beyond sight: burning things are sent from this far, after everything in view.
+constexpr f32 FIRE_SEEN_RADIUS = 2 * vision_radius;
+
 struct SnapshotCandidate {
   f32 distance_sqr;
   Entity* entity;
@@ -33,9 +36,11 @@ int server_collect_snapshot(Entity& player, Entity** out, int capacity) {
   }
   static SnapshotCandidate candidates[ENTITIES_MAX];
   int ncandidates = 0;
-  for (EntityIter it = locate_entities(in_radius(&player, vision_radius, player.pos)); it.entity; next(it)) {
+  for (EntityIter it = locate_entities(in_radius(&player, FIRE_SEEN_RADIUS, player.pos)); it.entity; next(it)) {
     if (it.entity == &player || ncandidates >= ENTITIES_MAX) continue;
-    candidates[ncandidates++] = {v2_distance_sqr(it.entity->pos, player.pos), it.entity};
+    f32 d2 = v2_distance_sqr(it.entity->pos, player.pos);
+    if (d2 > vision_radius * vision_radius && !(it.entity->flags & EntityFlag_Burning)) continue;
+    candidates[ncandidates++] = {d2, it.entity};
   }
   std::sort(candidates, candidates + ncandidates,
             [](const SnapshotCandidate& a, const SnapshotCandidate& b) { return a.distance_sqr < b.distance_sqr; });

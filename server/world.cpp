@@ -30,13 +30,32 @@ bool world_reset(int width, int height, const u8* tiles) {
   world.populated = false;
   world.ngone = 0;
   memset(world.generation, 0, sizeof(world.generation));
+  location_free(world.dungeon);
   if (!tiles) return true;
   LocationRef ref = {LocationType_World, 0};
   return location_init(world.location, ref, "world", LOCATION_NAME_LEN, width, height, v2{0, 0}, tiles,
                        (s64)width * height);
 }
 
-void world_free() { location_free(world.location); }
+void world_free() {
+  location_free(world.location);
+  location_free(world.dungeon);
+}
+
+bool same_location(LocationRef a, LocationRef b) { return a.type == b.type && a.index == b.index; }
+
+Location* world_location(LocationRef ref) {
+  Location* l =
+      same_location(ref, world.dungeon.ref) && location_has_grid(&world.dungeon) ? &world.dungeon : &world.location;
+  return location_has_grid(l) ? l : nullptr;
+}
+
+static bool location_holds(const Location& l, v2 pos) {
+  return location_has_grid(&l) && pos.x >= l.offset.x && pos.y >= l.offset.y && pos.x < l.offset.x + l.size.x &&
+         pos.y < l.offset.y + l.size.y;
+}
+
+Location& world_location_at(v2 pos) { return location_holds(world.dungeon, pos) ? world.dungeon : world.location; }
 
 Entity* world_find(Id id) {
   u32 slot = id & ((1u << ENTITY_ID_SLOT_BITS) - 1);
@@ -74,6 +93,7 @@ Entity* world_spawn(EntityType type, v2 pos) {
   Entity* e = world_alloc(type);
   if (!e) return nullptr;
   if (world.populated) e->flags |= EntityFlag_Modified;
+  e->location = world_location_at(pos).ref;
   set_pos(*e, pos);
   return e;
 }
@@ -119,11 +139,10 @@ void world_remove(Entity& e) {
 
 // --- places
 
-bool world_is_walkable(v2 pos) {
-  const Location& l = world.location;
-  if (!location_has_grid(&l)) return false;
-  if (pos.x < l.offset.x || pos.y < l.offset.y || pos.x >= l.offset.x + l.size.x || pos.y >= l.offset.y + l.size.y)
-    return false;
+bool world_is_walkable(v2 pos) { return world_is_walkable_in(world_location_at(pos), pos); }
+
+bool world_is_walkable_in(const Location& l, v2 pos) {
+  if (!location_holds(l, pos)) return false;
   TileType t = get_tile_at(l, pos);
   return t != TileType_None && t != TileType_DeepWater && t != TileType_ShallowWater;
 }
@@ -162,8 +181,10 @@ static void make_new_character(Entity& p, const char* name) {
   p.container.nslots = GearSlot_num;
 }
 
+// A character always comes back in the world: one saved in the dungeon starts again by the spawn.
 static void place_character(Entity& p, v2 wanted) {
-  v2 pos = world_is_walkable(wanted) ? wanted : world_find_land_near(world.spawn, 3 * tile_size);
+  p.location = world.location.ref;
+  v2 pos = world_is_walkable_in(world.location, wanted) ? wanted : world_find_land_near(world.spawn, 3 * tile_size);
   p.person.respawn_pos = world.spawn;
   set_pos(p, pos);
 }

@@ -26,6 +26,9 @@ constexpr int WORLD_GONE_MAX = ENTITIES_MAX;
 
 struct World {
   Location location = {};
+  // The second location, a dungeon beside the world's rectangle: the two never overlap, so a position
+  // alone names the location it lies in.
+  Location dungeon = {};
   v2 spawn = {};  // where new characters appear
   u32 generation[ENTITIES_MAX] = {};
   u16 free_slots[ENTITIES_MAX] = {};
@@ -49,6 +52,12 @@ extern World world;
 bool world_reset(int width, int height, const u8* tiles);
 void world_free();
 
+// The location a reference names (the world for one unknown); null when it has no tiles.
+Location* world_location(LocationRef ref);
+// The location whose rectangle holds pos; the world when none does.
+Location& world_location_at(v2 pos);
+bool same_location(LocationRef a, LocationRef b);
+
 Entity* world_find(Id id);
 // A fresh entity of that kind, nowhere yet (pos InvalidPos, not in the grid); null when the pool is full.
 Entity* world_alloc(EntityType type);
@@ -60,9 +69,10 @@ Entity* world_spawn_in(EntityType type, Entity& container, int slot);
 void world_remove(Entity& entity);
 int world_entity_count();
 
-// A random walkable point near `pos` (land, not water); pos itself when none is found.
+// A random walkable point near `pos` (land, not water) in the location holding pos; pos itself when none.
 v2 world_find_land_near(v2 pos, f32 radius);
 bool world_is_walkable(v2 pos);
+bool world_is_walkable_in(const Location& location, v2 pos);
 
 // Characters. `saved` is the blob of an earlier world_save_character, or empty for a new character.
 Entity* world_enter_character(const char* name, bool admin, const u8* saved, int saved_size);

@@ -85,7 +85,7 @@ int world_save(u8* out, int capacity) {
 }
 
 static Entity* generated_at(EntityType type, v2 pos) {
-  for (Entity* e = get_entity_at(world.location, pos); e; e = e->next_in_grid)
+  for (Entity* e = get_entity_at(world_location_at(pos), pos); e; e = e->next_in_grid)
     if (e->type == type && v2_equal(e->pos, pos) && !(e->flags & EntityFlag_Modified)) return e;
   return nullptr;
 }
@@ -146,7 +146,9 @@ bool world_restore(const u8* saved, int size) {
     if (!in_container(*e)) {
       v2 pos = record.pos;
       if (!isfinite(pos.x) || !isfinite(pos.y)) pos = world.spawn;
-      set_pos(*e, clamp_to_location(world.location, pos, v2{1, 1}));
+      Location& l = world_location_at(pos);
+      e->location = l.ref;
+      set_pos(*e, clamp_to_location(l, pos, v2{1, 1}));
     }
   }
   qsort(pairs, (size_t)n, sizeof(IdPair), compare_pairs);

@@ -171,6 +171,7 @@ void worldgen_populate(u32 seed, Time now) {
   place(Entity_pine_tree, at(5, -3), state, now);
   place(Entity_berry_bush, at(5.5f, 1), state, now);
   place(Entity_tree_log, at(1.5f, 4.5f), state, now);
+  place(Entity_dungeon_entrance, at(-1.5f, -6.5f), state, now);
   Entity* quern = place(Entity_quern, at(5.5f, 3), state, now);
   for (int i = 0; quern && i < 2; i++) world_spawn_in(Entity_wheat, *quern, i);
   Entity* supplies = place(Entity_wooden_chest, at(1, 2), state, now);
@@ -274,6 +275,7 @@ bool server_generate_world(u32 seed, int size, Time now) {
     world.rng = seed ^ 0x6A09E667u;
     if (!world.rng) world.rng = 1;
     worldgen_populate(seed, now);
+    dungeon_generate();
     world.populated = true;
   }
   free(tiles);

@@ -436,3 +436,44 @@ TEST_F(ServerExchange, FloodOfBrokenRequestsLeavesOtherSessionsAlone) {
   EXPECT_EQ((u32)game.player->mortal.hp.max, hp_max);
   EXPECT_FALSE(is_admin(*game.player));
 }
+
+// The entrance by the spawn leads into the dungeon, a smaller location whose snapshots hold nothing of the
+// world; its staircase leads back out by the entrance.
+TEST_F(ServerExchange, AnEntranceLeadsIntoTheDungeonAndBackOut) {
+  start("dungeon", "127.0.5.41");
+  TestClient c;
+  client_connect(c, server.address);
+  ASSERT_TRUE(client_enter_new(c, "delver", "Dara"));
+  auto entrance = []() -> Entity* {
+    for (int i = 0; i < entity_storage.nentities; i++)
+      if (entity_storage.entities[i].id && has_component(entity_storage.entities[i], Component_Entrance))
+        return &entity_storage.entities[i];
+    return nullptr;
+  };
+  auto reach = [&](LocationType type) {
+    int states = c.seen.states;
+    return client_pump(c, 8000, [&] {
+      return net_location().type == type && game.player && game.player->location.type == type && c.seen.states > states;
+    });
+  };
+  ASSERT_TRUE(client_pump(c, 3000, [&] { return entrance() != nullptr; })) << "no entrance near the spawn";
+  s32 world_tiles = net_location().width * net_location().height;
+  Entity door = *entrance();
+  int maps = c.seen.maps;
+  net_send_run_action(door.id, ActionType_Enter);
+  ASSERT_TRUE(reach(LocationType_Dungeon));
+  EXPECT_GT(c.seen.maps, maps);
+  EXPECT_LT(net_location().width * net_location().height, world_tiles);
+  int on_ground = 0;
+  for (int i = 0; i < entity_storage.nentities; i++) {
+    const Entity& e = entity_storage.entities[i];
+    if (!e.id || (is_item(e) && in_container(e))) continue;
+    on_ground++;
+    EXPECT_EQ(e.location.type, LocationType_Dungeon) << entity_type_name(e.type);
+  }
+  EXPECT_GT(on_ground, 5);
+  ASSERT_NE(entrance(), nullptr) << "no staircase out";
+  net_send_run_action(entrance()->id, ActionType_Enter);
+  ASSERT_TRUE(reach(LocationType_World));
+  EXPECT_LT(v2_distance(game.player->pos, door.pos), 4 * tile_size) << "back by the entrance";
+}

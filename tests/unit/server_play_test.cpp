@@ -185,7 +185,7 @@ static void expect_one_place_each(const std::vector<Id>& ids) {
       for (int k = 0; k < container_nslots(holder.container); k++) {
         if (holder.container.slots[k] != id) continue;
         slots_naming++;
-        EXPECT_TRUE(is_item(*e) && e->item.container == holder.id);
+        EXPECT_TRUE(is_item(*e) ? e->item.container == holder.id : e->carrier == holder.id);
       }
     }
     int in_grid = 0;
@@ -198,7 +198,9 @@ static void expect_one_place_each(const std::vector<Id>& ids) {
     } else if (lifted) {
       Entity* carrier = world_find(e->carrier);
       ASSERT_NE(carrier, nullptr);
-      EXPECT_EQ(carrier->mortal.burden, id);
+      bool in_cart = has_component(*carrier, Component_Cart);
+      EXPECT_TRUE(in_cart || carrier->mortal.burden == id);
+      EXPECT_EQ(slots_naming, in_cart ? 1 : 0) << "a burden rides in one slot of a cart";
       EXPECT_EQ(in_grid, 0);
     } else {
       EXPECT_EQ(slots_naming, 0);
@@ -224,7 +226,9 @@ TEST_F(ServerPlay, RandomMovesPlacesAndLiftsKeepEveryItemInOnePlace) {
     ASSERT_NE(e, nullptr);
     ids.push_back(e->id);
   }
-  std::vector<Id> holders = {player->id, chest->id, crate->id, bag->id, 12345};
+  Entity* cart = spawn_near(Entity_cart, 0);
+  set_pos(*cart, player->pos + v2{0, -50});
+  std::vector<Id> holders = {player->id, chest->id, crate->id, bag->id, cart->id, 12345};
   srand(11);
   int done = 0;
   for (int i = 0; i < 4000; i++) {
@@ -280,6 +284,55 @@ TEST_F(ServerPlay, RandomMovesPlacesAndLiftsKeepEveryItemInOnePlace) {
   ASSERT_NE(left, nullptr);
   EXPECT_EQ(left->carrier, 0u);
   EXPECT_FALSE(v2_equal(left->pos, InvalidPos));
+}
+
+TEST_F(ServerPlay, WorkGoesOnWithTheNextPieceFiresBurnTheirWoodAndCartsCarryBurdens) {
+  // Two rocks side by side, two hides in the bag: the work goes on until the last piece is used up.
+  ASSERT_NE(world_spawn_in(Entity_stone_pickaxe, *player, GearSlot_RightHand), nullptr);
+  ASSERT_NE(world_spawn_in(Entity_bone_knife, *player, GearSlot_LeftHand), nullptr);
+  Entity* rock = spawn_near(Entity_rock, -40);
+  spawn_near(Entity_rock, -75);
+  ASSERT_EQ(action(rock->id, ActionType_Crush), ErrorCode_Ok);
+  EXPECT_EQ(run(8), ErrorCode_Ok);
+  EXPECT_EQ(locate_entity_by_type(Entity_rock, in_radius(player, 3 * tile_size, player->pos)), nullptr);
+  for (int i = 0; i < 2; i++) ASSERT_EQ(play_give(*player, Entity_leather), ErrorCode_Ok);
+  ASSERT_EQ(action(find_item_by_type(*player, Entity_leather)->id, ActionType_Cut), ErrorCode_Ok);
+  EXPECT_EQ(run(4), ErrorCode_Ok);
+  EXPECT_EQ(carried(Entity_leather_strip), 6);
+
+  // A cold fire with wood laid in burns the wood, then goes out; with nothing to burn it will not light.
+  Entity* fire = spawn_near(Entity_bonfire, -40);
+  fire->fuel.capacity.cur = 0;
+  EXPECT_EQ(action(fire->id, ActionType_Ignite), ErrorCode_CannotDoThat);
+  world_spawn_in(Entity_branch, *fire, 1);
+  ASSERT_EQ(action(fire->id, ActionType_Ignite), ErrorCode_Ok);
+  run(2);
+  EXPECT_TRUE(fire->flags & EntityFlag_Burning);
+  EXPECT_EQ(fire->container.slots[1], 0u) << "the branch burns";
+  static Entity* seen[SNAPSHOT_RECORDS_MAX];
+  set_pos(*fire, player->pos + v2{20 * tile_size, 0});  // out of sight, but its light is not
+  int n = server_collect_snapshot(*player, seen, SNAPSHOT_RECORDS_MAX);
+  EXPECT_NE(std::find(seen, seen + n, fire), seen + n);
+  run(fire->fuel.capacity.cur / 0.5f + 2);
+  EXPECT_FALSE(fire->flags & EntityFlag_Burning);
+
+  // A lifted log goes into a cart, rides along while the cart is pulled, and is lifted out again.
+  Entity* log = spawn_near(Entity_tree_log, 0);
+  set_pos(*log, player->pos + v2{0, 40});
+  Entity* cart = spawn_near(Entity_cart, 50);
+  ASSERT_EQ(play_lift(*player, *log), ErrorCode_Ok);
+  Request r;
+  r.type = RequestType_MoveEntity;
+  r.move_entity = {log->id, cart->id, SlotAny};
+  ASSERT_EQ(send(r), ErrorCode_Ok);
+  EXPECT_EQ(log->carrier, cart->id);
+  ASSERT_EQ(play_pull(*player, *cart), ErrorCode_Ok);
+  set_pos(*player, player->pos + v2{80, 0});
+  ASSERT_EQ(play_release(*player), ErrorCode_Ok);
+  expect_one_place_each({log->id});
+  ASSERT_EQ(action(log->id, ActionType_Lift), ErrorCode_Ok);
+  EXPECT_EQ(run(2), ErrorCode_Ok);
+  expect_one_place_each({log->id});
 }
 
 // The first kind whose recipe fits: an item made with no station, one made at a station that burns, or a building.
