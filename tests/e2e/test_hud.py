@@ -1,5 +1,5 @@
 """The world HUD against the real server, with screenshots: the HUD, the spell bar, the spells window and
-the administrator's panel, spells cast from the hotkeys at a creature the panel spawned, the map at each
+the administrator's panel, spells cast from the hotkeys at a training dummy the panel spawned, the map at each
 zoom step, battle stance and the tile palette."""
 import re
 import time
@@ -56,8 +56,13 @@ class Hud(unittest.TestCase):
             self.assertEqual(len([n for n in elements if n.startswith("spell-button{")]), 12)
             s.screenshot("hud-windows")
 
-            # A creature put down beside the player from the panel; a Ctrl click selects what stands there.
-            ss.click_element(s, "button{birb}")
+            # A training dummy (a foe that neither walks away nor dies) put down beside the player from the
+            # panel's kind filter; a Ctrl click selects what stands there.
+            row = elements["admin-kinds"][0]
+            field = max((e for e in elements["text-input"] if e[1] < row[1]), key=lambda e: e[1])
+            press(s, field[0] + 20, field[1] + field[3] // 2)
+            s.type_text("dummy")
+            ss.click_element(s, "button{training_dummy}")
             s.key("Escape", "p")
             press(s, CX + 140, CY + 30)
             self.assertTrue(wait_sent(client, "AddEntity", 1))
@@ -66,7 +71,7 @@ class Hud(unittest.TestCase):
                 if client.wait_for_output("Selecting[lmb]", 10):
                     break
             picked = re.findall(r"Selecting\[lmb\] \[(\d+)\]", client.stdout())[-1]
-            # Burn from its hotkey: the creature is hurt, the bar shows the cooldown and the mana spent; pressed
+            # Burn from its hotkey: the dummy is hurt, the bar shows the cooldown and the mana spent; pressed
             # again within the cooldown, the client refuses it without asking the server.
             s.key("5")
             self.assertTrue(client.wait_for(lambda _: f"Damage(Burn) 4 on [{picked}]" in client.stderr(), 60))

@@ -80,9 +80,10 @@ class WorldPlay(unittest.TestCase):
             s.screenshot("selected")
             s.key("Escape")
             # Battle stance: the ground click strikes, the right button hits hard, nobody walks.
-            dsts, spells = sent(client, "SetDst"), sent(client, "Spell")
+            spells = sent(client, "Spell")
             s.key("q")
             self.assertTrue(click_ground(s, client, "Spell"))
+            dsts = sent(client, "SetDst")  # a try that landed on a thing used it, and may have walked there
             press(s, CX - 150, CY + 40, button=3)
             self.assertTrue(wait_sent(client, "Spell", spells + 2))
             self.assertEqual(sent(client, "SetDst"), dsts)
