@@ -33,7 +33,7 @@ static bool matches_search(EntityType type, const char* search) {
   return search[0] == 0 || strstr(entity_type_display_name(type), search) != nullptr;
 }
 
-static int recipe_ningredients(const Recipe& recipe) {
+int recipe_ningredients(const Recipe& recipe) {
   int n = 0;
   while (n < INGREDIENTS_MAX && recipe.ingredients[n].type != Entity_None) n++;
   return n;

@@ -7,6 +7,8 @@
 // At most this many recipe rows show at once; the wheel and Up/Down page through the rest.
 constexpr int CRAFT_LIST_ROWS = 8;
 
+// The recipe's ingredients before the first empty entry.
+int recipe_ningredients(const Recipe& recipe);
 void ui_craft();
 // Checks the station the recipe needs (present, lit when it burns) and asks the server to craft.
 void craft(EntityType type, Recipe& recipe);
