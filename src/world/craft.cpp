@@ -212,8 +212,10 @@ static void close_blank_on_hide(UiDialog&) {
 
 void ui_blank(Entity& entity) {
   Entity* player = game.player;
+  // A built blank becomes its building under the same window: the window goes with it.
   if (!player || !has_component(entity, Component_Blank) || !ui.blank.is_visible) {
     game.opened_blank_id = 0;
+    ui.blank.is_visible = false;
     return;
   }
   const Blank& blank = entity.blank;
