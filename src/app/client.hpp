@@ -186,6 +186,7 @@ struct Game {
   Id opened_container_id = 0;  // the container whose window is open
   Id target_container_id = 0;  // a container the player asked to open: its window opens once in reach
   Id target_blank_id = 0;      // a blank the player asked to open
+  Id opened_blank_id = 0;      // the blank whose window is open
   Id controlled_id = 0;        // the creature an administrator steers, 0 for none
   LoginScreen login_screen;
   LobbyScreen lobby_screen;

@@ -8,6 +8,7 @@
 #include "registry.hpp"
 #include "ui/ui.hpp"
 #include "world/chat.hpp"
+#include "world/craft.hpp"
 #include "world/inventory.hpp"
 #include "world/thoughts.hpp"
 
@@ -238,15 +239,6 @@ void examine(Entity& e) {
   }
 }
 
-// A click with a modifier on a blank hands it the burden the player carries; the server takes it only when
-// the blank still misses that kind.
-static bool add_burden_to_blank(Entity& blank) {
-  Entity* player = game.player;
-  if (!player || !has_component(*player, Component_Mortal) || player->mortal.burden == 0) return false;
-  net_send_build_add(blank.id, player->mortal.burden, false);
-  return true;
-}
-
 // The first list: things whose use is plain whatever the caller. `done` turns true when the use needs no
 // action.
 static ActionType default_action(Entity& e, bool* done) {
@@ -257,7 +249,7 @@ static ActionType default_action(Entity& e, bool* done) {
     return ActionType_Open;
   }
   if (has_component(e, Component_Blank)) {
-    if (game.modifiers.all != 0 && add_burden_to_blank(e)) {
+    if (game.modifiers.all != 0 && maybe_add_burden_to_blank(e)) {
       *done = true;
       return ActionType_None;
     }

@@ -12,6 +12,7 @@
 #include "ui/ui.hpp"
 #include "world/admin_panel.hpp"
 #include "world/chat.hpp"
+#include "world/craft.hpp"
 #include "world/inventory.hpp"
 #include "world/world_bars.hpp"
 #include "world/world_map.hpp"
@@ -240,6 +241,8 @@ void build_world_ui(Entity& player) {
     ui_stomach({px(theme.pad.medium), 0.25f * wh}, *person);
   }
   ui_spells();
+  ui_craft();
+  update_blanks();
   ui_chat();
   // The bag, gear, open container, inspected entity and the context menu.
   ui_items();
