@@ -7,50 +7,24 @@
 #include "items.hpp"
 #include "play.hpp"
 #include "registry.hpp"
+#include "server_in_process.hpp"
 #include "spells.hpp"
 
 namespace {
 
-class ServerCombat : public ::testing::Test {
+class ServerCombat : public ServerInProcess {
  protected:
-  UdpAddress address = {0x7F000001, 6002};
-  Session* s = nullptr;
-  Entity* player = nullptr;
-  u32 seq = 0;
   Time now;
 
   void SetUp() override {
-    load_entity_registry();
-    game.location = &world.location;
     now = server_clock();
-    ASSERT_TRUE(server_generate_world(5, 128, now));
+    generate(now);
     // No wild creature joins in unasked.
     for (int i = 0; i < (int)entity_storage.nentities; i++)
       if (entity_storage.entities[i].id && find_thinker(entity_storage.entities[i]))
         world_remove(entity_storage.entities[i]);
-    server.socket = -1;
-    s = &server.sessions[0];
-    *s = Session();
-    s->active = true;
-    s->address = address;
-    s->account_id = 1;
-    s->last_recv = time_now();
-    player = world_enter_character("Fighter", false, nullptr, 0);
-    ASSERT_NE(player, nullptr);
-    s->player_id = player->id;
-    set_pos(*player, world.spawn);
+    enter(6002, "Fighter");
     run(0.1f);
-  }
-  void TearDown() override {
-    *s = Session();
-    game.location = nullptr;
-    world_reset(0, 0, nullptr);
-  }
-  ErrorCode send(Request r) {
-    r.seq = ++seq;
-    u32 errors = s->errors_sent;
-    server_handle_datagram(address, (const u8*)&r, sizeof(r));
-    return s->errors_sent != errors ? s->last_error : ErrorCode_Ok;
   }
   ErrorCode cast(SpellType type, Id target, v2 dst = {}, u32 flags = 0) {
     Request r;

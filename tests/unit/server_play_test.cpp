@@ -7,45 +7,16 @@
 #include "items.hpp"
 #include "play.hpp"
 #include "registry.hpp"
+#include "server_in_process.hpp"
 #include "storage.hpp"
 
 namespace {
 
-class ServerPlay : public ::testing::Test {
+class ServerPlay : public ServerInProcess {
  protected:
-  UdpAddress address = {0x7F000001, 6001};
-  Session* s = nullptr;
-  Entity* player = nullptr;
-  u32 seq = 0;
-
   void SetUp() override {
-    load_entity_registry();
-    game.location = &world.location;
-    ASSERT_TRUE(server_generate_world(5, 128, server_clock()));
-    server.socket = -1;  // answers go nowhere; the session records its last refusal
-    s = &server.sessions[0];
-    *s = Session();
-    s->active = true;
-    s->address = address;
-    s->account_id = 1;
-    s->last_recv = time_now();
-    player = world_enter_character("Tester", false, nullptr, 0);
-    ASSERT_NE(player, nullptr);
-    s->player_id = player->id;
-    set_pos(*player, world.spawn);
-  }
-  void TearDown() override {
-    *s = Session();
-    game.location = nullptr;
-    world_reset(0, 0, nullptr);
-  }
-
-  // Sends one request and returns the refusal it drew (Ok when none).
-  ErrorCode send(Request r) {
-    r.seq = ++seq;
-    u32 errors = s->errors_sent;
-    server_handle_datagram(address, (const u8*)&r, sizeof(r));
-    return s->errors_sent != errors ? s->last_error : ErrorCode_Ok;
+    generate(server_clock());
+    enter(6001, "Tester");
   }
   ErrorCode action(Id target, ActionType type) {
     Request r;
