@@ -147,7 +147,7 @@ TEST_F(ItemsUi, SlotGestures) {
   press_slot(bag, 0);
   press_slot(chest, 1);
   ASSERT_EQ(sent.size(), 3u);
-  EXPECT_EQ(sent[1].move_entity.container_id, chest.id);
+  EXPECT_EQ((Id)sent[1].move_entity.container_id, chest.id);  // a copy: the field is packed
   EXPECT_TRUE(sent[2].move_entity.container_id == bag.id && sent[2].move_entity.slot == SlotAny);
   game.opened_container_id = 0;  // with no container open, nothing to move to
   press_slot(bag, 0);
