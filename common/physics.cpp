@@ -99,9 +99,31 @@ void simulate_mover(Entity& e, Mover& mover, f32 dt) {
 // The storage count arrives with snapshots; never walk past the records.
 static int storage_count() { return min((int)entity_storage.nentities, ENTITIES_MAX); }
 
+// The passes below walk records 1.5 KB apart, which the hardware does not fetch ahead on its own; asking
+// for the parts a pass reads some records early overlaps their misses instead of paying them one by one.
+constexpr int PREFETCH_AHEAD = 12;
+enum RecordPart : u32 {
+  Part_Header = 1,  // id, position, shape, flags, components and the first half of the mover
+  Part_Mover = 2,   // the mover's remaining fields and the mortal's burden
+  Part_Carrier = 4,
+  Part_GridLink = 8,
+};
+
+static inline void prefetch_record(int i, int n, u32 parts) {
+  if (i >= n) return;
+  const char* p = (const char*)&entity_storage.entities[i];
+  if (parts & Part_Header) __builtin_prefetch(p);
+  if (parts & Part_Header) __builtin_prefetch(p + 63);
+  if (parts & Part_Mover) __builtin_prefetch(p + 127);
+  if (parts & Part_Mover) __builtin_prefetch(p + offsetof(Entity, mortal.burden));
+  if (parts & Part_Carrier) __builtin_prefetch(p + offsetof(Entity, carrier));
+  if (parts & Part_GridLink) __builtin_prefetch(p + offsetof(Entity, next_in_grid));
+}
+
 void update_movers(f32 dt) {
   int n = storage_count();
   for (int i = 0; i < n; i++) {
+    prefetch_record(i + PREFETCH_AHEAD, n, Part_Header | Part_Mover | Part_Carrier | Part_GridLink);
     Entity& e = entity_storage.entities[i];
     Mover* mover = find_mover(e);
     if (e.id == 0 || !mover) continue;
@@ -231,6 +253,7 @@ struct ContactSearch {
   // The largest reach of any entity a mover can touch: no contact lies farther from a mover's centre
   // than its own reach and this, on either axis. Infinite (no cells left out) for absurd shapes.
   f32 max_reach = 0;
+  f32 seen_reach = 0;  // the largest reach among the runs read so far
 };
 
 ContactSearch search;
@@ -241,6 +264,17 @@ f32 shape_reach(const Entity& e) {
   if (!is_rectangular(e)) return fabsf(e.radius);
   return max(fabsf(e.dim.x), fabsf(e.dim.y)) / 2;
 }
+
+// The reach as the search uses it: infinite for a shape or position that is not a number or absurd,
+// since such an entity sits in a cell it does not lie near and nothing may be left out.
+f32 entity_reach(const Entity& e) {
+  f32 r = shape_reach(e);
+  if (!(r < 1e6f) || !isfinite(e.pos.x) || !isfinite(e.pos.y)) return INFINITY;
+  return r;
+}
+
+// Declared ahead: the dense start reads every cell through it.
+bool cell_run(int cell, const Proxy** run, int* n);
 
 bool search_begin(const Location* location) {
   search.nproxies = 0;
@@ -264,18 +298,32 @@ bool search_begin(const Location* location) {
     memset(search.stamp, 0, (size_t)search.ncells * sizeof(u32));
     search.pass = 1;
   }
-  f32 reach = 0;
   int n = storage_count();
+  if (location->width * location->height <= 2 * n + 4096) {
+    // A grid about as dense as the storage: every cell is read once, row by row, so the runs of a mover's
+    // neighbour cells lie side by side and the storage needs no separate pass for the reach.
+    search.seen_reach = 0;
+    const Proxy* run;
+    int count;
+    for (int cell = 0; cell < ncells; cell++) {
+      if (cell + PREFETCH_AHEAD < ncells) {
+        if (const Entity* ahead = location->grid[cell + PREFETCH_AHEAD]) {
+          __builtin_prefetch(ahead);
+          __builtin_prefetch(&ahead->next_in_grid);
+        }
+      }
+      if (!cell_run(cell, &run, &count)) break;
+    }
+    search.max_reach = search.seen_reach;
+    return true;
+  }
+  f32 reach = 0;
   for (int i = 0; i < n; i++) {
+    prefetch_record(i + PREFETCH_AHEAD, n, Part_Header);
     const Entity& e = entity_storage.entities[i];
     if (e.id == 0 || is_item(e) || (e.flags & EntityFlag_NoCollisions)) continue;
-    f32 r = shape_reach(e);
-    // A position that is not a number sits in a cell it does not lie near: nothing may be left out.
-    if (!(r < 1e6f) || !isfinite(e.pos.x) || !isfinite(e.pos.y)) {
-      reach = INFINITY;
-      break;
-    }
-    reach = max(reach, r);
+    reach = max(reach, entity_reach(e));
+    if (reach == INFINITY) break;
   }
   search.max_reach = reach;
   return true;
@@ -291,7 +339,11 @@ bool cell_run(int cell, const Proxy** run, int* n) {
         return false;
       }
       u32 bits = 0;
-      if (is_item(*e) || (e->flags & EntityFlag_NoCollisions) || e->id == 0) bits |= Proxy_Skip;
+      if (is_item(*e) || (e->flags & EntityFlag_NoCollisions) || e->id == 0) {
+        bits |= Proxy_Skip;
+      } else {
+        search.seen_reach = max(search.seen_reach, entity_reach(*e));
+      }
       if (e->flags & EntityFlag_Invisible) bits |= Proxy_Invisible;
       if (is_rectangular(*e)) bits |= Proxy_Box;
       search.proxies[search.nproxies++] = {e, e->pos, e->radius, bits};
@@ -330,35 +382,63 @@ void detect_around(Entity& first) {
     lo_x = location_cell_x(*loc, first.pos.x - reach), hi_x = location_cell_x(*loc, first.pos.x + reach);
     lo_y = location_cell_y(*loc, first.pos.y - reach), hi_y = location_cell_y(*loc, first.pos.y + reach);
   }
+  v2 fpos = first.pos;
+  f32 fr = first.radius;
+  // Tests each entity of a stretch of runs with the walk's own filters; reordered, since each is a pure test,
+  // so that the one that turns most away comes first for the common pair of two plain circles.
+  auto scan = [&](const Proxy* p, const Proxy* end) {
+    for (; p < end; p++) {
+      if (p->bits == 0 && !box) {
+        f32 rr = fr + p->radius;
+        if (v2_len_sqr(p->pos - fpos) > rr * rr) continue;
+        if (p->e == &first) continue;
+        if (q.radius > 0 && v2_distance_sqr(p->pos, q.pos) > r2) continue;
+        if (physics.ncontacts >= CONTACTS_MAX) {
+          physics.nskipped++;
+          continue;
+        }
+        game_detect_collision_between(first, *p->e);
+        continue;
+      }
+      if (p->e == &first || (p->bits & Proxy_Skip)) continue;
+      if ((p->bits & Proxy_Invisible) && !admin) continue;
+      if (q.radius > 0 && v2_distance_sqr(p->pos, q.pos) > r2) continue;
+      bool other_box = (p->bits & Proxy_Box) != 0;
+      if (box && other_box) continue;
+      if (!box && !other_box) {
+        f32 rr = fr + p->radius;
+        if (v2_len_sqr(p->pos - fpos) > rr * rr) continue;
+        // Two circles this near always touch; with the list full only the count of dropped ones moves.
+        if (physics.ncontacts >= CONTACTS_MAX) {
+          physics.nskipped++;
+          continue;
+        }
+      }
+      game_detect_collision_between(first, *p->e);
+    }
+  };
+  // Runs that follow each other in the pool (neighbour cells of a row, once every cell was read in order)
+  // are scanned as one stretch; the sequence of entities is the walk's either way.
+  const Proxy* from = nullptr;
+  const Proxy* to = nullptr;
   for (int row = 0; row < it.rows; row++) {
     int cy = min(it.first_cy + row, loc->height - 1);
     if (cy < lo_y || cy > hi_y) continue;
     for (int col = 0; col < it.cols; col++) {
       int cx = min(it.first_cx + col, loc->width - 1);
-      if (cx < lo_x || cx > hi_x) continue;
+      if (cx < lo_x) continue;
+      if (cx > hi_x) break;  // the cells of a row only go rightwards
       const Proxy* run;
       int n;
       if (!cell_run(cx + loc->width * cy, &run, &n)) return;  // the caller redoes this mover the plain way
-      for (int k = 0; k < n; k++) {
-        const Proxy& p = run[k];
-        if (p.e == &first || (p.bits & Proxy_Skip)) continue;
-        if ((p.bits & Proxy_Invisible) && !admin) continue;
-        if (q.radius > 0 && v2_distance_sqr(p.pos, q.pos) > r2) continue;
-        bool other_box = (p.bits & Proxy_Box) != 0;
-        if (box && other_box) continue;
-        if (!box && !other_box) {
-          f32 rr = first.radius + p.radius;
-          if (v2_len_sqr(p.pos - first.pos) > rr * rr) continue;
-          // Two circles this near always touch; with the list full only the count of dropped ones moves.
-          if (physics.ncontacts >= CONTACTS_MAX) {
-            physics.nskipped++;
-            continue;
-          }
-        }
-        game_detect_collision_between(first, *p.e);
+      if (run != to) {
+        scan(from, to);
+        from = run;
       }
+      to = run + n;
     }
   }
+  scan(from, to);
 }
 
 }  // namespace
@@ -369,6 +449,7 @@ void update_collisions(f32 dt) {
   int n = storage_count();
   bool fast = false;
   for (int i = 0; i < n; i++) {
+    prefetch_record(i + PREFETCH_AHEAD, n, Part_Header);
     Entity& first = entity_storage.entities[i];
     if (first.id == 0 || !has_component(first, Component_Mover)) continue;
     if (!fast) fast = search_begin(get_location(first));
@@ -387,6 +468,7 @@ void update_collisions(f32 dt) {
   }
   for (u32 i = 0; i < physics.ncontacts; i++) game_resolve_collision(physics.contacts[i], dt);
   for (int i = 0; i < n; i++) {
+    prefetch_record(i + PREFETCH_AHEAD, n, Part_Header | Part_Mover);
     Entity& e = entity_storage.entities[i];
     Mover* mover = find_mover(e);
     if (e.id != 0 && mover && !mover->is_sliding) mover->slide = {};
