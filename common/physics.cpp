@@ -254,6 +254,7 @@ struct ContactSearch {
   // than its own reach and this, on either axis. Infinite (no cells left out) for absurd shapes.
   f32 max_reach = 0;
   f32 seen_reach = 0;  // the largest reach among the runs read so far
+  bool aligned = false;  // the location lies on whole cells, so the walk's cells follow each other
 };
 
 ContactSearch search;
@@ -281,6 +282,7 @@ bool search_begin(const Location* location) {
   search.full = false;
   search.location = location;
   if (!location_has_grid(location)) return false;
+  search.aligned = fmodf(location->offset.x, tile_size) == 0 && fmodf(location->offset.y, tile_size) == 0;
   int ncells = location->width * location->height;
   if (ncells > search.ncells) {
     // Grows only when a larger location arrives, never per frame.
@@ -366,23 +368,42 @@ void detect_around_plain(Entity& first) {
 }
 
 void detect_around(Entity& first) {
-  EntityIter it = locate_cells(in_radius(&first, physics_collision_radius, {0, 0}));
-  const SpatialQuery& q = it.query;
-  const Location* loc = q.location;
+  v2 fpos = first.pos;
+  f32 reach = shape_reach(first) + search.max_reach + 1;
+  const Location* loc = get_location(first);
   if (!location_has_grid(loc)) return;
-  if (search.full || loc != search.location || it.first_cx < 0) return detect_around_plain(first);
-  bool admin = is_admin(first);
-  bool box = is_rectangular(first);
-  f32 r2 = q.radius * q.radius;
   // The walk's cells in its own order (a clamped cell may come twice), leaving out without a look those
   // too far for any contact; a unit of slack keeps rounding on the safe side.
   int lo_x = 0, hi_x = loc->width - 1, lo_y = 0, hi_y = loc->height - 1;
-  f32 reach = shape_reach(first) + search.max_reach + 1;
-  if (reach < 1e6f && isfinite(first.pos.x) && isfinite(first.pos.y)) {
-    lo_x = location_cell_x(*loc, first.pos.x - reach), hi_x = location_cell_x(*loc, first.pos.x + reach);
-    lo_y = location_cell_y(*loc, first.pos.y - reach), hi_y = location_cell_y(*loc, first.pos.y + reach);
+  int first_cx, first_cy, rows, cols;
+  f32 qradius = physics_collision_radius;
+  v2 qpos = fpos;
+  // The walk starts on a whole cell at least 48 units before the mover and ends at least 80 after it; well
+  // inside the location nothing is clamped, so with a reach below that its cells that matter are exactly
+  // those the reach spans, each once, and the walk need not be laid out.
+  constexpr f32 margin = 2 * physics_collision_radius + 2 * tile_size;
+  f32 right = loc->offset.x + min(loc->size.x, (f32)loc->width * tile_size);
+  f32 bottom = loc->offset.y + min(loc->size.y, (f32)loc->height * tile_size);
+  if (!search.full && loc == search.location && search.aligned && reach <= 40 && fpos.x - margin >= loc->offset.x &&
+      fpos.x + margin <= right && fpos.y - margin >= loc->offset.y && fpos.y + margin <= bottom) {
+    lo_x = location_cell_x(*loc, fpos.x - reach), hi_x = location_cell_x(*loc, fpos.x + reach);
+    lo_y = location_cell_y(*loc, fpos.y - reach), hi_y = location_cell_y(*loc, fpos.y + reach);
+    first_cx = lo_x, first_cy = lo_y, cols = hi_x - lo_x + 1, rows = hi_y - lo_y + 1;
+  } else {
+    EntityIter it = locate_cells(in_radius(&first, physics_collision_radius, {0, 0}));
+    const SpatialQuery& q = it.query;
+    if (search.full || q.location != search.location || it.first_cx < 0) return detect_around_plain(first);
+    qradius = q.radius;
+    qpos = q.pos;
+    first_cx = it.first_cx, first_cy = it.first_cy, rows = it.rows, cols = it.cols;
+    if (reach < 1e6f && isfinite(fpos.x) && isfinite(fpos.y)) {
+      lo_x = location_cell_x(*loc, fpos.x - reach), hi_x = location_cell_x(*loc, fpos.x + reach);
+      lo_y = location_cell_y(*loc, fpos.y - reach), hi_y = location_cell_y(*loc, fpos.y + reach);
+    }
   }
-  v2 fpos = first.pos;
+  bool admin = is_admin(first);
+  bool box = is_rectangular(first);
+  f32 r2 = qradius * qradius;
   f32 fr = first.radius;
   // Tests each entity of a stretch of runs with the walk's own filters; reordered, since each is a pure test,
   // so that the one that turns most away comes first for the common pair of two plain circles.
@@ -392,7 +413,7 @@ void detect_around(Entity& first) {
         f32 rr = fr + p->radius;
         if (v2_len_sqr(p->pos - fpos) > rr * rr) continue;
         if (p->e == &first) continue;
-        if (q.radius > 0 && v2_distance_sqr(p->pos, q.pos) > r2) continue;
+        if (qradius > 0 && v2_distance_sqr(p->pos, qpos) > r2) continue;
         if (physics.ncontacts >= CONTACTS_MAX) {
           physics.nskipped++;
           continue;
@@ -402,7 +423,7 @@ void detect_around(Entity& first) {
       }
       if (p->e == &first || (p->bits & Proxy_Skip)) continue;
       if ((p->bits & Proxy_Invisible) && !admin) continue;
-      if (q.radius > 0 && v2_distance_sqr(p->pos, q.pos) > r2) continue;
+      if (qradius > 0 && v2_distance_sqr(p->pos, qpos) > r2) continue;
       bool other_box = (p->bits & Proxy_Box) != 0;
       if (box && other_box) continue;
       if (!box && !other_box) {
@@ -421,11 +442,11 @@ void detect_around(Entity& first) {
   // are scanned as one stretch; the sequence of entities is the walk's either way.
   const Proxy* from = nullptr;
   const Proxy* to = nullptr;
-  for (int row = 0; row < it.rows; row++) {
-    int cy = min(it.first_cy + row, loc->height - 1);
+  for (int row = 0; row < rows; row++) {
+    int cy = min(first_cy + row, loc->height - 1);
     if (cy < lo_y || cy > hi_y) continue;
-    for (int col = 0; col < it.cols; col++) {
-      int cx = min(it.first_cx + col, loc->width - 1);
+    for (int col = 0; col < cols; col++) {
+      int cx = min(first_cx + col, loc->width - 1);
       if (cx < lo_x) continue;
       if (cx > hi_x) break;  // the cells of a row only go rightwards
       const Proxy* run;
