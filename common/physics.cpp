@@ -233,8 +233,8 @@ enum ProxyBits : u32 {
   Proxy_Box = 4,
 };
 
+// What the tests read; the record itself is kept aside and looked up only for a near one.
 struct Proxy {
-  Entity* e;
   v2 pos;
   f32 radius;
   u32 bits;
@@ -242,6 +242,7 @@ struct Proxy {
 
 struct ContactSearch {
   Proxy proxies[ENTITIES_MAX];
+  Entity* records[ENTITIES_MAX];
   int nproxies = 0;
   bool full = false;  // a pass with more linked records than the pool falls back to the plain walk
   const Location* location = nullptr;
@@ -255,6 +256,7 @@ struct ContactSearch {
   f32 max_reach = 0;
   f32 seen_reach = 0;  // the largest reach among the runs read so far
   bool aligned = false;  // the location lies on whole cells, so the walk's cells follow each other
+  bool dense = false;    // every cell was read in order: a row of cells is one stretch of the pool
 };
 
 ContactSearch search;
@@ -274,12 +276,21 @@ f32 entity_reach(const Entity& e) {
   return r;
 }
 
+// The grid column (row) of a world coordinate, as the location finds it, without a call per bound.
+inline int cell_of(f32 world, f32 offset, int n) {
+  f32 c = truncf(truncf(world / tile_size) - offset / tile_size);
+  if (!(c >= 0.0f)) return 0;
+  if (c > (f32)(n - 1)) return n - 1;
+  return (int)c;
+}
+
 // Declared ahead: the dense start reads every cell through it.
 bool cell_run(int cell, const Proxy** run, int* n);
 
 bool search_begin(const Location* location) {
   search.nproxies = 0;
   search.full = false;
+  search.dense = false;
   search.location = location;
   if (!location_has_grid(location)) return false;
   search.aligned = fmodf(location->offset.x, tile_size) == 0 && fmodf(location->offset.y, tile_size) == 0;
@@ -316,6 +327,7 @@ bool search_begin(const Location* location) {
       }
       if (!cell_run(cell, &run, &count)) break;
     }
+    search.dense = !search.full;
     search.max_reach = search.seen_reach;
     return true;
   }
@@ -348,7 +360,8 @@ bool cell_run(int cell, const Proxy** run, int* n) {
       }
       if (e->flags & EntityFlag_Invisible) bits |= Proxy_Invisible;
       if (is_rectangular(*e)) bits |= Proxy_Box;
-      search.proxies[search.nproxies++] = {e, e->pos, e->radius, bits};
+      search.records[search.nproxies] = e;
+      search.proxies[search.nproxies++] = {e->pos, e->radius, bits};
     }
     search.stamp[cell] = search.pass;
     search.start[cell] = first;
@@ -376,6 +389,7 @@ void detect_around(Entity& first) {
   // too far for any contact; a unit of slack keeps rounding on the safe side.
   int lo_x = 0, hi_x = loc->width - 1, lo_y = 0, hi_y = loc->height - 1;
   int first_cx, first_cy, rows, cols;
+  bool inner = false;
   f32 qradius = physics_collision_radius;
   v2 qpos = fpos;
   // The walk starts on a whole cell at least 48 units before the mover and ends at least 80 after it; well
@@ -386,9 +400,11 @@ void detect_around(Entity& first) {
   f32 bottom = loc->offset.y + min(loc->size.y, (f32)loc->height * tile_size);
   if (!search.full && loc == search.location && search.aligned && reach <= 40 && fpos.x - margin >= loc->offset.x &&
       fpos.x + margin <= right && fpos.y - margin >= loc->offset.y && fpos.y + margin <= bottom) {
-    lo_x = location_cell_x(*loc, fpos.x - reach), hi_x = location_cell_x(*loc, fpos.x + reach);
-    lo_y = location_cell_y(*loc, fpos.y - reach), hi_y = location_cell_y(*loc, fpos.y + reach);
+    lo_x = cell_of(fpos.x - reach, loc->offset.x, loc->width), hi_x = cell_of(fpos.x + reach, loc->offset.x, loc->width);
+    lo_y = cell_of(fpos.y - reach, loc->offset.y, loc->height);
+    hi_y = cell_of(fpos.y + reach, loc->offset.y, loc->height);
     first_cx = lo_x, first_cy = lo_y, cols = hi_x - lo_x + 1, rows = hi_y - lo_y + 1;
+    inner = true;
   } else {
     EntityIter it = locate_cells(in_radius(&first, physics_collision_radius, {0, 0}));
     const SpatialQuery& q = it.query;
@@ -412,16 +428,18 @@ void detect_around(Entity& first) {
       if (p->bits == 0 && !box) {
         f32 rr = fr + p->radius;
         if (v2_len_sqr(p->pos - fpos) > rr * rr) continue;
-        if (p->e == &first) continue;
+        Entity* other = search.records[p - search.proxies];
+        if (other == &first) continue;
         if (qradius > 0 && v2_distance_sqr(p->pos, qpos) > r2) continue;
         if (physics.ncontacts >= CONTACTS_MAX) {
           physics.nskipped++;
           continue;
         }
-        game_detect_collision_between(first, *p->e);
+        game_detect_collision_between(first, *other);
         continue;
       }
-      if (p->e == &first || (p->bits & Proxy_Skip)) continue;
+      Entity* other = search.records[p - search.proxies];
+      if (other == &first || (p->bits & Proxy_Skip)) continue;
       if ((p->bits & Proxy_Invisible) && !admin) continue;
       if (qradius > 0 && v2_distance_sqr(p->pos, qpos) > r2) continue;
       bool other_box = (p->bits & Proxy_Box) != 0;
@@ -435,9 +453,16 @@ void detect_around(Entity& first) {
           continue;
         }
       }
-      game_detect_collision_between(first, *p->e);
+      game_detect_collision_between(first, *other);
     }
   };
+  if (inner && search.dense) {
+    for (int cy = lo_y; cy <= hi_y; cy++) {
+      int from = lo_x + loc->width * cy, to = hi_x + loc->width * cy;
+      scan(search.proxies + search.start[from], search.proxies + search.start[to] + search.count[to]);
+    }
+    return;
+  }
   // Runs that follow each other in the pool (neighbour cells of a row, once every cell was read in order)
   // are scanned as one stretch; the sequence of entities is the walk's either way.
   const Proxy* from = nullptr;
