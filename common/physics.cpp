@@ -423,23 +423,26 @@ void detect_around(Entity& first) {
   f32 fr = first.radius;
   // Tests each entity of a stretch of runs with the walk's own filters; reordered, since each is a pure test,
   // so that the one that turns most away comes first for the common pair of two plain circles.
-  auto scan = [&](const Proxy* p, const Proxy* end) {
+  Entity* const self = &first;
+  const Proxy* const pool = search.proxies;
+  Entity* const* const records = search.records;
+  auto scan = [=](const Proxy* p, const Proxy* end) {
     for (; p < end; p++) {
       if (p->bits == 0 && !box) {
         f32 rr = fr + p->radius;
         if (v2_len_sqr(p->pos - fpos) > rr * rr) continue;
-        Entity* other = search.records[p - search.proxies];
-        if (other == &first) continue;
+        Entity* other = records[p - pool];
+        if (other == self) continue;
         if (qradius > 0 && v2_distance_sqr(p->pos, qpos) > r2) continue;
         if (physics.ncontacts >= CONTACTS_MAX) {
           physics.nskipped++;
           continue;
         }
-        game_detect_collision_between(first, *other);
+        game_detect_collision_between(*self, *other);
         continue;
       }
-      Entity* other = search.records[p - search.proxies];
-      if (other == &first || (p->bits & Proxy_Skip)) continue;
+      Entity* other = records[p - pool];
+      if (other == self || (p->bits & Proxy_Skip)) continue;
       if ((p->bits & Proxy_Invisible) && !admin) continue;
       if (qradius > 0 && v2_distance_sqr(p->pos, qpos) > r2) continue;
       bool other_box = (p->bits & Proxy_Box) != 0;
@@ -453,7 +456,7 @@ void detect_around(Entity& first) {
           continue;
         }
       }
-      game_detect_collision_between(first, *other);
+      game_detect_collision_between(*self, *other);
     }
   };
   if (inner && search.dense) {
