@@ -99,31 +99,9 @@ void simulate_mover(Entity& e, Mover& mover, f32 dt) {
 // The storage count arrives with snapshots; never walk past the records.
 static int storage_count() { return min((int)entity_storage.nentities, ENTITIES_MAX); }
 
-// The passes below walk records 1.5 KB apart, which the hardware does not fetch ahead on its own; asking
-// for the parts a pass reads some records early overlaps their misses instead of paying them one by one.
-constexpr int PREFETCH_AHEAD = 12;
-enum RecordPart : u32 {
-  Part_Header = 1,  // id, position, shape, flags, components and the first half of the mover
-  Part_Mover = 2,   // the mover's remaining fields and the mortal's burden
-  Part_Carrier = 4,
-  Part_GridLink = 8,
-};
-
-static inline void prefetch_record(int i, int n, u32 parts) {
-  if (i >= n) return;
-  const char* p = (const char*)&entity_storage.entities[i];
-  if (parts & Part_Header) __builtin_prefetch(p);
-  if (parts & Part_Header) __builtin_prefetch(p + 63);
-  if (parts & Part_Mover) __builtin_prefetch(p + 127);
-  if (parts & Part_Mover) __builtin_prefetch(p + offsetof(Entity, mortal.burden));
-  if (parts & Part_Carrier) __builtin_prefetch(p + offsetof(Entity, carrier));
-  if (parts & Part_GridLink) __builtin_prefetch(p + offsetof(Entity, next_in_grid));
-}
-
 void update_movers(f32 dt) {
   int n = storage_count();
   for (int i = 0; i < n; i++) {
-    prefetch_record(i + PREFETCH_AHEAD, n, Part_Header | Part_Mover | Part_Carrier | Part_GridLink);
     Entity& e = entity_storage.entities[i];
     Mover* mover = find_mover(e);
     if (e.id == 0 || !mover) continue;
@@ -319,8 +297,9 @@ bool search_begin(const Location* location) {
     const Proxy* run;
     int count;
     for (int cell = 0; cell < ncells; cell++) {
-      if (cell + PREFETCH_AHEAD < ncells) {
-        if (const Entity* ahead = location->grid[cell + PREFETCH_AHEAD]) {
+      // The lists' records lie 1.5 KB apart: asking for a few cells' heads early overlaps their misses.
+      if (cell + 8 < ncells) {
+        if (const Entity* ahead = location->grid[cell + 8]) {
           __builtin_prefetch(ahead);
           __builtin_prefetch(&ahead->next_in_grid);
         }
@@ -333,7 +312,6 @@ bool search_begin(const Location* location) {
   }
   f32 reach = 0;
   for (int i = 0; i < n; i++) {
-    prefetch_record(i + PREFETCH_AHEAD, n, Part_Header);
     const Entity& e = entity_storage.entities[i];
     if (e.id == 0 || is_item(e) || (e.flags & EntityFlag_NoCollisions)) continue;
     reach = max(reach, entity_reach(e));
@@ -498,7 +476,6 @@ void update_collisions(f32 dt) {
   int n = storage_count();
   bool fast = false;
   for (int i = 0; i < n; i++) {
-    prefetch_record(i + PREFETCH_AHEAD, n, Part_Header);
     Entity& first = entity_storage.entities[i];
     if (first.id == 0 || !has_component(first, Component_Mover)) continue;
     if (!fast) fast = search_begin(get_location(first));
@@ -517,7 +494,6 @@ void update_collisions(f32 dt) {
   }
   for (u32 i = 0; i < physics.ncontacts; i++) game_resolve_collision(physics.contacts[i], dt);
   for (int i = 0; i < n; i++) {
-    prefetch_record(i + PREFETCH_AHEAD, n, Part_Header | Part_Mover);
     Entity& e = entity_storage.entities[i];
     Mover* mover = find_mover(e);
     if (e.id != 0 && mover && !mover->is_sliding) mover->slide = {};
