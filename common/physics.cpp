@@ -232,7 +232,7 @@ struct ContactSearch {
   // The largest reach of any entity a mover can touch: no contact lies farther from a mover's centre
   // than its own reach and this, on either axis. Infinite (no cells left out) for absurd shapes.
   f32 max_reach = 0;
-  f32 seen_reach = 0;  // the largest reach among the runs read so far
+  f32 seen_reach = 0;    // the largest reach among the runs read so far
   bool aligned = false;  // the location lies on whole cells, so the walk's cells follow each other
   bool dense = false;    // every cell was read in order: a row of cells is one stretch of the pool
 };
@@ -378,7 +378,8 @@ void detect_around(Entity& first) {
   f32 bottom = loc->offset.y + min(loc->size.y, (f32)loc->height * tile_size);
   if (!search.full && loc == search.location && search.aligned && reach <= 40 && fpos.x - margin >= loc->offset.x &&
       fpos.x + margin <= right && fpos.y - margin >= loc->offset.y && fpos.y + margin <= bottom) {
-    lo_x = cell_of(fpos.x - reach, loc->offset.x, loc->width), hi_x = cell_of(fpos.x + reach, loc->offset.x, loc->width);
+    lo_x = cell_of(fpos.x - reach, loc->offset.x, loc->width),
+    hi_x = cell_of(fpos.x + reach, loc->offset.x, loc->width);
     lo_y = cell_of(fpos.y - reach, loc->offset.y, loc->height);
     hi_y = cell_of(fpos.y + reach, loc->offset.y, loc->height);
     first_cx = lo_x, first_cy = lo_y, cols = hi_x - lo_x + 1, rows = hi_y - lo_y + 1;
