@@ -378,7 +378,7 @@ void detect_around(Entity& first) {
   f32 bottom = loc->offset.y + min(loc->size.y, (f32)loc->height * tile_size);
   if (!search.full && loc == search.location && search.aligned && reach <= 40 && fpos.x - margin >= loc->offset.x &&
       fpos.x + margin <= right && fpos.y - margin >= loc->offset.y && fpos.y + margin <= bottom) {
-    lo_x = cell_of(fpos.x - reach, loc->offset.x, loc->width),
+    lo_x = cell_of(fpos.x - reach, loc->offset.x, loc->width);
     hi_x = cell_of(fpos.x + reach, loc->offset.x, loc->width);
     lo_y = cell_of(fpos.y - reach, loc->offset.y, loc->height);
     hi_y = cell_of(fpos.y + reach, loc->offset.y, loc->height);
