@@ -211,8 +211,8 @@ enum ProxyBits : u32 {
   Proxy_Box = 4,
 };
 
+// What the tests read; the record itself is kept aside and looked up only for a near one.
 struct Proxy {
-  Entity* e;
   v2 pos;
   f32 radius;
   u32 bits;
@@ -220,6 +220,7 @@ struct Proxy {
 
 struct ContactSearch {
   Proxy proxies[ENTITIES_MAX];
+  Entity* records[ENTITIES_MAX];
   int nproxies = 0;
   bool full = false;  // a pass with more linked records than the pool falls back to the plain walk
   const Location* location = nullptr;
@@ -231,6 +232,9 @@ struct ContactSearch {
   // The largest reach of any entity a mover can touch: no contact lies farther from a mover's centre
   // than its own reach and this, on either axis. Infinite (no cells left out) for absurd shapes.
   f32 max_reach = 0;
+  f32 seen_reach = 0;    // the largest reach among the runs read so far
+  bool aligned = false;  // the location lies on whole cells, so the walk's cells follow each other
+  bool dense = false;    // every cell was read in order: a row of cells is one stretch of the pool
 };
 
 ContactSearch search;
@@ -242,11 +246,32 @@ f32 shape_reach(const Entity& e) {
   return max(fabsf(e.dim.x), fabsf(e.dim.y)) / 2;
 }
 
+// The reach as the search uses it: infinite for a shape or position that is not a number or absurd,
+// since such an entity sits in a cell it does not lie near and nothing may be left out.
+f32 entity_reach(const Entity& e) {
+  f32 r = shape_reach(e);
+  if (!(r < 1e6f) || !isfinite(e.pos.x) || !isfinite(e.pos.y)) return INFINITY;
+  return r;
+}
+
+// The grid column (row) of a world coordinate, as the location finds it, without a call per bound.
+inline int cell_of(f32 world, f32 offset, int n) {
+  f32 c = truncf(truncf(world / tile_size) - offset / tile_size);
+  if (!(c >= 0.0f)) return 0;
+  if (c > (f32)(n - 1)) return n - 1;
+  return (int)c;
+}
+
+// Declared ahead: the dense start reads every cell through it.
+bool cell_run(int cell, const Proxy** run, int* n);
+
 bool search_begin(const Location* location) {
   search.nproxies = 0;
   search.full = false;
+  search.dense = false;
   search.location = location;
   if (!location_has_grid(location)) return false;
+  search.aligned = fmodf(location->offset.x, tile_size) == 0 && fmodf(location->offset.y, tile_size) == 0;
   int ncells = location->width * location->height;
   if (ncells > search.ncells) {
     // Grows only when a larger location arrives, never per frame.
@@ -264,18 +289,33 @@ bool search_begin(const Location* location) {
     memset(search.stamp, 0, (size_t)search.ncells * sizeof(u32));
     search.pass = 1;
   }
-  f32 reach = 0;
   int n = storage_count();
+  if (location->width * location->height <= 2 * n + 4096) {
+    // A grid about as dense as the storage: every cell is read once, row by row, so the runs of a mover's
+    // neighbour cells lie side by side and the storage needs no separate pass for the reach.
+    search.seen_reach = 0;
+    const Proxy* run;
+    int count;
+    for (int cell = 0; cell < ncells; cell++) {
+      // The lists' records lie 1.5 KB apart: asking for a few cells' heads early overlaps their misses.
+      if (cell + 8 < ncells) {
+        if (const Entity* ahead = location->grid[cell + 8]) {
+          __builtin_prefetch(ahead);
+          __builtin_prefetch(&ahead->next_in_grid);
+        }
+      }
+      if (!cell_run(cell, &run, &count)) break;
+    }
+    search.dense = !search.full;
+    search.max_reach = search.seen_reach;
+    return true;
+  }
+  f32 reach = 0;
   for (int i = 0; i < n; i++) {
     const Entity& e = entity_storage.entities[i];
     if (e.id == 0 || is_item(e) || (e.flags & EntityFlag_NoCollisions)) continue;
-    f32 r = shape_reach(e);
-    // A position that is not a number sits in a cell it does not lie near: nothing may be left out.
-    if (!(r < 1e6f) || !isfinite(e.pos.x) || !isfinite(e.pos.y)) {
-      reach = INFINITY;
-      break;
-    }
-    reach = max(reach, r);
+    reach = max(reach, entity_reach(e));
+    if (reach == INFINITY) break;
   }
   search.max_reach = reach;
   return true;
@@ -291,10 +331,15 @@ bool cell_run(int cell, const Proxy** run, int* n) {
         return false;
       }
       u32 bits = 0;
-      if (is_item(*e) || (e->flags & EntityFlag_NoCollisions) || e->id == 0) bits |= Proxy_Skip;
+      if (is_item(*e) || (e->flags & EntityFlag_NoCollisions) || e->id == 0) {
+        bits |= Proxy_Skip;
+      } else {
+        search.seen_reach = max(search.seen_reach, entity_reach(*e));
+      }
       if (e->flags & EntityFlag_Invisible) bits |= Proxy_Invisible;
       if (is_rectangular(*e)) bits |= Proxy_Box;
-      search.proxies[search.nproxies++] = {e, e->pos, e->radius, bits};
+      search.records[search.nproxies] = e;
+      search.proxies[search.nproxies++] = {e->pos, e->radius, bits};
     }
     search.stamp[cell] = search.pass;
     search.start[cell] = first;
@@ -314,51 +359,114 @@ void detect_around_plain(Entity& first) {
 }
 
 void detect_around(Entity& first) {
-  EntityIter it = locate_cells(in_radius(&first, physics_collision_radius, {0, 0}));
-  const SpatialQuery& q = it.query;
-  const Location* loc = q.location;
+  v2 fpos = first.pos;
+  f32 reach = shape_reach(first) + search.max_reach + 1;
+  const Location* loc = get_location(first);
   if (!location_has_grid(loc)) return;
-  if (search.full || loc != search.location || it.first_cx < 0) return detect_around_plain(first);
-  bool admin = is_admin(first);
-  bool box = is_rectangular(first);
-  f32 r2 = q.radius * q.radius;
   // The walk's cells in its own order (a clamped cell may come twice), leaving out without a look those
   // too far for any contact; a unit of slack keeps rounding on the safe side.
   int lo_x = 0, hi_x = loc->width - 1, lo_y = 0, hi_y = loc->height - 1;
-  f32 reach = shape_reach(first) + search.max_reach + 1;
-  if (reach < 1e6f && isfinite(first.pos.x) && isfinite(first.pos.y)) {
-    lo_x = location_cell_x(*loc, first.pos.x - reach), hi_x = location_cell_x(*loc, first.pos.x + reach);
-    lo_y = location_cell_y(*loc, first.pos.y - reach), hi_y = location_cell_y(*loc, first.pos.y + reach);
+  int first_cx, first_cy, rows, cols;
+  bool inner = false;
+  f32 qradius = physics_collision_radius;
+  v2 qpos = fpos;
+  // The walk starts on a whole cell at least 48 units before the mover and ends at least 80 after it; well
+  // inside the location nothing is clamped, so with a reach below that its cells that matter are exactly
+  // those the reach spans, each once, and the walk need not be laid out.
+  constexpr f32 margin = 2 * physics_collision_radius + 2 * tile_size;
+  f32 right = loc->offset.x + min(loc->size.x, (f32)loc->width * tile_size);
+  f32 bottom = loc->offset.y + min(loc->size.y, (f32)loc->height * tile_size);
+  if (!search.full && loc == search.location && search.aligned && reach <= 40 && fpos.x - margin >= loc->offset.x &&
+      fpos.x + margin <= right && fpos.y - margin >= loc->offset.y && fpos.y + margin <= bottom) {
+    lo_x = cell_of(fpos.x - reach, loc->offset.x, loc->width);
+    hi_x = cell_of(fpos.x + reach, loc->offset.x, loc->width);
+    lo_y = cell_of(fpos.y - reach, loc->offset.y, loc->height);
+    hi_y = cell_of(fpos.y + reach, loc->offset.y, loc->height);
+    first_cx = lo_x, first_cy = lo_y, cols = hi_x - lo_x + 1, rows = hi_y - lo_y + 1;
+    inner = true;
+  } else {
+    EntityIter it = locate_cells(in_radius(&first, physics_collision_radius, {0, 0}));
+    const SpatialQuery& q = it.query;
+    if (search.full || q.location != search.location || it.first_cx < 0) return detect_around_plain(first);
+    qradius = q.radius;
+    qpos = q.pos;
+    first_cx = it.first_cx, first_cy = it.first_cy, rows = it.rows, cols = it.cols;
+    if (reach < 1e6f && isfinite(fpos.x) && isfinite(fpos.y)) {
+      lo_x = location_cell_x(*loc, fpos.x - reach), hi_x = location_cell_x(*loc, fpos.x + reach);
+      lo_y = location_cell_y(*loc, fpos.y - reach), hi_y = location_cell_y(*loc, fpos.y + reach);
+    }
   }
-  for (int row = 0; row < it.rows; row++) {
-    int cy = min(it.first_cy + row, loc->height - 1);
+  bool admin = is_admin(first);
+  bool box = is_rectangular(first);
+  f32 r2 = qradius * qradius;
+  f32 fr = first.radius;
+  // Tests each entity of a stretch of runs with the walk's own filters; reordered, since each is a pure test,
+  // so that the one that turns most away comes first for the common pair of two plain circles.
+  Entity* const self = &first;
+  const Proxy* const pool = search.proxies;
+  Entity* const* const records = search.records;
+  auto scan = [=](const Proxy* p, const Proxy* end) {
+    for (; p < end; p++) {
+      if (p->bits == 0 && !box) {
+        f32 rr = fr + p->radius;
+        if (v2_len_sqr(p->pos - fpos) > rr * rr) continue;
+        Entity* other = records[p - pool];
+        if (other == self) continue;
+        if (qradius > 0 && v2_distance_sqr(p->pos, qpos) > r2) continue;
+        if (physics.ncontacts >= CONTACTS_MAX) {
+          physics.nskipped++;
+          continue;
+        }
+        game_detect_collision_between(*self, *other);
+        continue;
+      }
+      Entity* other = records[p - pool];
+      if (other == self || (p->bits & Proxy_Skip)) continue;
+      if ((p->bits & Proxy_Invisible) && !admin) continue;
+      if (qradius > 0 && v2_distance_sqr(p->pos, qpos) > r2) continue;
+      bool other_box = (p->bits & Proxy_Box) != 0;
+      if (box && other_box) continue;
+      if (!box && !other_box) {
+        f32 rr = fr + p->radius;
+        if (v2_len_sqr(p->pos - fpos) > rr * rr) continue;
+        // Two circles this near always touch; with the list full only the count of dropped ones moves.
+        if (physics.ncontacts >= CONTACTS_MAX) {
+          physics.nskipped++;
+          continue;
+        }
+      }
+      game_detect_collision_between(*self, *other);
+    }
+  };
+  if (inner && search.dense) {
+    for (int cy = lo_y; cy <= hi_y; cy++) {
+      int from = lo_x + loc->width * cy, to = hi_x + loc->width * cy;
+      scan(search.proxies + search.start[from], search.proxies + search.start[to] + search.count[to]);
+    }
+    return;
+  }
+  // Runs that follow each other in the pool (neighbour cells of a row, once every cell was read in order)
+  // are scanned as one stretch; the sequence of entities is the walk's either way.
+  const Proxy* from = nullptr;
+  const Proxy* to = nullptr;
+  for (int row = 0; row < rows; row++) {
+    int cy = min(first_cy + row, loc->height - 1);
     if (cy < lo_y || cy > hi_y) continue;
-    for (int col = 0; col < it.cols; col++) {
-      int cx = min(it.first_cx + col, loc->width - 1);
-      if (cx < lo_x || cx > hi_x) continue;
+    for (int col = 0; col < cols; col++) {
+      int cx = min(first_cx + col, loc->width - 1);
+      if (cx < lo_x) continue;
+      if (cx > hi_x) break;  // the cells of a row only go rightwards
       const Proxy* run;
       int n;
       if (!cell_run(cx + loc->width * cy, &run, &n)) return;  // the caller redoes this mover the plain way
-      for (int k = 0; k < n; k++) {
-        const Proxy& p = run[k];
-        if (p.e == &first || (p.bits & Proxy_Skip)) continue;
-        if ((p.bits & Proxy_Invisible) && !admin) continue;
-        if (q.radius > 0 && v2_distance_sqr(p.pos, q.pos) > r2) continue;
-        bool other_box = (p.bits & Proxy_Box) != 0;
-        if (box && other_box) continue;
-        if (!box && !other_box) {
-          f32 rr = first.radius + p.radius;
-          if (v2_len_sqr(p.pos - first.pos) > rr * rr) continue;
-          // Two circles this near always touch; with the list full only the count of dropped ones moves.
-          if (physics.ncontacts >= CONTACTS_MAX) {
-            physics.nskipped++;
-            continue;
-          }
-        }
-        game_detect_collision_between(first, *p.e);
+      if (run != to) {
+        scan(from, to);
+        from = run;
       }
+      to = run + n;
     }
   }
+  scan(from, to);
 }
 
 }  // namespace

@@ -216,41 +216,46 @@ TEST_F(Collisions, ContactsBeyondTheListAreSkippedAndCounted) {
 }
 
 TEST_F(Collisions, TheSearchFindsWhatTheRadiusWalkFinds) {
-  // A crowd of movers among boxes, items, crops and an invisible one, at the edge of the location too.
-  u32 seed = 12345;
-  auto rnd = [&](f32 from, f32 to) {
-    seed = seed * 1664525u + 1013904223u;
-    return from + (to - from) * (f32)(seed >> 8) / (f32)(1 << 24);
-  };
-  const EntityType kinds[] = {Entity_stag,        Entity_stag,        Entity_rock,
-                              Entity_wooden_bowl, Entity_carrot_crop, Entity_wooden_chest};
-  for (int i = 0; i < 600; i++) {
-    Entity& e = spawn(kinds[i % 6], {rnd(0, 1030), rnd(0, 1030)});  // to the far edges
-    if (Mover* m = find_mover(e)) m->speed = 100, mover_set_dst(*m, {rnd(0, 1024), rnd(0, 1024)});
-    if (i == 7) e.flags |= EntityFlag_Invisible;
-  }
-  static Contact expected[CONTACTS_MAX];
-  for (int step = 0; step < 3; step++) {
-    update_movers(dt);
-    physics.ncontacts = physics.nskipped = 0;
-    for (int i = 0; i < (int)entity_storage.nentities; i++) {
-      Entity& first = entity_storage.entities[i];
-      if (!first.id || !find_mover(first)) continue;
-      for (EntityIter it = locate_entities(in_radius(&first, physics_collision_radius, {0, 0})); it.entity; next(it))
-        if (it.entity != &first && !is_item(*it.entity) && !(it.entity->flags & EntityFlag_NoCollisions))
-          game_detect_collision_between(first, *it.entity);
+  // A crowd of movers among boxes, items, crops and an invisible one, at the edge of the location too;
+  // once on a grid as dense as the crowd and once on a sparse one, whose cells are read as needed.
+  for (int width : {32, 80}) {
+    entity_storage_clear();
+    load_location(width, width);
+    u32 seed = 12345;
+    auto rnd = [&](f32 from, f32 to) {
+      seed = seed * 1664525u + 1013904223u;
+      return from + (to - from) * (f32)(seed >> 8) / (f32)(1 << 24);
+    };
+    const EntityType kinds[] = {Entity_stag,        Entity_stag,        Entity_rock,
+                                Entity_wooden_bowl, Entity_carrot_crop, Entity_wooden_chest};
+    for (int i = 0; i < 600; i++) {
+      Entity& e = spawn(kinds[i % 6], {rnd(0, 1030), rnd(0, 1030)});  // to the far edges
+      if (Mover* m = find_mover(e)) m->speed = 100, mover_set_dst(*m, {rnd(0, 1024), rnd(0, 1024)});
+      if (i == 7) e.flags |= EntityFlag_Invisible;
     }
-    u32 n = physics.ncontacts, skipped = physics.nskipped;
-    memcpy((void*)expected, physics.contacts, sizeof(Contact) * n);
-    update_collisions(dt);
-    ASSERT_EQ(physics.ncontacts, n) << step;
-    EXPECT_EQ(physics.nskipped, skipped) << step;
-    EXPECT_GT(n, 20u) << "a crowd that meets";
-    for (u32 i = 0; i < n; i++) {
-      const Contact &a = expected[i], &b = physics.contacts[i];
-      EXPECT_TRUE(a.first == b.first && a.second == b.second && v2_equal(a.normal, b.normal) &&
-                  v2_equal(a.point, b.point) && a.penetration == b.penetration)
-          << step << ": contact " << i;
+    static Contact expected[CONTACTS_MAX];
+    for (int step = 0; step < 3; step++) {
+      update_movers(dt);
+      physics.ncontacts = physics.nskipped = 0;
+      for (int i = 0; i < (int)entity_storage.nentities; i++) {
+        Entity& first = entity_storage.entities[i];
+        if (!first.id || !find_mover(first)) continue;
+        for (EntityIter it = locate_entities(in_radius(&first, physics_collision_radius, {0, 0})); it.entity; next(it))
+          if (it.entity != &first && !is_item(*it.entity) && !(it.entity->flags & EntityFlag_NoCollisions))
+            game_detect_collision_between(first, *it.entity);
+      }
+      u32 n = physics.ncontacts, skipped = physics.nskipped;
+      memcpy((void*)expected, physics.contacts, sizeof(Contact) * n);
+      update_collisions(dt);
+      ASSERT_EQ(physics.ncontacts, n) << step;
+      EXPECT_EQ(physics.nskipped, skipped) << step;
+      EXPECT_GT(n, 20u) << "a crowd that meets";
+      for (u32 i = 0; i < n; i++) {
+        const Contact &a = expected[i], &b = physics.contacts[i];
+        EXPECT_TRUE(a.first == b.first && a.second == b.second && v2_equal(a.normal, b.normal) &&
+                    v2_equal(a.point, b.point) && a.penetration == b.penetration)
+            << step << ": contact " << i << " on " << width;
+      }
     }
   }
 }
