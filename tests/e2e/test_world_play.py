@@ -63,10 +63,8 @@ class WorldPlay(unittest.TestCase):
                     press_slot(s, rect, button="3")  # of the chest's items only the blueprint offers Open
                     if any(name.endswith(". Open}") for name in ss.ui_elements(s)):
                         choose(s, "Open")
-            # Select, then a box dragged over the camp; its press must fall on bare ground, or it selects.
-            for x, y in ((470, 130), (440, 600), (420, 300)):
+            for x, y in ((470, 130), (440, 600), (420, 300)):  # Select, a box: pressed on a thing, it would select
                 ss.click_element(s, "button{Select}")
-                s.focus()
                 s.xdotool("mousemove", "--sync", str(x), str(y), "sleep", "0.5", "mousedown", "1")
                 for i in range(1, 7):  # to the far corner, mirrored across the middle, over several slow frames
                     s.xdotool("mousemove", "--sync", str(x + (1060 - x) * i // 6), str(y + (360 - y) * i // 3),
