@@ -133,6 +133,7 @@ struct Cursor {
 struct BoxSelection {
   bool is_scheduled = false;
   bool is_active = false;
+  bool is_set = false;  // a box was drawn and is kept until cleared; its corners may be anywhere, (0, 0) too
   v2 start = {};
   v2 end = {};
 };

@@ -11,6 +11,7 @@
 #include "render/entity_presentation.hpp"
 #include "render/model.hpp"
 #include "ui/ui.hpp"
+#include "world/blueprint.hpp"
 #include "world/context_menu.hpp"
 #include "world/cursor.hpp"
 #include "world/thoughts.hpp"
@@ -369,5 +370,6 @@ void ui_items() {
     ui_gear(*game.player);
   }
   ui_entity_info();
+  ui_blueprint_dialog();
   draw_context_menu();
 }

@@ -262,6 +262,7 @@ bool world_handle_left_mouse_down() {
   if (game.box_selection.is_scheduled) {
     game.box_selection.is_scheduled = false;
     game.box_selection.is_active = true;
+    game.box_selection.is_set = true;
     game.box_selection.start = game.box_selection.end = game.mouse_world;
     return true;
   }

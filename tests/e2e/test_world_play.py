@@ -5,6 +5,7 @@ import unittest
 
 import harness
 import screens_support as ss
+from test_items import choose, press_slot, probe, wait_slots
 
 CX, CY = 640, 360  # the camera looks at the player's feet
 AROUND = ((230, 130), (-250, 150), (260, -60), (-300, -20), (120, 250), (-120, -200), (400, 40), (-420, 220))
@@ -54,6 +55,32 @@ class WorldPlay(unittest.TestCase):
             s.type_text("Player")
             s.key("Return")
             self.assertTrue(ss.wait_screen(client, "World", 90), client.stdout())
+            # The blueprint of the supplies chest (a tile east, two north; another chest lies further east).
+            probe(s, "wooden_chest", (703, 270), reach=45)
+            choose(s, "Open")
+            for window, rect, full in wait_slots(s, lambda f: "dialog{container}" in str(f.values())).values():
+                if window == "dialog{container}" and full and "dialog{blueprint}" not in ss.ui_elements(s):
+                    press_slot(s, rect, button="3")  # of the chest's items only the blueprint offers Open
+                    if any(name.endswith(". Open}") for name in ss.ui_elements(s)):
+                        choose(s, "Open")
+            for x, y in ((470, 130), (440, 600), (420, 300)):  # Select, a box: pressed on a thing, it would select
+                ss.click_element(s, "button{Select}")
+                s.xdotool("mousemove", "--sync", str(x), str(y), "sleep", "0.5", "mousedown", "1")
+                for i in range(1, 7):  # to the far corner, mirrored across the middle, over several slow frames
+                    s.xdotool("mousemove", "--sync", str(x + (1060 - x) * i // 6), str(y + (360 - y) * i // 3),
+                              "sleep", "0.4")
+                s.xdotool("sleep", "1", "mouseup", "1", "sleep", "1")
+                counts = [int(n.split()[0]) for n in ss.ui_elements(s) if n.endswith(" elements")]
+                if counts and counts[0] > 0:
+                    break
+            self.assertGreater(counts[0], 0)
+            ss.click_element(s, "toggle-button{Show All}")
+            self.assertEqual(sum(n.startswith("+ ") for n in ss.ui_elements(s)), counts[0])
+            s.screenshot("blueprint-changeset")
+            ss.click_element(s, "button{Replace}")
+            self.assertTrue(wait_sent(client, "BlueprintClear", 1) and wait_sent(client, "BlueprintAdd", counts[0]))
+            x, y, w, _ = ss.ui_elements(s)["dialog{blueprint}"][0]
+            ss.press(s, x + w - 8, y + 8)  # its close button, out of the later clicks' way
             # The frame-time graph: 60 bars side by side at the bottom right, a tooltip over one.
             ui = ss.ui_elements(s)
             bars = [ui[f"fps-bar-{i}"][0] for i in range(60)]

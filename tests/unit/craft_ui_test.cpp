@@ -3,6 +3,7 @@
 
 #include "net/net.hpp"
 #include "ui_test_support.hpp"
+#include "world/blueprint.hpp"
 #include "world/craft.hpp"
 #include "world_fixture.hpp"
 
@@ -26,7 +27,8 @@ struct CraftUi : WorldTest {
   void TearDown() override { net.socket = 0, net_socket_ops = saved_ops, game.player = nullptr, WorldTest::TearDown(); }
   void frame(v2 at = {-1, -1}, u32 pressed = 0) {
     ui_begin(), ui.mouse = at, game.mouse_went_down = game.mouse_is_down = pressed;
-    update_ui(), ui_craft(), update_blanks(), ui_end(), game.mouse_went_down = game.mouse_is_down = 0;
+    update_ui(), ui_craft(), update_blanks(), ui_blueprint_dialog(), ui_end(),
+        game.mouse_went_down = game.mouse_is_down = 0;
   }
   UiElement* button(const char* label, int i = 0) {
     return UiTest::find(("button{" + std::string(label) + "}").c_str(), i);
@@ -109,5 +111,18 @@ TEST_F(CraftUi, BlankRowsAddAndBuild) {
   EXPECT_EQ(sent.size() == 1 ? sent[0].type : RequestType_None, RequestType_Build);
   blank.blank.type = (EntityType)(ENTITY_PROTOTYPES_MAX - 1), frame(), frame();  // no recipe: no rows
   EXPECT_EQ(disabled("Add") + disabled("Build"), "-1");
+}
+
+TEST_F(CraftUi, BlueprintBoxStopsAtItsLimitAndReplaces) {
+  Entity& holder = make(Entity_blueprint);  // the player (an actor) stands inside the box: never collected
+  put(*bag, 0, holder), show_dialog(ui.blueprint_dialog, holder.id),
+      game.box_selection = {false, false, true, {0, 0}, {200, 200}};
+  for (int i = 0; i < 200; i++) spawn(Entity_stone, {40.0f + 4 * (i % 20), 40.0f + 4 * (i / 20)});
+  frame(), frame();
+  EXPECT_TRUE(UiTest::find("128 elements") && !button("Delete"));  // Delete is the administrator's
+  click("Replace");
+  EXPECT_EQ(sent.size() == 129 && !game.box_selection.is_set ? sent[0].type * 100 + sent[128].type : 0,
+            RequestType_BlueprintClear * 100 + RequestType_BlueprintAdd);
+  hide_dialog(ui.blueprint_dialog);
 }
 }  // namespace
