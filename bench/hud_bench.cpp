@@ -3,6 +3,8 @@
 // layout and the copy to the previous frame. No GL: drawing is not measured here.
 #include <benchmark/benchmark.h>
 
+#include "bench_ui.hpp"
+
 #include "app/client.hpp"
 #include "entity.hpp"
 #include "registry.hpp"
@@ -12,19 +14,8 @@
 #include "world/hud.hpp"
 
 static Entity& bench_hud_setup() {
-  static bool baked = false;
-  if (!baked) {
-    const char* path = VALMIRE_SOURCE_DIR "/assets/fonts/FiraCode-Regular.ttf";
-    if (!file_exists(path)) path = "/usr/share/fonts/truetype/firacode/FiraCode-Regular.ttf";
-    free(font_bake(path, 1920));
-    load_entity_registry();
-    baked = true;
-  }
-  memset((void*)&ui, 0, sizeof(ui));
-  renderer.window_width = renderer.display_width = 1920;
-  renderer.window_height = renderer.display_height = 1080;
-  update_ui_scale();
-  ui.mouse = {700, 400};
+  load_entity_registry();
+  bench_ui_window(1920, 1080);
   entity_storage_clear();
   Entity& p = entity_storage.entities[entity_storage.nentities++];
   memset((void*)&p, 0, sizeof(Entity));

@@ -2,25 +2,14 @@
 // previous-state lookups every widget makes, then laid out. No GL: drawing is not measured here.
 #include <benchmark/benchmark.h>
 
+#include "bench_ui.hpp"
+
 #include "app/client.hpp"
 #include "render/font.hpp"
 #include "render/renderer.hpp"
 #include "ui/ui.hpp"
 
-static void bench_ui_setup() {
-  static bool baked = false;
-  if (!baked) {
-    const char* path = VALMIRE_SOURCE_DIR "/assets/fonts/FiraCode-Regular.ttf";
-    if (!file_exists(path)) path = "/usr/share/fonts/truetype/firacode/FiraCode-Regular.ttf";
-    free(font_bake(path, 1920));
-    baked = true;
-  }
-  memset((void*)&ui, 0, sizeof(ui));
-  renderer.window_width = renderer.display_width = 1920;
-  renderer.window_height = renderer.display_height = 1080;
-  update_ui_scale();
-  ui.mouse = {700, 400};
-}
+static void bench_ui_setup() { bench_ui_window(1920, 1080); }
 
 static UiDialog bench_windows[4];
 

@@ -3,6 +3,8 @@
 // the player; against a baseline loop that only reads each entity's id and position.
 #include <benchmark/benchmark.h>
 
+#include "bench_ui.hpp"
+
 #include "app/client.hpp"
 #include "location.hpp"
 #include "registry.hpp"
@@ -22,9 +24,6 @@ Location bench_location = {};
 void world_scene() {
   static bool ready = false;
   if (!ready) {
-    const char* path = VALMIRE_SOURCE_DIR "/assets/fonts/FiraCode-Regular.ttf";
-    if (!file_exists(path)) path = "/usr/share/fonts/truetype/firacode/FiraCode-Regular.ttf";
-    free(font_bake(path, 1280));
     load_entity_registry();
     static u8 tiles[SIDE * SIDE];
     memset(tiles, TileType_Grass, sizeof(tiles));
@@ -34,10 +33,7 @@ void world_scene() {
   }
   game.location = &bench_location;
   location_clear_grid(bench_location);
-  memset((void*)&ui, 0, sizeof(ui));
-  renderer.window_width = renderer.display_width = 1280;
-  renderer.window_height = renderer.display_height = 720;
-  update_ui_scale();
+  bench_ui_window(1280, 720);
   entity_storage_clear();
   const v2 centre = {SIDE * tile_size / 2, SIDE * tile_size / 2};
   for (int i = 0; i < N; i++) {
@@ -54,7 +50,6 @@ void world_scene() {
   game.player = &entity_storage.entities[0];
   renderer.camera.pos = {centre.x, centre.y - 300, 450};
   game.mouse_world = centre + v2{60, 40};
-  ui.mouse = {700, 400};
 }
 
 void BM_WorldCpuBaseline(benchmark::State& state) {
