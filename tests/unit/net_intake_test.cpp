@@ -266,9 +266,14 @@ TEST_F(NetIntake, WorldMapMustDecodeToOneChannel) {
   std::vector<u8> tga;
   ASSERT_TRUE(stbi_write_tga_to_func(append_bytes, &tga, 2, 1, 1, gray));
   // Larger than a map may be on a side.
-  std::vector<u8> wide_row((size_t)WORLD_MAP_SIDE_MAX + 1, TileType_Grass), wide;
+  std::vector<u8> wide_row((size_t)WORLD_MAP_SIDE_MAX + 1, TileType_Grass), wide, tall;
   ASSERT_TRUE(stbi_write_png_to_func(append_bytes, &wide, WORLD_MAP_SIDE_MAX + 1, 1, 1, wide_row.data(), 0));
+  ASSERT_TRUE(stbi_write_png_to_func(append_bytes, &tall, 1, WORLD_MAP_SIDE_MAX + 1, 1, wide_row.data(), 1));
   ASSERT_LT(wide.size(), (size_t)PACKET_PAYLOAD_MAX);
+  // Grey with alpha: two channels are no map either.
+  const u8 grey_alpha[4] = {TileType_Soil, 255, TileType_Grass, 255};
+  std::vector<u8> two;
+  ASSERT_TRUE(stbi_write_png_to_func(append_bytes, &two, 2, 1, 2, grey_alpha, 4));
   // A chunk that states more bytes than the datagram holds, with the IEND after it.
   std::vector<u8> forged(png);
   size_t idat = 8;
@@ -276,7 +281,7 @@ TEST_F(NetIntake, WorldMapMustDecodeToOneChannel) {
     idat += 12 + ((size_t)forged[idat + 2] << 8 | forged[idat + 3]);
   }
   forged[idat] = 0x3F;
-  for (auto* bad : {&colour, &garbage, &truncated, &tga, &wide, &forged}) {
+  for (auto* bad : {&colour, &two, &garbage, &truncated, &tga, &wide, &tall, &forged}) {
     p = make_packet(PacketType_LocationMap, 0, 0, (int)bad->size());
     memcpy(p.data, bad->data(), bad->size());
     EXPECT_EQ(feed(p, (int)p.size), NetResult_None);

@@ -124,37 +124,6 @@ TEST_F(Registry, RecipesNameExistingKindsAndStations) {
   EXPECT_GT(nrecipes, 0);
 }
 
-TEST_F(Registry, KindsOtherCodeRelyOn) {
-  auto proto = [](EntityType t) -> const Entity& { return global_entity_registry.prototypes[t]; };
-  // The player record the server and the camera build on.
-  EXPECT_TRUE(has_component(proto(Entity_Player), Component_Person));
-  EXPECT_GT(proto(Entity_Player).dim.x, 0);
-  EXPECT_STREQ(global_entity_registry.info[Entity_None].type_name, "none");
-  EXPECT_STREQ(global_entity_registry.info[Entity_Player].type_name, "player");
-  // A new character gets a bag in its bag slot.
-  EXPECT_TRUE(has_component(proto(Entity_bag), Component_Container) &&
-              has_component(proto(Entity_bag), Component_Item));
-  // The starting camp: a chest holding three tools and food, a bonfire to cook on, crops.
-  EXPECT_GE(proto(Entity_wooden_chest).container.nslots, 3);
-  for (EntityType t : {Entity_axe, Entity_stone_pickaxe, Entity_berry})
-    EXPECT_TRUE(has_component(proto(t), Component_Item)) << t;
-  EXPECT_EQ(proto(Entity_axe).tool.type, Tool_Axe);
-  EXPECT_EQ(proto(Entity_stone_pickaxe).tool.type, Tool_Pickaxe);
-  EXPECT_TRUE(has_component(proto(Entity_bonfire), Component_Fuel));
-  EXPECT_EQ(global_entity_registry.info[Entity_roasted_meat].recipe.equipment, Entity_bonfire);
-  for (EntityType t : {Entity_carrot_crop, Entity_wheat_crop})
-    EXPECT_TRUE(has_component(proto(t), Component_Crop)) << t;
-  // Creatures the world generator spawns think and move; its trees and veins can be worked.
-  for (EntityType t : {Entity_stag, Entity_frog, Entity_birb, Entity_buba})
-    EXPECT_TRUE(has_component(proto(t), Component_Thinker)) << t;
-  for (EntityType t : {Entity_pine_tree, Entity_apple_tree, Entity_palm_tree, Entity_weird_tree})
-    EXPECT_TRUE(has_component(proto(t), Component_Tree)) << t;
-  EXPECT_TRUE(has_component(proto(Entity_iron_vein), Component_Vein));
-  EXPECT_TRUE(has_component(proto(Entity_berry_bush), Component_Bush));
-  EXPECT_TRUE(has_component(proto(Entity_blueprint), Component_Blueprint));
-  EXPECT_TRUE(has_component(proto(Entity_projectile), Component_Projectile));
-}
-
 // Every kind's own name is checked above; here the kinds and names that must find nothing, or the player.
 TEST_F(Registry, LookupsOfUnknownKindsAndNamesFindNothing) {
   const EntityType unknown[] = {Entity_num, (EntityType)200, (EntityType)255, (EntityType)256, (EntityType)0xFFFF};

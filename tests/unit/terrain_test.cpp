@@ -1,15 +1,7 @@
-// Terrain mesh building and the world map colours, without a GL context.
+// Terrain mesh building and its buffers, without a GL context.
 #include <gtest/gtest.h>
 
 #include <vector>
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb_image_write.h>
-#pragma GCC diagnostic pop
 
 #include "render/camera.hpp"
 #include "render/renderer.hpp"
@@ -239,47 +231,6 @@ TEST(TerrainMesh, NoneAndUnknownTilesDrawNothingInsteadOfStopping) {
   EXPECT_EQ(corner.top, TileType_Soil);
   EXPECT_EQ(corner.low, TileType_None);
   EXPECT_EQ(corner.mask, 1 | 2 | 4);
-}
-
-// ---- world map
-
-static std::vector<u8> encode_png(int w, int h, int channels, const u8* pixels) {
-  int size = 0;
-  u8* png = stbi_write_png_to_mem(pixels, w * channels, w, h, channels, &size);
-  std::vector<u8> out(png, png + size);
-  STBIW_FREE(png);
-  return out;
-}
-
-TEST(WorldMap, RefusesOtherChannelCountsGarbageAndHugeImages) {
-  u8 rgb[2 * 1 * 3] = {3, 3, 3, 6, 6, 6};
-  std::vector<u8> three = encode_png(2, 1, 3, rgb);
-  u8 ga[4] = {3, 255, 6, 255};
-  std::vector<u8> two = encode_png(2, 1, 2, ga);
-  std::vector<u8> garbage = {0x89, 'P', 'N', 'G', 1, 2, 3, 4, 5, 6, 7, 8, 9};
-  std::vector<u8> tall_pixels(5000, TileType_Grass);
-  std::vector<u8> tall = encode_png(1, 5000, 1, tall_pixels.data());
-  u8 one[1] = {6};
-  std::vector<u8> truncated = encode_png(1, 1, 1, one);
-  truncated.resize(truncated.size() / 2);
-  struct Case {
-    const char* name;
-    const u8* data;
-    int size;
-  } cases[] = {
-      {"three channels", three.data(), (int)three.size()},
-      {"grey and alpha", two.data(), (int)two.size()},
-      {"garbage", garbage.data(), (int)garbage.size()},
-      {"too tall", tall.data(), (int)tall.size()},
-      {"truncated", truncated.data(), (int)truncated.size()},
-      {"empty", garbage.data(), 0},
-      {"null", nullptr, 10},
-  };
-  for (const Case& c : cases) {
-    int w = -1, h = -1;
-    EXPECT_EQ(world_map_decode(c.data, c.size, &w, &h), nullptr) << c.name;
-    EXPECT_EQ(w, -1) << c.name;
-  }
 }
 
 // ---- buffers

@@ -205,36 +205,6 @@ TEST_F(UiWidgets, BarsFillByRatioAndNeverBuildNanGeometry) {
   EXPECT_FLOAT_EQ(find("fill")->rect.w, 0);
 }
 
-TEST_F(UiWidgets, SpinnerHighlightStepsFourTimesASecond) {
-  struct Case {
-    f32 seconds;
-    int lit;
-  } cases[] = {{0.0f, 0}, {0.3f, 1}, {0.6f, 2}, {0.8f, 0}, {10.26f, 2}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.seconds);
-    game.time = {(u64)(c.seconds * 1e9)};
-    ui_begin();
-    ui_spinner();
-    for (int i = 0; i < 3; i++) {
-      Color col = find("spinner-rect", i)->bg_color;
-      EXPECT_EQ(col.g == 1.0f, i == c.lit);
-    }
-  }
-}
-
-TEST_F(UiWidgets, ErrorBoxAndLoaderAreCentredOnTheirPoints) {
-  ui_error_box("Name already exists");
-  ui_loader("Loading...");
-  layout();
-  Rect box = find("error-box")->rect;
-  EXPECT_FLOAT_EQ(box.x + box.w / 2, 0.5f * 3840);
-  EXPECT_FLOAT_EQ(box.y + box.h / 2, 0.8f * 2160);
-  EXPECT_EQ(find("error-box")->first_child->text_color.r, theme.error_color.r);
-  Rect loader = find("loader")->rect;
-  EXPECT_FLOAT_EQ(loader.x + loader.w / 2, 1920);
-  EXPECT_FLOAT_EQ(loader.y + loader.h / 2, 1080);
-}
-
 TEST_F(UiWidgets, HrAndGapStretchAcross) {
   UiElement* col = ui_div("col", {});
   push("wide", 300, 10);
