@@ -263,7 +263,6 @@ TEST(ModelAssetPath, FolderNameAndFormatFollowTheKind) {
       {Entity_berry_bush, 1, "./berry-bush-1.glb"},
       {Entity_berry_bush, 2, "./berry-bush-2.glb"},
       {Entity_skeleton, 1, "mobs/skeleton-1.glb"},
-      {Entity_blue_demon, 1, "mobs/blue-demon-1.glb"},
       {Entity_radish, 1, "./radish-1.gltf"},
       {Entity_wall_uneven_brick_window_wide_round, 1, "./wall-uneven-brick-window-wide-round-1.gltf"},
   };

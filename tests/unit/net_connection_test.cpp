@@ -11,17 +11,11 @@
 
 namespace {
 
-constexpr Duration ms(u64 n) { return {n * 1000000ull}; }
-Time ago(u64 milliseconds) { return {time_now().ns - ms(milliseconds).ns}; }
-
 // Reads exactly one datagram that the peer has sent.
 NetResult receive_one() {
   if (!wait_readable()) return (NetResult)99;
   return net_receive(net_location());
 }
-
-// Lets every datagram the peer sent reach the client's socket before a frame reads them.
-void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }
 
 class NetConnection : public ::testing::Test {
  protected:

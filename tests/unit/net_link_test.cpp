@@ -12,10 +12,6 @@
 
 namespace {
 
-constexpr Duration ms(u64 n) { return {n * 1000000ull}; }
-Time ago(u64 milliseconds) { return {time_now().ns - ms(milliseconds).ns}; }
-void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(30)); }
-
 // Socket calls that fail once with a chosen error, then behave.
 int fail_recv_errno = 0, fail_send_errno = 0;
 ssize_t failing_recv(int fd, void* b, size_t n, int flags) {

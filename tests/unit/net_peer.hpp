@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <thread>
 #include <vector>
 
 #include "app/client.hpp"
@@ -74,6 +75,12 @@ inline bool wait_readable(int wait_ms = 1000) {
   pollfd p = {net.socket, POLLIN, 0};
   return poll(&p, 1, wait_ms) > 0;
 }
+
+// Lets the datagrams the peer sent reach the client's socket before a frame reads them.
+inline void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(30)); }
+
+constexpr Duration ms(u64 n) { return {n * 1000000ull}; }
+inline Time ago(u64 milliseconds) { return {time_now().ns - ms(milliseconds).ns}; }
 
 inline Packet make_packet(PacketType type, u32 seq_ack, u64 time_ns = 0, int payload = 0) {
   Packet p;

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 
 #include "location.hpp"
 #include "state_body.hpp"
@@ -302,7 +301,7 @@ TEST_F(ScreensTest, ARefusedCreateKeepsTheLobbyAndItsMessageAfterLaterPackets) {
   cstr_copy(lobby.lobby.players[0].name, "Rowan", PLAYER_NAME_LEN);
   peer.send(lobby);
   for (int frame = 0; frame < 3; frame++) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    settle();
     net_update();
     LobbyOutcome out = lobby_screen_outcome();
     EXPECT_FALSE(out.created);
@@ -373,7 +372,7 @@ TEST_F(ScreensTest, CreatedNamesAreTrimmedCutAndFoundInTheSnapshot) {
     ASSERT_GT(size, 0);
     p.seq_ack = net.last_seq;
     peer.send(p);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    settle();
     net_update();
     ASSERT_NE(game.player, nullptr);
     EXPECT_EQ(game.player->id, 2u);

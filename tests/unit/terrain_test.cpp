@@ -182,13 +182,8 @@ TEST(TerrainMesh, CornersOverKindsAboveSix) {
   EXPECT_LT(stone.quad(1, 1)[0].bg_coord.x, 0);
 }
 
-TEST(TerrainMesh, KnownCellTextureCoordinatesAndQuadPlacement) {
-  v4 uv = terrain_cell_uv({5, 3}, atlas);
-  EXPECT_FLOAT_EQ(uv.x, 0.0001f + 320.0f / 2048);
-  EXPECT_FLOAT_EQ(uv.y, 0.0001f + 192.0f / 960);
-  EXPECT_FLOAT_EQ(uv.z, 384.0f / 2048);
-  EXPECT_FLOAT_EQ(uv.w, 256.0f / 960);
-
+// The cells themselves are checked through cell_of above; here where a quad lies and how its corners sample.
+TEST(TerrainMesh, QuadPlacementAndCornerOrder) {
   TestMap map(3, 2, TileType_Dirt, {64, -32});
   map.build();
   const TileVertex* q = map.quad(2, 1);

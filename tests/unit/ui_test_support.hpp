@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/client.hpp"
+#include "expect_near.hpp"
 #include "render/font.hpp"
 #include "render/renderer.hpp"
 #include "ui/ui.hpp"
