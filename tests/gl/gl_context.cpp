@@ -121,13 +121,27 @@ bool gl_test_save_artifact(const char* name) {
   return gl_test_save_screenshot((dir + "/" + name).c_str());
 }
 
-std::vector<u8> gl_test_read_window() {
+std::vector<u8> gl_test_read_window(unsigned fbo) {
   std::vector<u8> px((size_t)renderer.window_width * (size_t)renderer.window_height * 4);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-  glReadBuffer(GL_BACK);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
+  glReadBuffer(fbo ? GL_COLOR_ATTACHMENT0 : GL_BACK);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, renderer.window_width, renderer.window_height, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
   return px;
+}
+
+PictureStats gl_test_picture_stats(const std::vector<u8>& px) {
+  static bool seen[1 << 15];
+  memset(seen, 0, sizeof(seen));
+  PictureStats s;
+  for (size_t i = 0; i + 3 < px.size(); i += 4) {
+    int key = (px[i] >> 3) << 10 | (px[i + 1] >> 3) << 5 | (px[i + 2] >> 3);
+    s.distinct += !seen[key];
+    seen[key] = true;
+    s.covered += abs(px[i] - px[0]) + abs(px[i + 1] - px[1]) + abs(px[i + 2] - px[2]) > 24;
+  }
+  return s;
 }
 
 void gl_test_aim_camera(v3 target, f32 distance, f32 yaw) {

@@ -41,8 +41,16 @@ testing::AssertionResult gl_test_colors_near(Color actual, Color expected, f32 e
 // Writes the window's back buffer as `name` under the build's test-artifacts folder.
 bool gl_test_save_artifact(const char* name);
 
-// The window's back buffer as RGBA bytes, rows bottom first as GL reads them.
-std::vector<u8> gl_test_read_window();
+// The window's back buffer (or the first colour attachment of `fbo`) as RGBA bytes, rows bottom first as GL
+// reads them.
+std::vector<u8> gl_test_read_window(unsigned fbo = 0);
+
+// How varied a picture is: its distinct colours at five bits a channel, and its pixels that differ from the
+// first one (a corner, left as background) by more than 24 over the three channels.
+struct PictureStats {
+  int distinct = 0, covered = 0;
+};
+PictureStats gl_test_picture_stats(const std::vector<u8>& rgba);
 
 // The world camera `distance` from `target`, tilted 45 degrees and turned by `yaw`, for the window's shape.
 void gl_test_aim_camera(v3 target, f32 distance, f32 yaw = 0);

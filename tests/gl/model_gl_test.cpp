@@ -59,31 +59,12 @@ void draw_stage(std::vector<StageActor>& cast) {
   gl_assert();
 }
 
-// Post-processes the frame and leaves its resolved scene (before bloom) bound for reading.
-void resolve_scene() {
+// Post-processes the frame; the resolved scene (before bloom) is read from the multisampled target's framebuffer.
+std::vector<u8> resolved_scene() {
   push_transform(gl_test_screen_projection());
   post_process();
   pop_transform();
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, renderer.msaa_fbo);
-  glReadBuffer(GL_COLOR_ATTACHMENT0);
-}
-
-// Distinct colours and the share of pixels that are not the ground colour.
-void picture_stats(int w, int h, int* distinct, int* covered, std::vector<u8>* out = nullptr) {
-  std::vector<u8> pixels(w * h * 4);
-  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-  static bool seen[1 << 15];
-  memset(seen, 0, sizeof(seen));
-  *distinct = 0, *covered = 0;
-  u8* ground = pixels.data();  // a corner stays ground
-  for (int i = 0; i < w * h; i++) {
-    u8* p = pixels.data() + i * 4;
-    int key = (p[0] >> 3) << 10 | (p[1] >> 3) << 5 | (p[2] >> 3);
-    if (!seen[key]) (*distinct)++;
-    seen[key] = true;
-    if (abs(p[0] - ground[0]) + abs(p[1] - ground[1]) + abs(p[2] - ground[2]) > 24) (*covered)++;
-  }
-  if (out) *out = pixels;
+  return gl_test_read_window(renderer.msaa_fbo);
 }
 
 }  // namespace
@@ -114,21 +95,18 @@ TEST_F(ModelGl, TheCastDrawsLitShadowedAndAnimated) {
   };
   gl_test_aim_camera(v3{{0, 0, 10}}, 320);
   std::vector<u8> first, later;
-  int distinct = 0, covered = 0;
   for (int frame = 0; frame < 12; frame++) {
     game.dt = 1.0f / 20;
     draw_stage(cast);
-    resolve_scene();
-    if (frame == 0) picture_stats(w, h, &distinct, &covered, &first);
-    if (frame == 3) picture_stats(w, h, &distinct, &covered, &later);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    std::vector<u8> scene = resolved_scene();
+    if (frame == 0) first = scene;
+    if (frame == 3) later = scene;
   }
   ASSERT_TRUE(gl_test_save_artifact("models_cast.png"));
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-  picture_stats(w, h, &distinct, &covered);
+  PictureStats stats = gl_test_picture_stats(gl_test_read_window());
   // A varied cast covering a good part of the stage.
-  EXPECT_GT(distinct, 60);
-  EXPECT_GT(covered, w * h / 8);
+  EXPECT_GT(stats.distinct, 60);
+  EXPECT_GT(stats.covered, w * h / 8);
   // The running creatures move between frames.
   int changed = 0;
   for (size_t i = 0; i < first.size(); i += 4)
@@ -144,10 +122,7 @@ TEST_F(ModelGl, MeshMaskChoosesTheCropStage) {
   for (int stage = 0; stage < 5; stage++) {
     std::vector<StageActor> cast = {{&crop, {0, 0}, anim(AnimationType_None, 0, 1u << stage)}};
     draw_stage(cast);
-    resolve_scene();
-    int distinct = 0;
-    picture_stats(GL_TEST_WIDTH, GL_TEST_HEIGHT, &distinct, &covered[stage]);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    covered[stage] = gl_test_picture_stats(resolved_scene()).covered;
   }
   // A sprout covers less than the grown plant, and the mature plant less than the one ready to harvest.
   EXPECT_LT(covered[0], covered[2]);
