@@ -221,17 +221,6 @@ TEST_F(NetConnection, ServerDownIsShownNotFatal) {
   settle();
   net_receive(net_location());
   EXPECT_EQ(net.last_error.code, ErrorCode_ServiceUnavailable);
-
-  // A name that does not resolve leaves the link closed; each request tries again.
-  net_test_reset();
-  net_connect("no-such-host.invalid");
-  EXPECT_EQ(net.socket, 0);
-  EXPECT_EQ(net.last_error.code, ErrorCode_ServiceUnavailable);
-  net_clear_error();
-  net_send_heartbeat();
-  EXPECT_EQ(net.last_error.code, ErrorCode_ServiceUnavailable);
-  EXPECT_EQ(net.last_seq, 1u);
-  EXPECT_EQ(net_receive(net_location()), NetResult_None);
 }
 
 TEST_F(NetConnection, DisconnectTellsTheServerAndClosesTheLink) {

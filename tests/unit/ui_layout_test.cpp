@@ -44,7 +44,6 @@ TEST_F(UiLayout, ScaleFollowsTheLargerWindowRatioAndLineHeightFollowsScale) {
     update_ui_scale();
     EXPECT_FLOAT_EQ(ui.scale, c.scale);
     EXPECT_FLOAT_EQ(ui.line_height, c.scale * renderer.font_pixel_height);
-    EXPECT_FLOAT_EQ(em_px(2), 2 * ui.line_height);
     EXPECT_FLOAT_EQ(px(2160), c.scale * (f32)c.display_h);
   }
 }
