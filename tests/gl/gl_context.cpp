@@ -78,7 +78,8 @@ Color gl_test_window_pixel(int x, int y) {
   return c;
 }
 
-bool gl_test_save_screenshot(const char* path) {
+// Writes the window's back buffer as a PNG; false when it cannot be written.
+static bool save_screenshot(const char* path) {
   int w = renderer.window_width, h = renderer.window_height;
   u8* pixels = (u8*)malloc((size_t)w * h * 4);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
@@ -118,7 +119,7 @@ void gl_test_end_overlay() {
 bool gl_test_save_artifact(const char* name) {
   std::string dir = std::string(VALMIRE_BINARY_DIR) + "/test-artifacts";
   mkdir(dir.c_str(), 0755);
-  return gl_test_save_screenshot((dir + "/" + name).c_str());
+  return save_screenshot((dir + "/" + name).c_str());
 }
 
 std::vector<u8> gl_test_read_window(unsigned fbo) {

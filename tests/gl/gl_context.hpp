@@ -27,9 +27,6 @@ Color gl_test_window_pixel(int x, int y);
 // The screen projection the frame pushes, for tests that draw in window pixels.
 m4 gl_test_screen_projection();
 
-// Writes the window's back buffer as a PNG; false when it cannot be written.
-bool gl_test_save_screenshot(const char* path);
-
 // The pass after the scene's post-processing, as the UI and the texts over the world draw: into the window over
 // a black scene, blended, without depth, under `transform`. The end pops the transform.
 void gl_test_begin_overlay(const m4& transform);
