@@ -245,35 +245,36 @@ TEST_F(NetIntake, LocationsAreTakenWholeOrNotAtAll) {
   }
 }
 
-TEST_F(NetIntake, WorldMapMustDecodeToOneChannel) {
-  const u8 gray[2] = {TileType_Soil, TileType_Grass};
-  std::vector<u8> png;
-  ASSERT_TRUE(stbi_write_png_to_func(append_bytes, &png, 2, 1, 1, gray, 2));
-  Packet p = make_packet(PacketType_LocationMap, 0, 0, (int)png.size());
-  memcpy(p.data, png.data(), png.size());
-  EXPECT_EQ(feed(p, (int)p.size), NetResult_Ok);
-  ASSERT_EQ(game.world_map.width, 2);
-  ASSERT_EQ(game.world_map.height, 1);
-  EXPECT_EQ(game.world_map.tiles[0], TileType_Soil);
-  EXPECT_EQ(game.world_map.tiles[1], TileType_Grass);
+// A PNG of w x h pixels of `channels` bytes each.
+std::vector<u8> png_of(int w, int h, int channels, const u8* pixels) {
+  std::vector<u8> out;
+  EXPECT_TRUE(stbi_write_png_to_func(append_bytes, &out, w, h, channels, pixels, 0));
+  return out;
+}
 
-  const u8 rgb[6] = {1, 2, 3, 4, 5, 6};
-  std::vector<u8> colour;
-  ASSERT_TRUE(stbi_write_png_to_func(append_bytes, &colour, 2, 1, 3, rgb, 6));
+TEST_F(NetIntake, WorldMapMustDecodeToOneChannel) {
+  // Feeds the image as the map packet's payload.
+  auto feed_map = [&](const std::vector<u8>& image) {
+    Packet p = make_packet(PacketType_LocationMap, 0, 0, (int)image.size());
+    memcpy(p.data, image.data(), image.size());
+    return feed(p, (int)p.size);
+  };
+  const u8 gray[2] = {TileType_Soil, TileType_Grass};
+  std::vector<u8> png = png_of(2, 1, 1, gray);
+  EXPECT_EQ(feed_map(png), NetResult_Ok);
+  ASSERT_TRUE(game.world_map.width == 2 && game.world_map.height == 1);
+  EXPECT_TRUE(game.world_map.tiles[0] == TileType_Soil && game.world_map.tiles[1] == TileType_Grass);
+
+  const u8 rgb[6] = {1, 2, 3, 4, 5, 6}, grey_alpha[4] = {TileType_Soil, 255, TileType_Grass, 255};
   std::vector<u8> garbage(300, 0x5A);
   std::vector<u8> truncated(png.begin(), png.begin() + (long)png.size() / 2);
   // One channel, but not PNG: the decoder's other formats are not for the network.
   std::vector<u8> tga;
   ASSERT_TRUE(stbi_write_tga_to_func(append_bytes, &tga, 2, 1, 1, gray));
   // Larger than a map may be on a side.
-  std::vector<u8> wide_row((size_t)WORLD_MAP_SIDE_MAX + 1, TileType_Grass), wide, tall;
-  ASSERT_TRUE(stbi_write_png_to_func(append_bytes, &wide, WORLD_MAP_SIDE_MAX + 1, 1, 1, wide_row.data(), 0));
-  ASSERT_TRUE(stbi_write_png_to_func(append_bytes, &tall, 1, WORLD_MAP_SIDE_MAX + 1, 1, wide_row.data(), 1));
+  std::vector<u8> long_row((size_t)WORLD_MAP_SIDE_MAX + 1, TileType_Grass);
+  std::vector<u8> wide = png_of(WORLD_MAP_SIDE_MAX + 1, 1, 1, long_row.data());
   ASSERT_LT(wide.size(), (size_t)PACKET_PAYLOAD_MAX);
-  // Grey with alpha: two channels are no map either.
-  const u8 grey_alpha[4] = {TileType_Soil, 255, TileType_Grass, 255};
-  std::vector<u8> two;
-  ASSERT_TRUE(stbi_write_png_to_func(append_bytes, &two, 2, 1, 2, grey_alpha, 4));
   // A chunk that states more bytes than the datagram holds, with the IEND after it.
   std::vector<u8> forged(png);
   size_t idat = 8;
@@ -281,20 +282,14 @@ TEST_F(NetIntake, WorldMapMustDecodeToOneChannel) {
     idat += 12 + ((size_t)forged[idat + 2] << 8 | forged[idat + 3]);
   }
   forged[idat] = 0x3F;
-  for (auto* bad : {&colour, &two, &garbage, &truncated, &tga, &wide, &tall, &forged}) {
-    p = make_packet(PacketType_LocationMap, 0, 0, (int)bad->size());
-    memcpy(p.data, bad->data(), bad->size());
-    EXPECT_EQ(feed(p, (int)p.size), NetResult_None);
+  for (const std::vector<u8>& bad : {png_of(2, 1, 3, rgb), png_of(2, 1, 2, grey_alpha), garbage, truncated, tga, wide,
+                                     png_of(1, WORLD_MAP_SIDE_MAX + 1, 1, long_row.data()), forged}) {
+    EXPECT_EQ(feed_map(bad), NetResult_None);
     // The map that was there stays.
-    EXPECT_EQ(game.world_map.width, 2);
-    EXPECT_EQ(game.world_map.tiles[1], TileType_Grass);
+    EXPECT_TRUE(game.world_map.width == 2 && game.world_map.tiles[1] == TileType_Grass);
   }
   // The largest side accepted.
-  std::vector<u8> edge_row((size_t)WORLD_MAP_SIDE_MAX, TileType_Soil), edge;
-  ASSERT_TRUE(stbi_write_png_to_func(append_bytes, &edge, WORLD_MAP_SIDE_MAX, 1, 1, edge_row.data(), 0));
-  p = make_packet(PacketType_LocationMap, 0, 0, (int)edge.size());
-  memcpy(p.data, edge.data(), edge.size());
-  EXPECT_EQ(feed(p, (int)p.size), NetResult_Ok);
+  EXPECT_EQ(feed_map(png_of(WORLD_MAP_SIDE_MAX, 1, 1, long_row.data())), NetResult_Ok);
   EXPECT_EQ(game.world_map.width, WORLD_MAP_SIDE_MAX);
 }
 
