@@ -239,14 +239,6 @@ TEST(RendererPasses, ShadowSquareFollowsThePlayer) {
   }
 }
 
-TEST(RendererPasses, SkyCubeIsOffByDefaultAndTouchesNothing) {
-  // No context exists here: any GL call would crash, so returning proves nothing was drawn or loaded.
-  ASSERT_FALSE(renderer.settings.cubemap_enabled);
-  prepare_cubemap();
-  draw_cubemap();
-  EXPECT_EQ(renderer.cubemap.id, 0u);
-}
-
 // --- debug output
 
 TEST(RendererDebugOutput, HighSeverityStopsExceptCompilerMessages) {
