@@ -485,155 +485,136 @@ TEST_F(ServerExchange, CraftingBuildingAndBlueprintsTakeEffectThroughTheWire) {
   client_connect(c, server.address);
   ASSERT_TRUE(client_enter_new(c, "maker", "Mako", RequestType_Login));
   v2 home = game.player->pos;
-  EntityType plain = recipe_kind(true, 0), cooked = recipe_kind(true, 1), building = recipe_kind(false, -1);
-  auto give_ingredients = [&](EntityType type) {
-    const Recipe& recipe = find_entity_info(type)->recipe;
-    for (int i = 0; i < INGREDIENTS_MAX && recipe.ingredients[i].type; i++)
-      if (!client_admin_give(c, recipe.ingredients[i].type, recipe.ingredients[i].count)) return false;
+  EntityType cooked = recipe_kind(true, 1), building = recipe_kind(false, -1);
+  const Recipe &cooking = find_entity_info(cooked)->recipe, &recipe = find_entity_info(building)->recipe;
+  auto wait = [&](auto done) { return client_expect(c, done); };
+  auto refused = [&] { return client_wait_error(c, ErrorCode_CannotDoThat, 10000); };
+
+  // Crafting takes the ingredients from the bag and wants its station that burns (the camp's fire) in reach
+  // and lit; a refusal takes nothing, and a building is never crafted.
+  auto give_ingredients = [&] {
+    for (int i = 0; i < INGREDIENTS_MAX && cooking.ingredients[i].type; i++)
+      if (!client_admin_give(c, cooking.ingredients[i].type, cooking.ingredients[i].count)) return false;
     return true;
   };
-
-  // Crafting takes the ingredients from the bag; a station that burns must stand lit in reach.
-  net_send_craft(plain);
-  EXPECT_TRUE(client_wait_error(c, ErrorCode_CannotDoThat, 10000)) << "nothing to make it of";
-  ASSERT_TRUE(give_ingredients(plain));
-  net_send_craft(plain);
-  EXPECT_TRUE(client_expect(c, [&] { return bag_count_of(plain) == 1; }));
-  EXPECT_EQ(bag_count_of(find_entity_info(plain)->recipe.ingredients[0].type), 0);
-  EntityType station = find_entity_info(cooked)->recipe.equipment;
-  ASSERT_TRUE(give_ingredients(cooked));
   net_send_craft(cooked);
-  EXPECT_TRUE(client_wait_error(c, ErrorCode_CannotDoThat, 10000)) << "no lit station";
-  Entity* fire = seen_at(station, home, 8 * tile_size);  // the camp's, cold
-  ASSERT_NE(fire, nullptr);
-  Id fire_id = fire->id;
-  net_send_run_action(fire_id, ActionType_Ignite);  // walked up to first
-  EXPECT_TRUE(client_expect(c, [&] {
-    Entity* e = find_entity_by_id(fire_id);
-    return e && (e->flags & EntityFlag_Burning);
-  }));
+  EXPECT_TRUE(refused()) << "nothing to make it of";
+  ASSERT_TRUE(give_ingredients());
+  Id fire = seen_at(cooking.equipment, home, 8 * tile_size)->id;
+  net_send_run_action(fire, ActionType_Open);  // walked up to
+  ASSERT_TRUE(wait([&] { return can_use(*game.player, *find_entity_by_id(fire)); }));
   net_send_craft(cooked);
-  EXPECT_TRUE(client_expect(c, [&] { return bag_count_of(cooked) == 1; }));
+  EXPECT_TRUE(refused()) << "a cold station";
+  net_send_run_action(fire, ActionType_Ignite);
+  EXPECT_TRUE(wait([&] { return find_entity_by_id(fire) && find_entity_by_id(fire)->flags & EntityFlag_Burning; }));
+  net_send_craft(cooked);
+  EXPECT_TRUE(wait([&] { return bag_count_of(cooked) == 1 && !bag_count_of(cooking.ingredients[0].type); }));
+  ASSERT_TRUE(client_walk(c, home) && give_ingredients());
+  ASSERT_FALSE(can_use(*game.player, *find_entity_by_id(fire)));
+  net_send_craft(cooked);
+  EXPECT_TRUE(refused()) << "a lit station out of reach";
+  EXPECT_EQ(bag_count_of(cooking.ingredients[0].type), cooking.ingredients[0].count);
+  EXPECT_EQ(bag_count_of(cooked), 1);
+  net_send_craft(building);
+  EXPECT_TRUE(client_wait_error(c, ErrorCode_BadRequest, 10000)) << "buildings are built, not crafted";
 
-  // A blank is set down snapped and turned, takes its ingredients one by one (no more than it needs),
-  // and is built into the building where it stands.
-  ASSERT_TRUE(client_walk(c, home));
-  const Recipe& recipe = find_entity_info(building)->recipe;
-  ASSERT_TRUE(client_admin_give(c, recipe.ingredients[0].type, recipe.ingredients[0].count + 1));
-  v2 at = round_to_location(net_location(), home + v2{-37.3f, 11.1f}, 0.5f);
+  // A blank is set down snapped and turned, takes its ingredients one by one (no more than it needs), and
+  // is built into the building where it stands; an administrator fills one without items.
+  EntityType wood = recipe.ingredients[0].type;
+  ASSERT_TRUE(client_admin_give(c, wood, recipe.ingredients[0].count + 1));
   auto blank_at = [&](v2 pos) {
     return seen_near(pos, 1, [](const Entity& e) { return has_component(e, Component_Blank); });
   };
-  auto walk_up = [&](v2 pos) {  // as opening the blank's window does
+  auto place = [&](v2 dst, int rotation) {  // snapped; then walked up to, as opening its window does
+    v2 pos = round_to_location(net_location(), dst, 0.5f);
+    net_send_build_place(dst, building, rotation);
+    if (!wait([&] { return blank_at(pos); })) return Id(0);
     net_send_run_action(blank_at(pos)->id, ActionType_Open);
-    return client_expect(c, [&] { return blank_at(pos) && can_use(*game.player, *blank_at(pos)); });
+    return wait([&] { return blank_at(pos) && can_use(*game.player, *blank_at(pos)); }) ? blank_at(pos)->id : 0;
   };
-  net_send_build_place(home + v2{-37.3f, 11.1f}, building, 3);
-  ASSERT_TRUE(client_expect(c, [&] { return blank_at(at) != nullptr; }));
-  EXPECT_EQ(blank_at(at)->blank.type, building);
-  EXPECT_EQ(flags_to_rotation(blank_at(at)->flags), 3);
-  Id blank_id = blank_at(at)->id;
-  ASSERT_TRUE(walk_up(at));
+  v2 at = round_to_location(net_location(), home + v2{-37.3f, 11.1f}, 0.5f);
+  Id blank = place(home + v2{-37.3f, 11.1f}, 3);
+  ASSERT_TRUE(blank && blank_at(at)->blank.type == building && flags_to_rotation(blank_at(at)->flags) == 3);
   for (int k = 0; k < recipe.ingredients[0].count; k++) {
-    net_send_build_add(blank_id, find_item_by_type(*game.player, recipe.ingredients[0].type)->id, false);
-    EXPECT_TRUE(client_expect(c, [&] { return blank_at(at) && blank_at(at)->blank.ingredients[0] == k + 1; }));
+    net_send_build_add(blank, find_item_by_type(*game.player, wood)->id, false);
+    EXPECT_TRUE(wait([&] { return blank_at(at) && blank_at(at)->blank.ingredients[0] == k + 1; }));
   }
-  net_send_build_add(blank_id, find_item_by_type(*game.player, recipe.ingredients[0].type)->id, false);
-  EXPECT_TRUE(client_wait_error(c, ErrorCode_CannotDoThat, 10000)) << "a complete ingredient takes no more";
-  net_send_build(blank_id);
-  EXPECT_TRUE(client_expect(c, [&] { return !blank_at(at) && seen_at(building, at, 1); }));
-  Entity* built = seen_at(building, at, 1);
-  ASSERT_NE(built, nullptr);
-  EXPECT_EQ(flags_to_rotation(built->flags), 3);
-  Id built_id = built->id;
-  // The administrator fills the second blank without items.
+  net_send_build_add(blank, find_item_by_type(*game.player, wood)->id, false);
+  EXPECT_TRUE(refused()) << "a complete ingredient takes no more";
+  net_send_build(blank);
+  ASSERT_TRUE(wait([&] { return !blank_at(at) && seen_at(building, at, 1); }));
+  EXPECT_EQ(flags_to_rotation(seen_at(building, at, 1)->flags), 3);
+  Id built = seen_at(building, at, 1)->id;
   v2 second = round_to_location(net_location(), at + v2{16, 8}, 0.5f);
-  net_send_build_place(second, building, 1);
-  ASSERT_TRUE(client_expect(c, [&] { return blank_at(second) != nullptr; }));
-  Id second_id = blank_at(second)->id;
-  ASSERT_TRUE(walk_up(second));
-  net_send_build_add(second_id, 0, true);
-  EXPECT_TRUE(client_expect(c, [&] { return blank_at(second)->blank.ingredients[0] == recipe.ingredients[0].count; }));
+  Id other_blank = place(second, 1);
+  net_send_build_add(other_blank, 0, true);
+  EXPECT_TRUE(wait([&] { return blank_at(second)->blank.ingredients[0] == recipe.ingredients[0].count; }));
 
   // A blueprint takes in the building and the blank (as its building), and is placed turned: the first
   // element on the spot, the second at its distance turned, each with its own turn added.
   ASSERT_TRUE(client_admin_give(c, Entity_blueprint));
   Id bp = find_item_by_type(*game.player, Entity_blueprint)->id;
-  net_send_blueprint_add(bp, built_id);
-  net_send_blueprint_add(bp, second_id);
+  net_send_blueprint_add(bp, built);
+  net_send_blueprint_add(bp, other_blank);
   net_send_blueprint_save(bp, "Hut");
-  ASSERT_TRUE(client_expect(c, [&] {
+  ASSERT_TRUE(wait([&] {
     Entity* item = find_entity_by_id(bp);
     return item && cstr_equal(item->blueprint.name, "Hut") && blueprint_nelements(item->blueprint) == 2;
   }));
-  v2 spot = round_to_location(net_location(), home + v2{-20, 70}, 0.5f);
-  v2 turned = v2_rotate(second - at, (f32)M_PI / 2);
-  v2 other = spot + v2{roundf(turned.x), roundf(turned.y)};
+  v2 spot = round_to_location(net_location(), home + v2{-20, 70}, 0.5f), turned = v2_rotate(second - at, M_PI / 2);
+  v2 next = spot + v2{roundf(turned.x), roundf(turned.y)};
   net_send_blueprint_place(bp, spot, 1);
-  ASSERT_TRUE(client_expect(c, [&] { return blank_at(spot) && blank_at(other); }));
+  ASSERT_TRUE(wait([&] { return blank_at(spot) && blank_at(next); }));
   EXPECT_EQ(flags_to_rotation(blank_at(spot)->flags), 0);
-  EXPECT_EQ(flags_to_rotation(blank_at(other)->flags), 2);
+  EXPECT_EQ(flags_to_rotation(blank_at(next)->flags), 2);
 }
 
 // The work goes on with the next piece at hand, and a cart takes a burden and carries it along.
 TEST_F(ServerExchange, WorkGoesOnWithTheNextPieceAndACartCarriesABurden) {
   start("work", "127.0.5.43", {"--admin", "hand"}, "hand");
-  load_entity_registry();
   TestClient c;
   client_connect(c, server.address);
   ASSERT_TRUE(client_enter_new(c, "hand", "Hanna", RequestType_Login));
-  v2 home = game.player->pos;
-  Id player_id = game.player->id;
+  auto wait = [&](auto done) { return client_expect(c, done, 30000); };
+  auto flagged = [](Id id, u32 flag) { return find_entity_by_id(id) && find_entity_by_id(id)->flags & flag; };
+  v2 home = game.player->pos, west = home + v2{-40, 0}, further = home + v2{-75, 0};
   ASSERT_TRUE(client_admin_give(c, Entity_stone_pickaxe) && client_admin_give(c, Entity_bone_knife));
-  net_send_move_entity(find_item_by_type(*game.player, Entity_stone_pickaxe)->id, player_id, GearSlot_RightHand);
-  net_send_move_entity(find_item_by_type(*game.player, Entity_bone_knife)->id, player_id, GearSlot_LeftHand);
-  ASSERT_TRUE(client_expect(
-      c, [&] { return gear_at(*game.player, GearSlot_LeftHand) && gear_at(*game.player, GearSlot_RightHand); }));
+  net_send_move_entity(find_item_by_type(*game.player, Entity_stone_pickaxe)->id, game.player->id, GearSlot_RightHand);
+  net_send_move_entity(find_item_by_type(*game.player, Entity_bone_knife)->id, game.player->id, GearSlot_LeftHand);
+  ASSERT_TRUE(
+      wait([&] { return gear_at(*game.player, GearSlot_LeftHand) && gear_at(*game.player, GearSlot_RightHand); }));
 
-  // Two rocks side by side (west, where the camp leaves the way clear) and two hides in the bag.
-  net_send_add_entity(home + v2{-40, 0}, Entity_rock, 0);
-  net_send_add_entity(home + v2{-75, 0}, Entity_rock, 0);
-  ASSERT_TRUE(client_expect(c, [&] {
-    return seen_at(Entity_rock, home + v2{-75, 0}, 2) && seen_at(Entity_rock, home + v2{-40, 0}, 2);
-  }));
+  // Two rocks side by side (west, where the camp leaves the way clear), then two hides in the bag.
+  net_send_add_entity(west, Entity_rock, 0);
+  net_send_add_entity(further, Entity_rock, 0);
+  ASSERT_TRUE(wait([&] { return seen_at(Entity_rock, west, 2) && seen_at(Entity_rock, further, 2); }));
   int stones = bag_count_of(Entity_stone);
-  net_send_run_action(seen_at(Entity_rock, home + v2{-40, 0}, 2)->id, ActionType_Crush);
-  EXPECT_TRUE(client_expect(
-      c,
-      [&] {
-        return !seen_at(Entity_rock, home + v2{-57, 0}, 40);
-      },
-      30000));
+  net_send_run_action(seen_at(Entity_rock, west, 2)->id, ActionType_Crush);
+  EXPECT_TRUE(wait([&] { return !seen_at(Entity_rock, (west + further) * 0.5f, 40); }));
   EXPECT_GE(bag_count_of(Entity_stone), stones + 2);
   ASSERT_TRUE(client_admin_give(c, Entity_leather, 2));
   net_send_run_action(find_item_by_type(*game.player, Entity_leather)->id, ActionType_Cut);
-  EXPECT_TRUE(client_expect(
-      c, [&] { return bag_count_of(Entity_leather_strip) == 6; }, 30000));
-  EXPECT_EQ(bag_count_of(Entity_leather), 0);
+  EXPECT_TRUE(wait([&] { return bag_count_of(Entity_leather_strip) == 6 && !bag_count_of(Entity_leather); }));
 
-  // A lifted log goes into a cart, rides along while the cart is pulled, and is lifted out again.
+  // A lifted log goes into a cart (walked up to), rides along while the cart is pulled, and is lifted out again.
   v2 here = game.player->pos;
   net_send_add_entity(here + v2{0, 40}, Entity_tree_log, 0);
   net_send_add_entity(here + v2{50, 0}, Entity_cart, 0);
-  ASSERT_TRUE(client_expect(
-      c, [&] { return seen_at(Entity_tree_log, here, 3 * tile_size) && seen_at(Entity_cart, here, 3 * tile_size); }));
-  Id log = seen_at(Entity_tree_log, here, 3 * tile_size)->id, cart = seen_at(Entity_cart, here, 3 * tile_size)->id;
+  ASSERT_TRUE(wait([&] { return seen_at(Entity_tree_log, here, 96) && seen_at(Entity_cart, here, 96); }));
+  Id log = seen_at(Entity_tree_log, here, 96)->id, cart = seen_at(Entity_cart, here, 96)->id;
   net_send_lift_entity(log);
-  ASSERT_TRUE(client_expect(c, [&] { return game.player->mortal.burden == log; }));
-  net_send_run_action(cart, ActionType_Open);  // walks up to it
-  ASSERT_TRUE(client_expect(c, [&] { return can_use(*game.player, *find_entity_by_id(cart)); }));
+  ASSERT_TRUE(wait([&] { return game.player->mortal.burden == log; }));
+  net_send_run_action(cart, ActionType_Open);
+  ASSERT_TRUE(wait([&] { return can_use(*game.player, *find_entity_by_id(cart)); }));
   net_send_move_entity(log, cart, SlotAny);
-  ASSERT_TRUE(client_expect(c, [&] {
-    return game.player->mortal.burden == 0 && find_entity_by_id(log) && find_entity_by_id(log)->carrier == cart;
-  }));
+  ASSERT_TRUE(wait([&] { return !game.player->mortal.burden && find_entity_by_id(log)->carrier == cart; }));
   net_send_run_action(cart, ActionType_Pull);
-  ASSERT_TRUE(
-      client_expect(c, [&] { return find_entity_by_id(cart) && find_entity_by_id(cart)->flags & EntityFlag_Pulled; }));
+  ASSERT_TRUE(wait([&] { return flagged(cart, EntityFlag_Pulled); }));
   v2 cart_at = find_entity_by_id(cart)->pos;
   ASSERT_TRUE(client_walk(c, game.player->pos + v2{80, 0}));
   EXPECT_GT(v2_distance(find_entity_by_id(cart)->pos, cart_at), 40) << "the cart follows";
   net_send_run_action(cart, ActionType_Release);
-  ASSERT_TRUE(client_expect(c, [&] { return !(find_entity_by_id(cart)->flags & EntityFlag_Pulled); }));
+  ASSERT_TRUE(wait([&] { return !flagged(cart, EntityFlag_Pulled); }));
   net_send_run_action(log, ActionType_Lift);
-  EXPECT_TRUE(client_expect(c, [&] { return game.player->mortal.burden == log; }));
+  EXPECT_TRUE(wait([&] { return game.player->mortal.burden == log; }));
 }

@@ -34,11 +34,6 @@ class ServerPlay : public ServerInProcess {
     }
     return s->errors_sent != errors ? s->last_error : ErrorCode_Ok;
   }
-  int bag_count() {
-    int n = 0;
-    for (ItemIter it = find_items(*player); it.entity; next(it)) n++;
-    return n;
-  }
   int carried(EntityType type) {
     int n = 0;
     for (ItemIter it = find_items(*player); it.entity; next(it)) n += it.entity->type == type;
@@ -293,40 +288,6 @@ static Entity* blank_at(v2 pos) {
   for (Entity* e = get_entity_at(world.location, pos); e; e = e->next_in_grid)
     if (has_component(*e, Component_Blank) && v2_equal(e->pos, pos)) return e;
   return nullptr;
-}
-
-TEST_F(ServerPlay, CraftingWithoutItsStationInReachAndLitOrOfABuildingIsRefusedAndTakesNothing) {
-  EntityType cooked = recipe_kind(true, 1), building = recipe_kind(false, -1);
-  ASSERT_TRUE(cooked && building);
-  struct Case {
-    EntityType type;
-    f32 station_at;  // 0: no station
-    bool lit;
-    ErrorCode expected;
-  } cases[] = {
-      {cooked, 30 * tile_size, true, ErrorCode_CannotDoThat},
-      {cooked, 30, false, ErrorCode_CannotDoThat},
-      {building, 0, false, ErrorCode_BadRequest},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << entity_type_name(c.type) << " station at " << c.station_at << " lit " << c.lit);
-    TearDown();
-    SetUp();
-    const Recipe& recipe = *play_recipe(c.type);
-    for (int i = 0; i < INGREDIENTS_MAX && recipe.ingredients[i].type; i++)
-      for (int k = 0; k < recipe.ingredients[i].count; k++)
-        ASSERT_EQ(play_give(*player, recipe.ingredients[i].type), ErrorCode_Ok);
-    if (c.station_at > 0) {
-      Entity* station = spawn_near(recipe.equipment, c.station_at);
-      station->flags = c.lit ? station->flags | EntityFlag_Burning : station->flags & ~(u32)EntityFlag_Burning;
-    }
-    int before = bag_count();
-    Request r = make(RequestType_Craft);
-    r.craft.type = c.type;
-    EXPECT_EQ(send(r), c.expected);
-    EXPECT_EQ(carried(c.type), 0);
-    EXPECT_EQ(bag_count(), before);
-  }
 }
 
 TEST_F(ServerPlay, ABlankIsRefusedOutOfReachForAnItemIncompleteAndForWhatItDoesNotTake) {
