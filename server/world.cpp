@@ -185,7 +185,9 @@ static void make_new_character(Entity& p, const char* name) {
 // that spot is gone.
 static void place_character(Entity& p, v2 wanted) {
   p.location = world.location.ref;
-  p.person.respawn_pos = world.spawn;
+  // A respawn point chosen at a stone is the character's own; a new one (or one no longer on land) is the spawn.
+  if (is_zero(p.person.respawn_pos) || !world_is_walkable_in(world.location, p.person.respawn_pos))
+    p.person.respawn_pos = world.spawn;
   if (location_holds(world.dungeon, wanted) && world_is_walkable_in(world.dungeon, wanted)) {
     p.location = world.dungeon.ref;
     return set_pos(p, wanted);

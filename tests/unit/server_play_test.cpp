@@ -358,7 +358,7 @@ TEST_F(ServerPlay, ChangedWorldEntitiesAndTheGeneratedOnesTakenAwayOutliveAResta
   ASSERT_TRUE(stone && stone->type == Entity_stone && stone->item.container == back->id);
 }
 
-TEST_F(ServerPlay, ABlueprintTakesInBuildingsIsNamedAndKeptWithTheCharacter) {
+TEST_F(ServerPlay, ABlueprintTakesInBuildingsIsNamedAndKeptWithTheCharacterAsIsItsRespawnPoint) {
   EntityType type = recipe_kind(false, -1);
   ASSERT_EQ(play_give(*player, Entity_blueprint), ErrorCode_Ok);
   Id bp = find_item_by_type(*player, Entity_blueprint)->id;
@@ -378,6 +378,8 @@ TEST_F(ServerPlay, ABlueprintTakesInBuildingsIsNamedAndKeptWithTheCharacter) {
   EXPECT_EQ(ask(RequestType_BlueprintAdd, player->id), ErrorCode_CannotDoThat) << "no building";
   EXPECT_EQ(ask(RequestType_BlueprintSave, 0, {}, 0, "  "), ErrorCode_CannotBeEmpty);
   EXPECT_EQ(ask(RequestType_BlueprintSave, 0, {}, 0, "Hut\x01"), ErrorCode_Ok);
+  v2 respawn = player->pos + v2{40, 0};
+  player->person.respawn_pos = respawn;
   u8 saved[64 * 1024];
   int size = world_save_character(*player, saved, (int)sizeof(saved));
   world_leave_character(*player);
@@ -387,6 +389,7 @@ TEST_F(ServerPlay, ABlueprintTakesInBuildingsIsNamedAndKeptWithTheCharacter) {
   ASSERT_NE(item, nullptr);
   bp = item->id;
   EXPECT_STREQ(item->blueprint.name, "Hut ") << "kept with the character, control characters blanked";
+  EXPECT_TRUE(v2_equal(player->person.respawn_pos, respawn)) << "and so is its respawn point";
   EXPECT_EQ(ask(RequestType_BlueprintPlace, 0, player->pos, 4), ErrorCode_BadRequest) << "no fifth turn";
   int before = world_entity_count();
   EXPECT_EQ(ask(RequestType_BlueprintPlace, 0, player->pos + v2{500 * tile_size, 0}), ErrorCode_CannotDoThat);
