@@ -469,7 +469,7 @@ TEST_F(ServerExchange, AnEntranceLeadsIntoTheDungeonAndBackOutAcrossARestart) {
   EXPECT_EQ(server_stop(server), 0);  // saves everyone in the world
   ASSERT_TRUE(server_start(server, server.address, false));
   client_connect(again, server.address);
-  ASSERT_TRUE(client_enter_again(again, "delver", "Dara"));
+  ASSERT_TRUE(client_auth(again, RequestType_Login, "delver", "password1") && client_enter(again, "Dara"));
   ASSERT_TRUE(reach(again, LocationType_Dungeon)) << "back where it was saved";
   ASSERT_NE(entrance(), nullptr);
   net_send_run_action(entrance()->id, ActionType_Enter);

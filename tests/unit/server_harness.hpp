@@ -249,10 +249,6 @@ inline bool client_enter(TestClient& c, const char* name) {
   return client_pump(c, 10000, [&] { return c.seen.states > states && game.player; });
 }
 
-inline bool client_enter_again(TestClient& c, const char* login, const char* name) {
-  return client_auth(c, RequestType_Login, login, "password1") && client_enter(c, name);
-}
-
 // --- play, as the client's mirror of the snapshots shows it
 
 // Waits for `done`; false when it does not come or a refusal arrives first. Generous: the machine may be busy.

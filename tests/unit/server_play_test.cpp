@@ -83,7 +83,6 @@ TEST_F(ServerPlay, ActionsTakeEffectOrAreRefusedWithTheirCode) {
        Entity_None},
       {"mine with a pickaxe", Entity_iron_vein, ActionType_Mine, Entity_stone_pickaxe, nullptr, ErrorCode_Ok,
        Entity_iron_ore},
-      {"crush a rock", Entity_rock, ActionType_Crush, Entity_stone_pickaxe, nullptr, ErrorCode_Ok, Entity_stone},
       {"mine a tree", Entity_pine_tree, ActionType_Mine, Entity_stone_pickaxe, nullptr, ErrorCode_CannotDoThat,
        Entity_None},
   };
