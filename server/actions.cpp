@@ -433,7 +433,8 @@ static void step_world_second() {
       if (bush->berries < BERRIES_MAX && world_random_f32(0, BERRY_REGROW_SECONDS) < 1) bush->berries++;
     } else if (Vein* vein = find_vein(e)) {
       if (vein->ore < ORE_MAX && world_random_f32(0, ORE_REGROW_SECONDS) < 1) vein->ore++;
-    } else if ((e.flags & EntityFlag_Burning) && has_component(e, Component_Fuel)) {
+    } else if ((e.flags & EntityFlag_Burning) && has_component(e, Component_Fuel) &&
+               !(e.flags & EntityFlag_Protected)) {  // a fixture's light is kept up by the place itself
       e.fuel.capacity.cur = max(0.0f, e.fuel.capacity.cur - FUEL_BURN_PER_SECOND);
       if (e.fuel.capacity.cur <= 0 && !refuel(e)) {
         world_touch(e);  // gone out: a restart finds it cold

@@ -333,7 +333,10 @@ static bool step_cast(Entity& caster, f32 dt) {
   Action& a = caster.actor.action;
   SpellType type = a.spell_type;
   Entity* target = a.target_id ? world_find(a.target_id) : nullptr;
-  if (a.target_id && (!target || !is_alive(*target) || target->flags & EntityFlag_Invisible)) return false;
+  // A target gone, dead, hidden or into another location is lost.
+  if (a.target_id && (!target || !is_alive(*target) || target->flags & EntityFlag_Invisible ||
+                      !same_location(target->location, caster.location)))
+    return false;
   if (a.custom_flags & (CAST_WALKING | CAST_WAITING)) {
     v2 point = aim_point(caster, a, target);
     f32 r = reach(caster, type, target);
@@ -375,7 +378,8 @@ ErrorCode play_cast(Entity& caster, SpellType type, Id target_id, v2 dst, u32 fl
   if (!has_component(caster, Component_Actor) || !is_alive(caster)) return ErrorCode_CannotDoThat;
   if (!server_finite_v2(dst)) return ErrorCode_BadRequest;
   Entity* target = target_id ? world_find(target_id) : nullptr;
-  if (target_id && (!target || target == &caster || (target->flags & EntityFlag_Invisible && !is_admin(caster))))
+  if (target_id && (!target || target == &caster || (target->flags & EntityFlag_Invisible && !is_admin(caster)) ||
+                    !same_location(target->location, caster.location)))
     return ErrorCode_NotFound;
   const SpellRule& rule = spell_rules[type];
   // A blow or a sweep whose named target is no foe (a tree picked in battle stance) swings at the point.
@@ -590,6 +594,8 @@ void play_update_fighting(f32 dt, Time now) {
     }
     for (SpellAbility& ability : actor.spellset) ability.cooldown = max(0.0f, ability.cooldown - dt);
     if (actor.action.type == ActionType_CastSpell && !step_cast(e, dt) && actor.action.type == ActionType_CastSpell) {
+      // Walking up to a target that is lost: the walk ends here, not at the target's last spot.
+      if (actor.action.custom_flags & CAST_WALKING) server_stop_mover(e);
       actor.action = Action();
     }
     if (!is_alive(e)) continue;

@@ -146,8 +146,9 @@ static void think(Entity& e, Time now) {
     return;
   }
   if (t.activity == ThinkerActivity_Attacking) {
+    // A target that went into another location (down the stairs) is out of reach, however near its spot.
     bool keep = target && play_hostile(e, *target) && !(target->flags & EntityFlag_Invisible) &&
-                v2_len(target->pos - e.pos) <= CHASE_RADIUS;
+                same_location(target->location, e.location) && v2_len(target->pos - e.pos) <= CHASE_RADIUS;
     if (!keep) {
       play_stop_action(e);
       t.aggro = 0;

@@ -19,11 +19,12 @@ static bool dungeon_hosted() {
   return location_has_grid(&world.dungeon) && get_location(probe) == &world.dungeon;
 }
 
-static void place(EntityType type, f32 x, f32 y, int rotation = 0) {
+static Entity* place(EntityType type, f32 x, f32 y, int rotation = 0) {
   Entity* e = world_spawn(type, dungeon_point(x, y));
-  if (!e) return;
+  if (!e) return nullptr;
   worldgen_init_entity(*e, server_clock());
   e->flags |= rotation_to_flags(rotation);
+  return e;
 }
 
 void dungeon_generate() {
@@ -55,7 +56,9 @@ void dungeon_generate() {
     place(Entity_dungeon_pillar, 10.0f + 7 * i, 5);
     place(Entity_dungeon_pillar, 10.0f + 7 * i, 15);
   }
-  place(Entity_torch, ARRIVAL_X + 2, ARRIVAL_Y - 3);
+  // The light by the stairs is the dungeon's own: lit, and neither taken away nor burnt out.
+  if (Entity* torch = place(Entity_torch, ARRIVAL_X + 2, ARRIVAL_Y - 3))
+    torch->flags |= EntityFlag_Burning | EntityFlag_Protected;
   place(Entity_wooden_chest, 20, 10);
   // Its keepers wait at the far end, out of sight of the staircase.
   place(Entity_skeleton, 34, 7);
@@ -88,7 +91,7 @@ ErrorCode play_enter(Entity& player, Entity& entrance) {
     play_relocate(player, world.dungeon, dungeon_point(ARRIVAL_X, ARRIVAL_Y));
     return ErrorCode_Ok;
   }
-  // Out by the entrance the character came through; without one (the server restarted), by the spawn.
+  // Out by the entrance the character came through; without one (the world changed), by the spawn.
   v2 out = s && world_is_walkable_in(world.location, s->return_pos) ? s->return_pos : world.spawn;
   play_relocate(player, world.location, out);
   return ErrorCode_Ok;

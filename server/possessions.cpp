@@ -79,7 +79,8 @@ static const Entity* possessor(const Entity& item) {
 }
 
 bool play_can_take(const Entity& player, const Entity& item) {
-  if (!is_item(item) || &item == &player) return false;
+  // A protected item is a fixture of its place (a dungeon's torch): nobody carries it off.
+  if (!is_item(item) || &item == &player || (item.flags & EntityFlag_Protected)) return false;
   const Entity* owner = possessor(item);
   if (owner) return owner == &player;
   // In a world container: that container must stand on the ground, not be lifted away.

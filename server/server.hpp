@@ -63,7 +63,7 @@ struct Session {
   bool streaming = false;      // state packets every tick
   Time location_sent;          // when the location and map last went out (0: never)
   int snapshot_credit = 0;     // snapshots are sent on the ticks where this reaches SERVER_FPS
-  v2 return_pos = InvalidPos;  // where leaving the dungeon comes out: by the entrance taken in
+  v2 return_pos = InvalidPos;  // where leaving the dungeon comes out (by the entrance taken), saved with the character
 
   // Rate limits: the time each limit is next free (a burst is the credit ahead of it).
   Time chat_free;

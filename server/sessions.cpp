@@ -82,7 +82,7 @@ bool server_save_character(Session& s) {
   Entity* player = world_find(s.player_id);
   if (!player || !s.character_id) return true;
   static u8 blob[SAVED_CHARACTER_MAX];
-  int size = world_save_character(*player, blob, (int)sizeof(blob));
+  int size = world_save_character(*player, blob, (int)sizeof(blob), s.return_pos);
   if (size <= 0 || !storage_save_character_state(server.storage, s.character_id, blob, size)) {
     printf("session %s: cannot save '%s'\n", udp_address_str(s.address), log_text(s.character_name));
     return false;
@@ -158,6 +158,7 @@ ErrorCode server_enter_character(Session& s, s64 character_id, const char* name)
   s.character_id = character_id;
   cstr_copy(s.character_name, name, PLAYER_NAME_LEN);
   s.player_id = player->id;
+  s.return_pos = world_saved_return(blob, size);  // the way out of the dungeon belongs to the character
   s.streaming = false;
   printf("session %s: '%s' entered the world at (%.0f, %.0f)\n", udp_address_str(s.address), log_text(name),
          player->pos.x, player->pos.y);

@@ -181,27 +181,48 @@ static void make_new_character(Entity& p, const char* name) {
   p.container.nslots = GearSlot_num;
 }
 
-// A character always comes back in the world: one saved in the dungeon starts again by the spawn.
+// Where it stood, in the world or in the dungeon (regenerated the same at every start); by the spawn when
+// that spot is gone.
 static void place_character(Entity& p, v2 wanted) {
   p.location = world.location.ref;
-  v2 pos = world_is_walkable_in(world.location, wanted) ? wanted : world_find_land_near(world.spawn, 3 * tile_size);
-  p.person.respawn_pos = world.spawn;
-  set_pos(p, pos);
+  // A respawn point chosen at a stone is the character's own; a new one (or one no longer on land) is the spawn.
+  if (is_zero(p.person.respawn_pos) || !world_is_walkable_in(world.location, p.person.respawn_pos))
+    p.person.respawn_pos = world.spawn;
+  if (location_holds(world.dungeon, wanted) && world_is_walkable_in(world.dungeon, wanted)) {
+    p.location = world.dungeon.ref;
+    return set_pos(p, wanted);
+  }
+  set_pos(p, world_is_walkable_in(world.location, wanted) ? wanted : world_find_land_near(world.spawn, 3 * tile_size));
 }
 
 static bool valid_record(const Entity& record) {
   return record.type != Entity_None && find_entity_prototype(record.type) != nullptr;
 }
 
-bool world_saved_character_valid(const u8* saved, int saved_size) {
-  if (saved_size == 0) return true;
-  if (!saved || saved_size < SAVED_CHARACTER_HEADER) return false;
+// The record count of a well-formed blob (with or without the way out of the dungeon after the records);
+// 0 for anything else.
+static u32 saved_count(const u8* saved, int saved_size) {
+  if (!saved || saved_size < SAVED_CHARACTER_HEADER) return 0;
   u32 magic = 0, count = 0;
   memcpy(&magic, saved, 4);
   memcpy(&count, saved + 4, 4);
-  if (magic != SAVED_CHARACTER_MAGIC || count < 1 || count > SAVED_CHARACTER_RECORDS_MAX ||
-      saved_size != SAVED_CHARACTER_HEADER + (int)count * Entity_Shared_Size)
-    return false;
+  if (magic != SAVED_CHARACTER_MAGIC || count < 1 || count > SAVED_CHARACTER_RECORDS_MAX) return 0;
+  int records = SAVED_CHARACTER_HEADER + (int)count * Entity_Shared_Size;
+  return saved_size == records || saved_size == records + SAVED_CHARACTER_RETURN ? count : 0;
+}
+
+v2 world_saved_return(const u8* saved, int saved_size) {
+  u32 count = saved_count(saved, saved_size);
+  int records = SAVED_CHARACTER_HEADER + (int)count * Entity_Shared_Size;
+  if (!count || saved_size != records + SAVED_CHARACTER_RETURN) return InvalidPos;
+  v2 pos;
+  memcpy(&pos, saved + records, sizeof(pos));
+  return server_finite_v2(pos) ? pos : InvalidPos;
+}
+
+bool world_saved_character_valid(const u8* saved, int saved_size) {
+  if (saved_size == 0) return true;
+  if (!saved_count(saved, saved_size)) return false;
   static Entity first;
   memset((void*)&first, 0, sizeof(Entity));
   memcpy((void*)&first, saved + SAVED_CHARACTER_HEADER, Entity_Shared_Size);
@@ -215,13 +236,7 @@ Entity* world_enter_character(const char* name, bool admin, const u8* saved, int
   bool restored = false;
   v2 wanted = world.spawn;
 
-  u32 magic = 0, count = 0;
-  if (saved && saved_size >= SAVED_CHARACTER_HEADER) {
-    memcpy(&magic, saved, 4);
-    memcpy(&count, saved + 4, 4);
-  }
-  if (magic == SAVED_CHARACTER_MAGIC && count >= 1 && count <= SAVED_CHARACTER_RECORDS_MAX &&
-      saved_size == SAVED_CHARACTER_HEADER + (int)count * Entity_Shared_Size) {
+  if (u32 count = saved_count(saved, saved_size)) {
     // Records come back with new ids; links between them are rewritten through this table.
     static Entity records[SAVED_CHARACTER_RECORDS_MAX];
     Id new_ids[SAVED_CHARACTER_RECORDS_MAX] = {};
@@ -309,7 +324,7 @@ Entity* world_enter_character(const char* name, bool admin, const u8* saved, int
   return p;
 }
 
-int world_save_character(const Entity& player, u8* out, int capacity) {
+int world_save_character(const Entity& player, u8* out, int capacity, v2 return_pos) {
   const Entity* list[SAVED_CHARACTER_RECORDS_MAX];
   int n = 0;
   list[n++] = &player;
@@ -325,13 +340,16 @@ int world_save_character(const Entity& player, u8* out, int capacity) {
       if (!seen) list[n++] = item;
     }
   }
-  int size = SAVED_CHARACTER_HEADER + n * Entity_Shared_Size;
+  int records = SAVED_CHARACTER_HEADER + n * Entity_Shared_Size;
+  bool way_out = same_location(player.location, world.dungeon.ref) && !v2_equal(return_pos, InvalidPos);
+  int size = records + (way_out ? SAVED_CHARACTER_RETURN : 0);
   if (size > capacity) return 0;
   u32 magic = SAVED_CHARACTER_MAGIC, count = (u32)n;
   memcpy(out, &magic, 4);
   memcpy(out + 4, &count, 4);
   for (int i = 0; i < n; i++)
     memcpy(out + SAVED_CHARACTER_HEADER + i * Entity_Shared_Size, list[i], Entity_Shared_Size);
+  if (way_out) memcpy(out + records, &return_pos, sizeof(return_pos));
   return size;
 }
 

@@ -13,7 +13,10 @@ static_assert(ENTITIES_MAX < (1 << ENTITY_ID_SLOT_BITS));
 constexpr int SAVED_CHARACTER_RECORDS_MAX = 64;
 constexpr u32 SAVED_CHARACTER_MAGIC = 0x31484356;  // "VCH1"
 constexpr int SAVED_CHARACTER_HEADER = 8;
-constexpr int SAVED_CHARACTER_MAX = SAVED_CHARACTER_HEADER + SAVED_CHARACTER_RECORDS_MAX * Entity_Shared_Size;
+// A character saved in the dungeon carries, after its records, where the way out leads (a v2).
+constexpr int SAVED_CHARACTER_RETURN = (int)sizeof(v2);
+constexpr int SAVED_CHARACTER_MAX =
+    SAVED_CHARACTER_HEADER + SAVED_CHARACTER_RECORDS_MAX * Entity_Shared_Size + SAVED_CHARACTER_RETURN;
 // Leave room for players and their possessions when the world is generated.
 constexpr int WORLD_GENERATED_ENTITIES_MAX = ENTITIES_MAX - 2048;
 
@@ -74,13 +77,17 @@ v2 world_find_land_near(v2 pos, f32 radius);
 bool world_is_walkable(v2 pos);
 bool world_is_walkable_in(const Location& location, v2 pos);
 
-// Characters. `saved` is the blob of an earlier world_save_character, or empty for a new character.
+// Characters. `saved` is the blob of an earlier world_save_character, or empty for a new character. One saved
+// in the dungeon comes back there, where it stood, when the spot is still free; else by the spawn.
 Entity* world_enter_character(const char* name, bool admin, const u8* saved, int saved_size);
+// Where leaving the dungeon brings a character saved in it out; InvalidPos when the blob does not say.
+v2 world_saved_return(const u8* saved, int saved_size);
 // Whether a stored blob can bring its character back: empty (never entered), or a whole record set whose
 // first record is a character. Anything else must not be replaced by a fresh character.
 bool world_saved_character_valid(const u8* saved, int saved_size);
-// Writes the character and its possessions; returns the byte count, 0 when it cannot.
-int world_save_character(const Entity& player, u8* out, int capacity);
+// Writes the character and its possessions, and `return_pos` when it is in the dungeon; returns the byte
+// count, 0 when it cannot.
+int world_save_character(const Entity& player, u8* out, int capacity, v2 return_pos = InvalidPos);
 void world_leave_character(Entity& player);
 
 // --- changes that survive a restart (world_save.cpp)

@@ -5,6 +5,7 @@
 
 #include "app/client.hpp"
 #include "items.hpp"
+#include "physics.hpp"
 #include "play.hpp"
 #include "registry.hpp"
 #include "server_in_process.hpp"
@@ -154,6 +155,17 @@ TEST_F(ServerCombat, ACreatureAttacksAndOneFlees) {
   f32 d = v2_distance(stag->pos, player->pos);
   run(2);
   EXPECT_GT(v2_distance(stag->pos, player->pos), d + tile_size) << "the stag runs away";
+}
+
+// A target lost on the way ends the walk toward it where the chaser stands.
+TEST_F(ServerCombat, ATargetLostOnTheWayIsGivenUp) {
+  Entity* frog = spawn(Entity_frog, {8 * tile_size, 0});
+  ASSERT_EQ(cast(SpellType_Strike, frog->id, {}, ActionFlag_Repeat | ActionFlag_ComeInRange), ErrorCode_Ok);
+  run(0.3f);
+  ASSERT_TRUE(has_dst(*player));
+  world_remove(*frog);
+  run(0.3f);
+  EXPECT_FALSE(has_dst(*player)) << "no walking on to where the frog was";
 }
 
 TEST_F(ServerCombat, ADeadCharacterLeavesItsPossessionsInACorpseAndComesBack) {

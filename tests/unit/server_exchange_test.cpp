@@ -4,6 +4,7 @@
 
 #include "location.hpp"
 #include "server_harness.hpp"
+#include "server_in_process.hpp"
 
 class ServerExchange : public ::testing::Test {
  protected:
@@ -185,9 +186,7 @@ TEST_F(ServerExchange, EnterLocationMapAndSnapshotStream) {
   ASSERT_NE(game.player, nullptr);
   EXPECT_GT(v2_distance(game.player->pos, start_pos), 30);
 
-  // Gameplay that is not served yet is refused, never ignored; admin requests need an admin.
-  net_send_craft(Entity_axe);
-  EXPECT_TRUE(client_wait_error(c, ErrorCode_CannotDoThat));
+  // Admin requests need an admin.
   net_send_toggle_pause();
   EXPECT_TRUE(client_wait_error(c, ErrorCode_Forbidden));
 }
@@ -205,13 +204,7 @@ TEST_F(ServerExchange, AdminsGetTheirBlockAndTheirRequests) {
   ASSERT_TRUE(client_enter_new(a, "amy", "Amy"));
   EXPECT_FALSE(is_admin(*game.player));
   client_connect(z, server.address);
-  ASSERT_TRUE(client_auth(z, RequestType_Login, "zed", "password1"));
-  cstr_copy(z.name, "Zed", PLAYER_NAME_LEN);
-  net_send_create_player("Zed");
-  ASSERT_TRUE(client_wait_lobby(z));
-  game.screen = Screen_Loading;
-  net_send_start_state_updates();
-  ASSERT_TRUE(client_pump(z, 3000, [&] { return z.seen.states > 0 && game.player; }));
+  ASSERT_TRUE(client_enter_new(z, "zed", "Zed", RequestType_Login));
   ASSERT_TRUE(is_admin(*game.player));
   // The admin block lists both players; the client read it because its own entity is an admin.
   EXPECT_EQ(game.admin.nplayers, 2u);
@@ -367,13 +360,7 @@ TEST_F(ServerExchange, RestartKeepsAccountsCharactersAndPositions) {
   for (const char* name : {"Jan", "Jan2"}) {
     SCOPED_TRACE(name);
     if (cstr_equal(name, "Jan2")) client_pump(b, 1050, [] { return false; });  // one enter a second
-    cstr_copy(b.name, name, PLAYER_NAME_LEN);
-    b.seen = Seen();
-    net_send_enter(name);
-    ASSERT_TRUE(client_pump(b, 3000, [&] { return b.seen.worlds > 0; }));
-    game.screen = Screen_Loading;
-    net_send_start_state_updates();
-    ASSERT_TRUE(client_pump(b, 3000, [&] { return b.seen.states > 0; }));
+    ASSERT_TRUE(client_enter(b, name));
     if (cstr_equal(name, "Jan")) {
       EXPECT_LT(v2_distance(game.player->pos, target), 1.0f) << "re-entered where it left";
     }
@@ -438,10 +425,11 @@ TEST_F(ServerExchange, FloodOfBrokenRequestsLeavesOtherSessionsAlone) {
 }
 
 // The entrance by the spawn leads into the dungeon, a smaller location whose snapshots hold nothing of the
-// world; its staircase leads back out by the entrance.
-TEST_F(ServerExchange, AnEntranceLeadsIntoTheDungeonAndBackOut) {
+// world, lit by its torch; a character saved down there comes back there after a restart, and the
+// staircase still leads out by the entrance it took.
+TEST_F(ServerExchange, AnEntranceLeadsIntoTheDungeonAndBackOutAcrossARestart) {
   start("dungeon", "127.0.5.41");
-  TestClient c;
+  TestClient c, again;
   client_connect(c, server.address);
   ASSERT_TRUE(client_enter_new(c, "delver", "Dara"));
   auto entrance = []() -> Entity* {
@@ -450,10 +438,10 @@ TEST_F(ServerExchange, AnEntranceLeadsIntoTheDungeonAndBackOut) {
         return &entity_storage.entities[i];
     return nullptr;
   };
-  auto reach = [&](LocationType type) {
-    int states = c.seen.states;
-    return client_pump(c, 8000, [&] {
-      return net_location().type == type && game.player && game.player->location.type == type && c.seen.states > states;
+  auto reach = [&](TestClient& k, LocationType type) {
+    int states = k.seen.states;
+    return client_pump(k, 15000, [&] {
+      return net_location().type == type && game.player && game.player->location.type == type && k.seen.states > states;
     });
   };
   ASSERT_TRUE(client_pump(c, 3000, [&] { return entrance() != nullptr; })) << "no entrance near the spawn";
@@ -461,7 +449,7 @@ TEST_F(ServerExchange, AnEntranceLeadsIntoTheDungeonAndBackOut) {
   Entity door = *entrance();
   int maps = c.seen.maps;
   net_send_run_action(door.id, ActionType_Enter);
-  ASSERT_TRUE(reach(LocationType_Dungeon));
+  ASSERT_TRUE(reach(c, LocationType_Dungeon));
   EXPECT_GT(c.seen.maps, maps);
   EXPECT_LT(net_location().width * net_location().height, world_tiles);
   int on_ground = 0;
@@ -473,7 +461,160 @@ TEST_F(ServerExchange, AnEntranceLeadsIntoTheDungeonAndBackOut) {
   }
   EXPECT_GT(on_ground, 5);
   ASSERT_NE(entrance(), nullptr) << "no staircase out";
+  Entity* torch = seen_at(Entity_torch, game.player->pos, 6 * tile_size);
+  ASSERT_TRUE(torch && (torch->flags & EntityFlag_Burning)) << "the dungeon is lit";
+  net_send_run_action(torch->id, ActionType_PickUp);
+  EXPECT_TRUE(client_wait_error(c, ErrorCode_CannotDoThat, 15000)) << "its torch stays where it is";
+
+  EXPECT_EQ(server_stop(server), 0);  // saves everyone in the world
+  ASSERT_TRUE(server_start(server, server.address, false));
+  client_connect(again, server.address);
+  ASSERT_TRUE(client_auth(again, RequestType_Login, "delver", "password1") && client_enter(again, "Dara"));
+  ASSERT_TRUE(reach(again, LocationType_Dungeon)) << "back where it was saved";
+  ASSERT_NE(entrance(), nullptr);
   net_send_run_action(entrance()->id, ActionType_Enter);
-  ASSERT_TRUE(reach(LocationType_World));
+  ASSERT_TRUE(reach(again, LocationType_World));
   EXPECT_LT(v2_distance(game.player->pos, door.pos), 4 * tile_size) << "back by the entrance";
+}
+
+// An administrator (who can make supplies) plays what the crafting, building and blueprint windows send.
+TEST_F(ServerExchange, CraftingBuildingAndBlueprintsTakeEffectThroughTheWire) {
+  start("craft", "127.0.5.42", {"--admin", "maker"}, "maker");
+  load_entity_registry();
+  TestClient c;
+  client_connect(c, server.address);
+  ASSERT_TRUE(client_enter_new(c, "maker", "Mako", RequestType_Login));
+  v2 home = game.player->pos;
+  EntityType cooked = recipe_kind(true, 1), building = recipe_kind(false, -1);
+  const Recipe &cooking = find_entity_info(cooked)->recipe, &recipe = find_entity_info(building)->recipe;
+  auto wait = [&](auto done) { return client_expect(c, done); };
+  auto refused = [&] { return client_wait_error(c, ErrorCode_CannotDoThat, 10000); };
+
+  // Crafting takes the ingredients from the bag and wants its station that burns (the camp's fire) in reach
+  // and lit; a refusal takes nothing, and a building is never crafted.
+  auto give_ingredients = [&] {
+    for (int i = 0; i < INGREDIENTS_MAX && cooking.ingredients[i].type; i++)
+      if (!client_admin_give(c, cooking.ingredients[i].type, cooking.ingredients[i].count)) return false;
+    return true;
+  };
+  net_send_craft(cooked);
+  EXPECT_TRUE(refused()) << "nothing to make it of";
+  ASSERT_TRUE(give_ingredients());
+  Id fire = seen_at(cooking.equipment, home, 8 * tile_size)->id;
+  net_send_run_action(fire, ActionType_Open);  // walked up to
+  ASSERT_TRUE(wait([&] { return can_use(*game.player, *find_entity_by_id(fire)); }));
+  net_send_craft(cooked);
+  EXPECT_TRUE(refused()) << "a cold station";
+  net_send_run_action(fire, ActionType_Ignite);
+  EXPECT_TRUE(wait([&] { return find_entity_by_id(fire) && find_entity_by_id(fire)->flags & EntityFlag_Burning; }));
+  net_send_craft(cooked);
+  EXPECT_TRUE(wait([&] { return bag_count_of(cooked) == 1 && !bag_count_of(cooking.ingredients[0].type); }));
+  ASSERT_TRUE(client_walk(c, home) && give_ingredients());
+  ASSERT_FALSE(can_use(*game.player, *find_entity_by_id(fire)));
+  net_send_craft(cooked);
+  EXPECT_TRUE(refused()) << "a lit station out of reach";
+  EXPECT_EQ(bag_count_of(cooking.ingredients[0].type), cooking.ingredients[0].count);
+  EXPECT_EQ(bag_count_of(cooked), 1);
+  net_send_craft(building);
+  EXPECT_TRUE(client_wait_error(c, ErrorCode_BadRequest, 10000)) << "buildings are built, not crafted";
+
+  // A blank is set down snapped and turned, takes its ingredients one by one (no more than it needs), and
+  // is built into the building where it stands; an administrator fills one without items.
+  EntityType wood = recipe.ingredients[0].type;
+  ASSERT_TRUE(client_admin_give(c, wood, recipe.ingredients[0].count + 1));
+  auto blank_at = [&](v2 pos) {
+    return seen_near(pos, 1, [](const Entity& e) { return has_component(e, Component_Blank); });
+  };
+  auto place = [&](v2 dst, int rotation) {  // snapped; then walked up to, as opening its window does
+    v2 pos = round_to_location(net_location(), dst, 0.5f);
+    net_send_build_place(dst, building, rotation);
+    if (!wait([&] { return blank_at(pos); })) return Id(0);
+    net_send_run_action(blank_at(pos)->id, ActionType_Open);
+    return wait([&] { return blank_at(pos) && can_use(*game.player, *blank_at(pos)); }) ? blank_at(pos)->id : 0;
+  };
+  v2 at = round_to_location(net_location(), home + v2{-37.3f, 11.1f}, 0.5f);
+  Id blank = place(home + v2{-37.3f, 11.1f}, 3);
+  ASSERT_TRUE(blank && blank_at(at)->blank.type == building && flags_to_rotation(blank_at(at)->flags) == 3);
+  for (int k = 0; k < recipe.ingredients[0].count; k++) {
+    net_send_build_add(blank, find_item_by_type(*game.player, wood)->id, false);
+    EXPECT_TRUE(wait([&] { return blank_at(at) && blank_at(at)->blank.ingredients[0] == k + 1; }));
+  }
+  net_send_build_add(blank, find_item_by_type(*game.player, wood)->id, false);
+  EXPECT_TRUE(refused()) << "a complete ingredient takes no more";
+  net_send_build(blank);
+  ASSERT_TRUE(wait([&] { return !blank_at(at) && seen_at(building, at, 1); }));
+  EXPECT_EQ(flags_to_rotation(seen_at(building, at, 1)->flags), 3);
+  Id built = seen_at(building, at, 1)->id;
+  v2 second = round_to_location(net_location(), at + v2{16, 8}, 0.5f);
+  Id other_blank = place(second, 1);
+  net_send_build_add(other_blank, 0, true);
+  EXPECT_TRUE(wait([&] { return blank_at(second)->blank.ingredients[0] == recipe.ingredients[0].count; }));
+
+  // A blueprint takes in the building and the blank (as its building), and is placed turned: the first
+  // element on the spot, the second at its distance turned, each with its own turn added.
+  ASSERT_TRUE(client_admin_give(c, Entity_blueprint));
+  Id bp = find_item_by_type(*game.player, Entity_blueprint)->id;
+  net_send_blueprint_add(bp, built);
+  net_send_blueprint_add(bp, other_blank);
+  net_send_blueprint_save(bp, "Hut");
+  ASSERT_TRUE(wait([&] {
+    Entity* item = find_entity_by_id(bp);
+    return item && cstr_equal(item->blueprint.name, "Hut") && blueprint_nelements(item->blueprint) == 2;
+  }));
+  v2 spot = round_to_location(net_location(), home + v2{-20, 70}, 0.5f), turned = v2_rotate(second - at, M_PI / 2);
+  v2 next = spot + v2{roundf(turned.x), roundf(turned.y)};
+  net_send_blueprint_place(bp, spot, 1);
+  ASSERT_TRUE(wait([&] { return blank_at(spot) && blank_at(next); }));
+  EXPECT_EQ(flags_to_rotation(blank_at(spot)->flags), 0);
+  EXPECT_EQ(flags_to_rotation(blank_at(next)->flags), 2);
+}
+
+// The work goes on with the next piece at hand, and a cart takes a burden and carries it along.
+TEST_F(ServerExchange, WorkGoesOnWithTheNextPieceAndACartCarriesABurden) {
+  start("work", "127.0.5.43", {"--admin", "hand"}, "hand");
+  TestClient c;
+  client_connect(c, server.address);
+  ASSERT_TRUE(client_enter_new(c, "hand", "Hanna", RequestType_Login));
+  auto wait = [&](auto done) { return client_expect(c, done, 30000); };
+  auto flagged = [](Id id, u32 flag) { return find_entity_by_id(id) && find_entity_by_id(id)->flags & flag; };
+  v2 home = game.player->pos, west = home + v2{-40, 0}, further = home + v2{-75, 0};
+  ASSERT_TRUE(client_admin_give(c, Entity_stone_pickaxe) && client_admin_give(c, Entity_bone_knife));
+  net_send_move_entity(find_item_by_type(*game.player, Entity_stone_pickaxe)->id, game.player->id, GearSlot_RightHand);
+  net_send_move_entity(find_item_by_type(*game.player, Entity_bone_knife)->id, game.player->id, GearSlot_LeftHand);
+  ASSERT_TRUE(
+      wait([&] { return gear_at(*game.player, GearSlot_LeftHand) && gear_at(*game.player, GearSlot_RightHand); }));
+
+  // Two rocks side by side (west, where the camp leaves the way clear), then two hides in the bag.
+  net_send_add_entity(west, Entity_rock, 0);
+  net_send_add_entity(further, Entity_rock, 0);
+  ASSERT_TRUE(wait([&] { return seen_at(Entity_rock, west, 2) && seen_at(Entity_rock, further, 2); }));
+  int stones = bag_count_of(Entity_stone);
+  net_send_run_action(seen_at(Entity_rock, west, 2)->id, ActionType_Crush);
+  EXPECT_TRUE(wait([&] { return !seen_at(Entity_rock, (west + further) * 0.5f, 40); }));
+  EXPECT_GE(bag_count_of(Entity_stone), stones + 2);
+  ASSERT_TRUE(client_admin_give(c, Entity_leather, 2));
+  net_send_run_action(find_item_by_type(*game.player, Entity_leather)->id, ActionType_Cut);
+  EXPECT_TRUE(wait([&] { return bag_count_of(Entity_leather_strip) == 6 && !bag_count_of(Entity_leather); }));
+
+  // A lifted log goes into a cart (walked up to), rides along while the cart is pulled, and is lifted out again.
+  v2 here = game.player->pos;
+  net_send_add_entity(here + v2{0, 40}, Entity_tree_log, 0);
+  net_send_add_entity(here + v2{50, 0}, Entity_cart, 0);
+  ASSERT_TRUE(wait([&] { return seen_at(Entity_tree_log, here, 96) && seen_at(Entity_cart, here, 96); }));
+  Id log = seen_at(Entity_tree_log, here, 96)->id, cart = seen_at(Entity_cart, here, 96)->id;
+  net_send_lift_entity(log);
+  ASSERT_TRUE(wait([&] { return game.player->mortal.burden == log; }));
+  net_send_run_action(cart, ActionType_Open);
+  ASSERT_TRUE(wait([&] { return can_use(*game.player, *find_entity_by_id(cart)); }));
+  net_send_move_entity(log, cart, SlotAny);
+  ASSERT_TRUE(wait([&] { return !game.player->mortal.burden && find_entity_by_id(log)->carrier == cart; }));
+  net_send_run_action(cart, ActionType_Pull);
+  ASSERT_TRUE(wait([&] { return flagged(cart, EntityFlag_Pulled); }));
+  v2 cart_at = find_entity_by_id(cart)->pos;
+  ASSERT_TRUE(client_walk(c, game.player->pos + v2{80, 0}));
+  EXPECT_GT(v2_distance(find_entity_by_id(cart)->pos, cart_at), 40) << "the cart follows";
+  net_send_run_action(cart, ActionType_Release);
+  ASSERT_TRUE(wait([&] { return !flagged(cart, EntityFlag_Pulled); }));
+  net_send_run_action(log, ActionType_Lift);
+  EXPECT_TRUE(wait([&] { return game.player->mortal.burden == log; }));
 }

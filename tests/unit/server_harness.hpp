@@ -10,6 +10,7 @@
 
 #include "world/chat.hpp"
 #include "app/client.hpp"
+#include "items.hpp"
 #include "net/net.hpp"
 #include "registry.hpp"
 
@@ -223,8 +224,9 @@ inline int lobby_count() {
 }
 
 // Register (or log in), create the character and start the stream; the character is in the world after.
-inline bool client_enter_new(TestClient& c, const char* login, const char* name) {
-  if (!client_auth(c, RequestType_Register, login, "password1")) return false;
+inline bool client_enter_new(TestClient& c, const char* login, const char* name,
+                             RequestType auth = RequestType_Register) {
+  if (!client_auth(c, auth, login, "password1")) return false;
   cstr_copy(c.name, name, PLAYER_NAME_LEN);
   game.player_name = c.name;
   net_send_create_player(name);
@@ -233,4 +235,66 @@ inline bool client_enter_new(TestClient& c, const char* login, const char* name)
   game.screen = Screen_Loading;
   net_send_start_state_updates();
   return client_pump(c, 3000, [&] { return c.seen.states > 0; });
+}
+
+// Enters a character of the logged-in account and starts the stream; it is in the world after.
+inline bool client_enter(TestClient& c, const char* name) {
+  cstr_copy(c.name, name, PLAYER_NAME_LEN);
+  int worlds = c.seen.worlds;
+  net_send_enter(name);
+  if (!client_pump(c, 10000, [&] { return c.seen.worlds > worlds; })) return false;
+  game.screen = Screen_Loading;
+  net_send_start_state_updates();
+  int states = c.seen.states;
+  return client_pump(c, 10000, [&] { return c.seen.states > states && game.player; });
+}
+
+// --- play, as the client's mirror of the snapshots shows it
+
+// Waits for `done`; false when it does not come or a refusal arrives first. Generous: the machine may be busy.
+template <typename F>
+bool client_expect(TestClient& c, F done, int ms = 20000) {
+  int errors = c.seen.errors;
+  client_pump(c, ms, [&] { return c.seen.errors > errors || done(); });
+  return c.seen.errors == errors && done();
+}
+
+// An entity on the ground within `radius` of pos that fits. The grid walk may begin half a cell late, so it
+// walks a cell wider and measures for itself.
+template <typename F>
+Entity* seen_near(v2 pos, f32 radius, F fits) {
+  for (EntityIter it = game.player ? locate_entities(in_radius(game.player, radius + tile_size, pos)) : EntityIter();
+       it.entity; next(it))
+    if (fits(*it.entity) && v2_distance(it.entity->pos, pos) <= radius) return it.entity;
+  return nullptr;
+}
+
+inline Entity* seen_at(EntityType type, v2 pos, f32 radius) {
+  return seen_near(pos, radius, [&](const Entity& e) { return e.type == type; });
+}
+
+inline int bag_count_of(EntityType type) {
+  int n = 0;
+  for (ItemIter it = game.player ? find_items(*game.player) : ItemIter(); it.entity; next(it))
+    n += it.entity->type == type;
+  return n;
+}
+
+// An administrator's supplies: each made on the ground beside the character, then moved into its bag.
+inline bool client_admin_give(TestClient& c, EntityType type, int n = 1) {
+  for (int i = 0; i < n; i++) {
+    int had = bag_count_of(type);
+    v2 at = game.player->pos + v2{24, 0};
+    net_send_add_entity(at, type, 0);
+    if (!client_expect(c, [&] { return seen_at(type, at, 4) != nullptr; })) return false;
+    net_send_move_entity(seen_at(type, at, 4)->id, find_bag(*game.player)->id, SlotAny);
+    if (!client_expect(c, [&] { return bag_count_of(type) > had; })) return false;
+  }
+  return true;
+}
+
+// Walks the character to pos.
+inline bool client_walk(TestClient& c, v2 pos) {
+  net_send_vector(RequestType_SetDst, pos);
+  return client_expect(c, [&] { return game.player && v2_distance(game.player->pos, pos) < 2; });
 }

@@ -48,3 +48,18 @@ class ServerInProcess : public ::testing::Test {
     return s->errors_sent != errors ? s->last_error : ErrorCode_Ok;
   }
 };
+
+// The first kind whose recipe fits: an item made with no station, one made at a station that burns, or a building.
+inline EntityType recipe_kind(bool item, int station /* 0 none, 1 one that burns, -1 any */) {
+  for (int t = 1; t < Entity_num; t++) {
+    const Recipe* recipe = play_recipe((EntityType)t);
+    Entity* prototype = find_entity_prototype((EntityType)t);
+    if (!recipe || !prototype || is_item(*prototype) != item || t == Entity_blank) continue;
+    Entity* equipment = find_entity_prototype(recipe->equipment);
+    if ((station == 0 && recipe->equipment != Entity_None) ||
+        (station == 1 && !(equipment && has_component(*equipment, Component_Fuel))))
+      continue;
+    return (EntityType)t;
+  }
+  return Entity_None;
+}

@@ -34,11 +34,6 @@ class ServerPlay : public ServerInProcess {
     }
     return s->errors_sent != errors ? s->last_error : ErrorCode_Ok;
   }
-  int bag_count() {
-    int n = 0;
-    for (ItemIter it = find_items(*player); it.entity; next(it)) n++;
-    return n;
-  }
   int carried(EntityType type) {
     int n = 0;
     for (ItemIter it = find_items(*player); it.entity; next(it)) n += it.entity->type == type;
@@ -88,7 +83,6 @@ TEST_F(ServerPlay, ActionsTakeEffectOrAreRefusedWithTheirCode) {
        Entity_None},
       {"mine with a pickaxe", Entity_iron_vein, ActionType_Mine, Entity_stone_pickaxe, nullptr, ErrorCode_Ok,
        Entity_iron_ore},
-      {"crush a rock", Entity_rock, ActionType_Crush, Entity_stone_pickaxe, nullptr, ErrorCode_Ok, Entity_stone},
       {"mine a tree", Entity_pine_tree, ActionType_Mine, Entity_stone_pickaxe, nullptr, ErrorCode_CannotDoThat,
        Entity_None},
   };
@@ -257,20 +251,7 @@ TEST_F(ServerPlay, RandomMovesPlacesAndLiftsKeepEveryItemInOnePlace) {
   EXPECT_FALSE(v2_equal(left->pos, InvalidPos));
 }
 
-TEST_F(ServerPlay, WorkGoesOnWithTheNextPieceFiresBurnTheirWoodAndCartsCarryBurdens) {
-  // Two rocks side by side, two hides in the bag: the work goes on until the last piece is used up.
-  ASSERT_NE(world_spawn_in(Entity_stone_pickaxe, *player, GearSlot_RightHand), nullptr);
-  ASSERT_NE(world_spawn_in(Entity_bone_knife, *player, GearSlot_LeftHand), nullptr);
-  Entity* rock = spawn_near(Entity_rock, -40);
-  spawn_near(Entity_rock, -75);
-  ASSERT_EQ(action(rock->id, ActionType_Crush), ErrorCode_Ok);
-  EXPECT_EQ(run(8), ErrorCode_Ok);
-  EXPECT_EQ(locate_entity_by_type(Entity_rock, in_radius(player, 3 * tile_size, player->pos)), nullptr);
-  for (int i = 0; i < 2; i++) ASSERT_EQ(play_give(*player, Entity_leather), ErrorCode_Ok);
-  ASSERT_EQ(action(find_item_by_type(*player, Entity_leather)->id, ActionType_Cut), ErrorCode_Ok);
-  EXPECT_EQ(run(4), ErrorCode_Ok);
-  EXPECT_EQ(carried(Entity_leather_strip), 6);
-
+TEST_F(ServerPlay, FiresBurnTheirWoodThenGoOutButAFixturesLightBurnsOn) {
   // A cold fire with wood laid in burns the wood, then goes out; with nothing to burn it will not light.
   Entity* fire = spawn_near(Entity_bonfire, -40);
   fire->fuel.capacity.cur = 0;
@@ -284,41 +265,14 @@ TEST_F(ServerPlay, WorkGoesOnWithTheNextPieceFiresBurnTheirWoodAndCartsCarryBurd
   set_pos(*fire, player->pos + v2{20 * tile_size, 0});  // out of sight, but its light is not
   int n = server_collect_snapshot(*player, seen, SNAPSHOT_RECORDS_MAX);
   EXPECT_NE(std::find(seen, seen + n, fire), seen + n);
+  // A fixture's light (as the dungeon's torch) burns on, and nobody takes it away.
+  Entity* torch = spawn_near(Entity_torch, 30);
+  torch->flags |= EntityFlag_Burning | EntityFlag_Protected;
+  torch->fuel.capacity.cur = 1;
+  EXPECT_EQ(play_pick_up(*player, *torch), ErrorCode_CannotDoThat);
   run(fire->fuel.capacity.cur / 0.5f + 2);
   EXPECT_FALSE(fire->flags & EntityFlag_Burning);
-
-  // A lifted log goes into a cart, rides along while the cart is pulled, and is lifted out again.
-  Entity* log = spawn_near(Entity_tree_log, 0);
-  set_pos(*log, player->pos + v2{0, 40});
-  Entity* cart = spawn_near(Entity_cart, 50);
-  ASSERT_EQ(play_lift(*player, *log), ErrorCode_Ok);
-  Request r;
-  r.type = RequestType_MoveEntity;
-  r.move_entity = {log->id, cart->id, SlotAny};
-  ASSERT_EQ(send(r), ErrorCode_Ok);
-  EXPECT_EQ(log->carrier, cart->id);
-  ASSERT_EQ(play_pull(*player, *cart), ErrorCode_Ok);
-  set_pos(*player, player->pos + v2{80, 0});
-  ASSERT_EQ(play_release(*player), ErrorCode_Ok);
-  expect_one_place_each({log->id});
-  ASSERT_EQ(action(log->id, ActionType_Lift), ErrorCode_Ok);
-  EXPECT_EQ(run(2), ErrorCode_Ok);
-  expect_one_place_each({log->id});
-}
-
-// The first kind whose recipe fits: an item made with no station, one made at a station that burns, or a building.
-static EntityType find_kind(bool item, int station /* 0 none, 1 one that burns, -1 any */) {
-  for (int t = 1; t < Entity_num; t++) {
-    const Recipe* recipe = play_recipe((EntityType)t);
-    Entity* prototype = find_entity_prototype((EntityType)t);
-    if (!recipe || !prototype || is_item(*prototype) != item || t == Entity_blank) continue;
-    Entity* equipment = find_entity_prototype(recipe->equipment);
-    if ((station == 0 && recipe->equipment != Entity_None) ||
-        (station == 1 && !(equipment && has_component(*equipment, Component_Fuel))))
-      continue;
-    return (EntityType)t;
-  }
-  return Entity_None;
+  EXPECT_TRUE(torch->flags & EntityFlag_Burning);
 }
 
 static Request make(RequestType type, Id a = 0, Id b = 0) {
@@ -335,49 +289,8 @@ static Entity* blank_at(v2 pos) {
   return nullptr;
 }
 
-TEST_F(ServerPlay, CraftingTakesTheIngredientsAndWantsItsStationInReachAndLit) {
-  EntityType plain = find_kind(true, 0), cooked = find_kind(true, 1), building = find_kind(false, -1);
-  ASSERT_TRUE(plain && cooked && building);
-  struct Case {
-    EntityType type;
-    bool ingredients;
-    f32 station_at;  // 0: no station
-    bool lit;
-    ErrorCode expected;
-  } cases[] = {
-      {plain, false, 0, false, ErrorCode_CannotDoThat},  {plain, true, 0, false, ErrorCode_Ok},
-      {cooked, true, 0, false, ErrorCode_CannotDoThat},  {cooked, true, 30 * tile_size, true, ErrorCode_CannotDoThat},
-      {cooked, true, 30, false, ErrorCode_CannotDoThat}, {cooked, true, 30, true, ErrorCode_Ok},
-      {building, true, 0, false, ErrorCode_BadRequest},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << entity_type_name(c.type) << " station at " << c.station_at << " lit " << c.lit);
-    TearDown();
-    SetUp();
-    const Recipe& recipe = *play_recipe(c.type);
-    int used = 0;
-    for (int i = 0; c.ingredients && i < INGREDIENTS_MAX && recipe.ingredients[i].type; i++)
-      for (int k = 0; k < recipe.ingredients[i].count; k++, used++)
-        ASSERT_EQ(play_give(*player, recipe.ingredients[i].type), ErrorCode_Ok);
-    ASSERT_EQ(play_give(*player, Entity_stone == recipe.ingredients[0].type ? Entity_berry : Entity_stone),
-              ErrorCode_Ok);
-    if (c.station_at > 0) {
-      Entity* station = spawn_near(recipe.equipment, c.station_at);
-      station->flags = c.lit ? station->flags | EntityFlag_Burning : station->flags & ~(u32)EntityFlag_Burning;
-    }
-    int before = bag_count(), had = carried(c.type);
-    Request r = make(RequestType_Craft);
-    r.craft.type = c.type;
-    EXPECT_EQ(send(r), c.expected);
-    bool made = c.expected == ErrorCode_Ok;
-    EXPECT_EQ(carried(c.type), had + made);
-    EXPECT_EQ(bag_count(), made ? before - used + 1 : before) << "a refusal takes nothing";
-  }
-}
-
-TEST_F(ServerPlay, ABlankTakesItsIngredientsOneByOneAndIsBuiltWhereItStands) {
-  EntityType type = find_kind(false, -1);
-  const Recipe& recipe = *play_recipe(type);
+TEST_F(ServerPlay, ABlankIsRefusedOutOfReachForAnItemIncompleteAndForWhatItDoesNotTake) {
+  EntityType type = recipe_kind(false, -1);
   auto place = [&](v2 dst, EntityType kind, u32 flags) {
     Request r = make(RequestType_BuildPlace);
     r.build = {dst, kind, {}, flags};
@@ -396,31 +309,6 @@ TEST_F(ServerPlay, ABlankTakesItsIngredientsOneByOneAndIsBuiltWhereItStands) {
   ASSERT_EQ(play_give(*player, Entity_berry), ErrorCode_Ok);
   EXPECT_EQ(send(make(RequestType_BuildAdd, blank->id, find_item_by_type(*player, Entity_berry)->id)),
             ErrorCode_CannotDoThat);
-  for (int i = 0; i < INGREDIENTS_MAX && recipe.ingredients[i].type; i++) {
-    EntityType t = recipe.ingredients[i].type;
-    for (int k = 0; k <= recipe.ingredients[i].count; k++) ASSERT_EQ(play_give(*player, t), ErrorCode_Ok);
-    for (int k = 0; k < recipe.ingredients[i].count; k++) {
-      Id id = find_item_by_type(*player, t)->id;
-      ASSERT_EQ(send(make(RequestType_BuildAdd, blank->id, id)), ErrorCode_Ok);
-      EXPECT_EQ(world_find(id), nullptr) << "used up";
-    }
-    EXPECT_EQ(send(make(RequestType_BuildAdd, blank->id, find_item_by_type(*player, t)->id)), ErrorCode_CannotDoThat)
-        << "a complete ingredient takes no more";
-  }
-  ASSERT_EQ(send(make(RequestType_Build, blank->id)), ErrorCode_Ok);
-  EXPECT_EQ(blank_at(at), nullptr);
-  Entity* built = get_entity_at(world.location, at);
-  while (built && !(built->type == type && v2_equal(built->pos, at))) built = built->next_in_grid;
-  ASSERT_NE(built, nullptr);
-  EXPECT_EQ(flags_to_rotation(built->flags), 3);
-
-  // An administrator fills a blank without items; it survives a restart of the world as the building.
-  player->flags |= EntityFlag_IsAdmin;
-  v2 second = round_to_location(world.location, player->pos + v2{0, 30}, 0.5f);
-  ASSERT_EQ(place(second, type, 1), ErrorCode_Ok);
-  set_pos(*player, second + v2{player->radius + 10, 0});
-  EXPECT_EQ(send(make(RequestType_BuildAdd, blank_at(second)->id, ADMIN_INGREDIENT_ID)), ErrorCode_Ok);
-  EXPECT_EQ(send(make(RequestType_Build, blank_at(second)->id)), ErrorCode_Ok);
 }
 
 TEST_F(ServerPlay, ChangedWorldEntitiesAndTheGeneratedOnesTakenAwayOutliveARestart) {
@@ -469,8 +357,8 @@ TEST_F(ServerPlay, ChangedWorldEntitiesAndTheGeneratedOnesTakenAwayOutliveAResta
   ASSERT_TRUE(stone && stone->type == Entity_stone && stone->item.container == back->id);
 }
 
-TEST_F(ServerPlay, ABlueprintTakesInBuildingsIsNamedKeptWithTheCharacterAndPlacedTurned) {
-  EntityType type = find_kind(false, -1);
+TEST_F(ServerPlay, ABlueprintTakesInBuildingsIsNamedAndKeptWithTheCharacterAsIsItsRespawnPoint) {
+  EntityType type = recipe_kind(false, -1);
   ASSERT_EQ(play_give(*player, Entity_blueprint), ErrorCode_Ok);
   Id bp = find_item_by_type(*player, Entity_blueprint)->id;
   v2 base = round_to_location(world.location, player->pos + v2{-40, 0}, 0.5f);
@@ -489,6 +377,8 @@ TEST_F(ServerPlay, ABlueprintTakesInBuildingsIsNamedKeptWithTheCharacterAndPlace
   EXPECT_EQ(ask(RequestType_BlueprintAdd, player->id), ErrorCode_CannotDoThat) << "no building";
   EXPECT_EQ(ask(RequestType_BlueprintSave, 0, {}, 0, "  "), ErrorCode_CannotBeEmpty);
   EXPECT_EQ(ask(RequestType_BlueprintSave, 0, {}, 0, "Hut\x01"), ErrorCode_Ok);
+  v2 respawn = player->pos + v2{40, 0};
+  player->person.respawn_pos = respawn;
   u8 saved[64 * 1024];
   int size = world_save_character(*player, saved, (int)sizeof(saved));
   world_leave_character(*player);
@@ -498,20 +388,8 @@ TEST_F(ServerPlay, ABlueprintTakesInBuildingsIsNamedKeptWithTheCharacterAndPlace
   ASSERT_NE(item, nullptr);
   bp = item->id;
   EXPECT_STREQ(item->blueprint.name, "Hut ") << "kept with the character, control characters blanked";
-  for (int rotation = 0; rotation <= 4; rotation++) {
-    int before = world_entity_count();
-    v2 at = round_to_location(world.location, player->pos + v2{rotation * 20.0f - 60, 60}, 0.5f);
-    EXPECT_EQ(ask(RequestType_BlueprintPlace, 0, at, rotation), rotation < 4 ? ErrorCode_Ok : ErrorCode_BadRequest);
-    if (rotation == 4) break;
-    EXPECT_EQ(world_entity_count(), before + 2);
-    // The first element stands at the spot; the second keeps its distance, turned, and its own turn.
-    v2 turned = v2_rotate(v2{16, 8}, (f32)rotation * (f32)M_PI / 2);
-    Entity* a = blank_at(at);
-    Entity* b = blank_at(at + v2{roundf(turned.x), roundf(turned.y)});
-    ASSERT_TRUE(a && b);
-    EXPECT_EQ(flags_to_rotation(a->flags), rotation);
-    EXPECT_EQ(flags_to_rotation(b->flags), (rotation + 1) & 3);
-  }
+  EXPECT_TRUE(v2_equal(player->person.respawn_pos, respawn)) << "and so is its respawn point";
+  EXPECT_EQ(ask(RequestType_BlueprintPlace, 0, player->pos, 4), ErrorCode_BadRequest) << "no fifth turn";
   int before = world_entity_count();
   EXPECT_EQ(ask(RequestType_BlueprintPlace, 0, player->pos + v2{500 * tile_size, 0}), ErrorCode_CannotDoThat);
   EXPECT_EQ(world_entity_count(), before) << "a refused blueprint sets nothing down";
