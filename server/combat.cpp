@@ -273,13 +273,25 @@ void play_kill(Entity& victim, Entity* killer) {
   }
 }
 
+// The stone is looked for where it stood, not by its id: ids are handed out afresh when the server restarts.
+static bool respawn_stone_stands(v2 home) {
+  if (is_zero(home)) return false;
+  SpatialQuery q;
+  q.location = &world_location_at(home);
+  q.pos = home;
+  q.radius = 2 * tile_size;
+  for (EntityIter it = locate_entities(q); it.entity; next(it))
+    if (it.entity->type == Entity_fermion_stone) return true;
+  return false;
+}
+
 static void respawn_player(Entity& player) {
   player.mortal.death_time = Time();
   player.mortal.hp.cur = player.mortal.hp.max;
   player.actor.mana.cur = player.actor.mana.max;
   for (SpellAbility& ability : player.actor.spellset) ability.cooldown = 0;
   v2 home = player.person.respawn_pos;
-  if (!world_find(player.person.respawn_id) || !world_is_walkable(home)) home = world.spawn;
+  if (!world_is_walkable(home) || !respawn_stone_stands(home)) home = world.spawn;
   play_relocate(player, world_location_at(home), home);
   if (!find_bag(player)) world_spawn_in(Entity_bag, player, GearSlot_Bag);
 }
