@@ -100,6 +100,9 @@ void play_heal(Entity& target, f32 amount);
 // creature leaves its drops and the killer gains experience; a training dummy stands up again.
 void play_kill(Entity& victim, Entity* killer);
 void play_give_xp(Entity& player, f32 xp);
+// A spell's level as it counts, 1 to the cap: it multiplies what the spell does. A creature finished with a
+// spell raises that spell's level by one, up to the character's own level.
+int play_spell_level(const Entity& caster, SpellType type);
 // Experience needed from one level to the next, and the stats a level gives.
 f32 play_xp_for_level(int lvl);
 void play_apply_level(Entity& player);
