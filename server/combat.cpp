@@ -28,6 +28,10 @@ constexpr f32 MANA_REGEN = 2;
 constexpr f32 RESPAWN_SECONDS = 5;
 constexpr f32 XP_PER_HP = 0.2f;  // experience for a kill, per hit point of the creature and level
 constexpr int MISSILES_MAX = 1024;
+// What a creature leaves and nobody takes rots away, or a long-running world would fill its pool (and its
+// save) with meat and bones; past this many untaken, the oldest goes early.
+constexpr f32 DROP_ROT_SECONDS = 300;
+constexpr int DROPS_MAX = 4096;
 // Action custom flags of a cast.
 constexpr u32 CAST_WALKING = 1;  // walking into reach
 constexpr u32 CAST_WAITING = 2;  // a repeat waits for the cooldown
@@ -68,11 +72,19 @@ struct Missile {
   f32 left;  // distance it may still fly
 };
 
+struct Drop {
+  Id id;
+  v2 pos;  // where it fell: one moved since was taken, and is no longer the world's to clear
+  Time at;
+};
+
 static struct {
   Time now;
   Missile missiles[MISSILES_MAX];
   int nmissiles;
-  f32 second;  // time toward the next once-a-second pass
+  f32 second;             // time toward the next once-a-second pass
+  Drop drops[DROPS_MAX];  // a ring, oldest first
+  int first_drop, ndrops;
 } fight;
 
 Time play_now() { return fight.now.ns ? fight.now : server_clock(); }
@@ -233,6 +245,30 @@ void play_give_xp(Entity& player, f32 xp) {
 // What a creature leaves, the first for every creature, more for the bigger ones.
 static const EntityType creature_drops[] = {Entity_meat, Entity_bone, Entity_raw_hide};
 
+static void rot_drop(const Drop& drop) {
+  Entity* item = world_find(drop.id);
+  if (item && !in_container(*item) && !item->carrier && v2_equal(item->pos, drop.pos)) world_remove(*item);
+}
+
+static void rot_drops(Time now) {
+  while (fight.ndrops > 0) {
+    const Drop& oldest = fight.drops[fight.first_drop];
+    if (now.ns < oldest.at.ns + (u64)(DROP_ROT_SECONDS * 1e9f)) return;
+    rot_drop(oldest);
+    fight.first_drop = (fight.first_drop + 1) % DROPS_MAX;
+    fight.ndrops--;
+  }
+}
+
+static void remember_drop(const Entity& item) {
+  if (fight.ndrops == DROPS_MAX) {
+    rot_drop(fight.drops[fight.first_drop]);
+    fight.first_drop = (fight.first_drop + 1) % DROPS_MAX;
+    fight.ndrops--;
+  }
+  fight.drops[(fight.first_drop + fight.ndrops++) % DROPS_MAX] = {item.id, item.pos, play_now()};
+}
+
 static void drop_creature_loot(Entity& creature) {
   int count = creature.mortal.hp.max >= 200 ? 3 : creature.mortal.hp.max >= 100 ? 2 : 1;
   for (int i = 0; i < count; i++) {
@@ -240,6 +276,7 @@ static void drop_creature_loot(Entity& creature) {
     if (!item) return;
     item->flags |= EntityFlag_Modified;
     play_to_ground(*item, creature.pos + v2{(f32)(i - 1) * 10, 6});
+    remember_drop(*item);
   }
 }
 
@@ -601,6 +638,7 @@ void play_update_fighting(f32 dt, Time now) {
   step_missiles(dt);
   bool second = (fight.second += dt) >= 1.0f;
   if (second) fight.second -= 1.0f;
+  if (second) rot_drops(now);
   int n = min((int)entity_storage.nentities, ENTITIES_MAX);
   for (int i = 0; i < n; i++) {
     Entity& e = entity_storage.entities[i];
@@ -630,4 +668,7 @@ void play_update_fighting(f32 dt, Time now) {
   }
 }
 
-void play_reset_fighting() { fight.nmissiles = 0; }
+void play_reset_fighting() {
+  fight.nmissiles = 0;
+  fight.ndrops = 0;
+}

@@ -169,6 +169,20 @@ TEST_F(ServerCombat, SpellLevelsStrengthenSpellsAndKillsTrainThemUpToTheCharacte
   EXPECT_EQ(play_spell_level(*player, SpellType_Strike), 3) << "two kills trained it, the third met the cap";
 }
 
+TEST_F(ServerCombat, DropsNobodyTakesRotAway) {
+  Entity* stag = spawn(Entity_stag, {60, 0});
+  ASSERT_NE(stag, nullptr);
+  int meat = count(Entity_meat), bones = count(Entity_bone);
+  play_kill(*stag, player);
+  Entity* bone = locate_entity_by_type(Entity_bone, in_radius(player, 200, player->pos));
+  ASSERT_TRUE(bone && count(Entity_meat) == meat + 1);
+  play_detach(*bone);
+  ASSERT_EQ(play_attach(*bone, *find_bag(*player), SlotAny), ErrorCode_Ok);
+  run(301);
+  EXPECT_EQ(count(Entity_meat), meat) << "the meat lay untaken";
+  EXPECT_EQ(count(Entity_bone), bones + 1) << "the bone taken along stays";
+}
+
 TEST_F(ServerCombat, ACreatureAttacksAndOneFlees) {
   Entity* skeleton = spawn(Entity_skeleton, {3 * tile_size, 0});
   ASSERT_NE(skeleton, nullptr);
