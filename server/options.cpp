@@ -26,7 +26,8 @@ static const char* const help_text =
     "  --session-timeout MS   end a session after this much silence (default 5000)\n"
     "  --ticks N              stop after N ticks (default: run until SIGINT or SIGTERM)\n"
     "  --stats SECONDS        log the ticks of every such interval: their count, mean and worst\n"
-    "                         cost, the players and entities in the world, and the server's memory\n"
+    "                         cost (and the most CPU time one took), how many took over 16 ms, the players\n"
+    "                         and entities in the world, and the server's memory\n"
     "  --help                 print this text and exit\n";
 
 void server_print_help(FILE* out) { fputs(help_text, out); }

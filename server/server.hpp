@@ -91,7 +91,7 @@ struct ServerStats {
   u64 interval_ticks = 0;
   Duration interval_cost;
   Duration interval_worst;
-  // The worst tick's own work (its thread's CPU time): a busy host stalls a tick's wall time, not this.
+  // The most CPU time a tick took: a busy host stretches a tick's wall time, not its own work.
   Duration interval_worst_cpu;
   u64 interval_late = 0;  // ticks that cost more than their 16 ms share of a step
 };
