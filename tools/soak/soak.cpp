@@ -51,6 +51,7 @@ struct Bot {
   Id target = 0;  // the creature it fights until it falls
   // What it did, from the events the server reported.
   int hits = 0, kills = 0, items = 0, deaths = 0, levels = 0, refusals = 0;
+  int strike_level = 1, fireball_level = 1;  // as its last state showed them (an untrained spell is at 1)
 };
 
 struct Run {
@@ -348,6 +349,8 @@ void pump(Bot& b, int index, f32 elapsed) {
     } else if (r == NetResult_Ok && game.player) {
       if (b.stage == Stage_Stream) b.stage = Stage_Playing;
       count_events(b, *game.player);
+      b.strike_level = max(game.player->actor.spellset[SpellType_Strike].level, 1);
+      b.fireball_level = max(game.player->actor.spellset[SpellType_Fireball].level, 1);
       if (time_now().ns >= b.next_think.ns) {
         play(b, index, *game.player, elapsed);
         b.next_think = time_now() + Duration{(u64)(THINK_SECONDS * 1e9f)};
@@ -498,11 +501,13 @@ int main(int argc, char** argv) {
   read_log();
 
   fprintf(out, "\nsoak summary: %d players, %.0f s\n", o.bots, played);
-  fprintf(out, "  %-8s %6s %6s %6s %6s %6s %8s\n", "player", "hits", "kills", "items", "deaths", "levels", "refusals");
+  fprintf(out, "  %-8s %6s %6s %6s %6s %6s %8s  %s\n", "player", "hits", "kills", "items", "deaths", "levels",
+          "refusals", "spell levels: strike, fireball");
   int hits = 0, kills = 0, items = 0, deaths = 0, idle = 0;
   for (int i = 0; i < o.bots; i++) {
     Bot& b = run.bots[i];
-    fprintf(out, "  %-8s %6d %6d %6d %6d %6d %8d\n", b.name, b.hits, b.kills, b.items, b.deaths, b.levels, b.refusals);
+    fprintf(out, "  %-8s %6d %6d %6d %6d %6d %8d  %d, %d\n", b.name, b.hits, b.kills, b.items, b.deaths, b.levels,
+            b.refusals, b.strike_level, b.fireball_level);
     hits += b.hits;
     kills += b.kills;
     items += b.items;
