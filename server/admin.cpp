@@ -1,5 +1,6 @@
 // Administrator tools the client's debug gestures send: new tiles from a seed, more entities in a
 // rectangle, tile painting, and taking over a creature. The dispatch lets only administrators here.
+// Changed tiles are kept with the world's other changes.
 #include "physics.hpp"
 #include "play.hpp"
 
@@ -35,6 +36,7 @@ void play_admin_generate_tiles(Session& s, const Request& r) {
   Location& l = world.location;
   if (!location_has_grid(&l)) return server_send_error(s, ErrorCode_CannotDoThat);
   worldgen_tiles((u8*)l.tiles, l.width, l.height, (u32)r.generate_tiles.seed);
+  world.tiles_changed = true;
   printf("admin: '%s' generated the tiles from seed %d\n", log_text(s.character_name), r.generate_tiles.seed);
   resend_ground();
 }
@@ -57,6 +59,7 @@ void play_admin_set_biom(Session& s, const Request& r) {
   Location& l = world.location;
   for (int y = y0; y < y1; y++)
     for (int x = x0; x < x1; x++) l.tiles[x + l.width * y] = type;
+  world.tiles_changed = true;
   resend_ground();
 }
 

@@ -10,6 +10,10 @@ constexpr Range FIST_DAMAGE = {2, 6};
 constexpr f32 STRENGTH_DAMAGE = 0.2f;  // melee damage a point of strength adds
 constexpr f32 INTELLECT_POWER = 0.2f;  // spell power a point of intellect adds
 constexpr f32 LEVEL_POWER = 0.1f;      // each level above the first adds this share
+// A spell's own level adds this share a level above the first. Cost, cooldown and wind-up stay the table's:
+// the client decides from them alone whether a cast may start.
+constexpr f32 SPELL_LEVEL_POWER = 0.15f;
+constexpr int SPELL_LEVEL_MAX = 20;
 constexpr f32 RAGE_FACTOR = 1.5f;
 constexpr f32 SPRINT_FACTOR = 1.6f;
 constexpr f32 FROZEN_FACTOR = 0.5f;
@@ -24,6 +28,10 @@ constexpr f32 MANA_REGEN = 2;
 constexpr f32 RESPAWN_SECONDS = 5;
 constexpr f32 XP_PER_HP = 0.2f;  // experience for a kill, per hit point of the creature and level
 constexpr int MISSILES_MAX = 1024;
+// What a creature leaves and nobody takes rots away, or a long-running world would fill its pool (and its
+// save) with meat and bones; past this many untaken, the oldest goes early.
+constexpr f32 DROP_ROT_SECONDS = 300;
+constexpr int DROPS_MAX = 4096;
 // Action custom flags of a cast.
 constexpr u32 CAST_WALKING = 1;  // walking into reach
 constexpr u32 CAST_WAITING = 2;  // a repeat waits for the cooldown
@@ -64,11 +72,19 @@ struct Missile {
   f32 left;  // distance it may still fly
 };
 
+struct Drop {
+  Id id;
+  v2 pos;  // where it fell: one moved since was taken, and is no longer the world's to clear
+  Time at;
+};
+
 static struct {
   Time now;
   Missile missiles[MISSILES_MAX];
   int nmissiles;
-  f32 second;  // time toward the next once-a-second pass
+  f32 second;             // time toward the next once-a-second pass
+  Drop drops[DROPS_MAX];  // a ring, oldest first
+  int first_drop, ndrops;
 } fight;
 
 Time play_now() { return fight.now.ns ? fight.now : server_clock(); }
@@ -106,10 +122,29 @@ static bool under(const Entity& e, EffectType type) {
   return false;
 }
 
-static f32 power_factor(const Entity& e) {
-  f32 f = 1 + LEVEL_POWER * (f32)(level_of(e) - 1);
+// A stored level may be anything a record held: an unlearnt spell (0) casts as level 1, and no level
+// makes a spell weaker than that or stronger than the cap.
+int play_spell_level(const Entity& caster, SpellType type) {
+  if (!has_component(caster, Component_Actor) || type >= SpellType_count) return 1;
+  return clamp((int)caster.actor.spellset[type].level, 1, SPELL_LEVEL_MAX);
+}
+
+static f32 spell_level_factor(const Entity* caster, SpellType type) {
+  return caster ? 1 + SPELL_LEVEL_POWER * (f32)(play_spell_level(*caster, type) - 1) : 1;
+}
+
+static f32 power_factor(const Entity& e, SpellType type) {
+  f32 f = (1 + LEVEL_POWER * (f32)(level_of(e) - 1)) * spell_level_factor(&e, type);
   if (under(e, EffectType_Rage)) f *= RAGE_FACTOR;
   return f;
+}
+
+// A foe finished with a spell trains it one level, never above the character's own level.
+static void train_spell(Entity& caster, SpellType type) {
+  if (!is_person(caster) || type >= SpellType_count) return;
+  int cap = min(level_of(caster), SPELL_LEVEL_MAX);
+  int lvl = play_spell_level(caster, type);
+  if (lvl < cap) caster.actor.spellset[type].level = lvl + 1;
 }
 
 static Range blow_damage(const Entity& attacker) {
@@ -130,7 +165,7 @@ static f32 spell_amount(const Entity& caster, SpellType type) {
     stat = has_component(caster, Component_Actor) ? caster.actor.intellect.cur * INTELLECT_POWER : 0;
     base = roll(rule.power);
   }
-  return (base + max(stat, 0.0f)) * power_factor(caster);
+  return (base + max(stat, 0.0f)) * power_factor(caster, type);
 }
 
 // --- events, damage, healing
@@ -152,7 +187,10 @@ void play_damage(Entity& victim, Entity* attacker, f32 amount, SpellType spell) 
   ev.damage.spell_type = spell;
   ev.damage.source_id = attacker ? attacker->id : 0;
   if (is_creature(victim)) play_creature_hurt(victim, attacker);
-  if (mortal->hp.cur <= 0) play_kill(victim, attacker);
+  if (mortal->hp.cur <= 0) {
+    if (attacker && is_creature(victim)) train_spell(*attacker, spell);
+    play_kill(victim, attacker);
+  }
 }
 
 static void add_effect(Entity& target, EffectType type, f32 seconds, SpellType spell, Id source) {
@@ -207,6 +245,30 @@ void play_give_xp(Entity& player, f32 xp) {
 // What a creature leaves, the first for every creature, more for the bigger ones.
 static const EntityType creature_drops[] = {Entity_meat, Entity_bone, Entity_raw_hide};
 
+static void rot_drop(const Drop& drop) {
+  Entity* item = world_find(drop.id);
+  if (item && !in_container(*item) && !item->carrier && v2_equal(item->pos, drop.pos)) world_remove(*item);
+}
+
+static void rot_drops(Time now) {
+  while (fight.ndrops > 0) {
+    const Drop& oldest = fight.drops[fight.first_drop];
+    if (now.ns < oldest.at.ns + (u64)(DROP_ROT_SECONDS * 1e9f)) return;
+    rot_drop(oldest);
+    fight.first_drop = (fight.first_drop + 1) % DROPS_MAX;
+    fight.ndrops--;
+  }
+}
+
+static void remember_drop(const Entity& item) {
+  if (fight.ndrops == DROPS_MAX) {
+    rot_drop(fight.drops[fight.first_drop]);
+    fight.first_drop = (fight.first_drop + 1) % DROPS_MAX;
+    fight.ndrops--;
+  }
+  fight.drops[(fight.first_drop + fight.ndrops++) % DROPS_MAX] = {item.id, item.pos, play_now()};
+}
+
 static void drop_creature_loot(Entity& creature) {
   int count = creature.mortal.hp.max >= 200 ? 3 : creature.mortal.hp.max >= 100 ? 2 : 1;
   for (int i = 0; i < count; i++) {
@@ -214,6 +276,7 @@ static void drop_creature_loot(Entity& creature) {
     if (!item) return;
     item->flags |= EntityFlag_Modified;
     play_to_ground(*item, creature.pos + v2{(f32)(i - 1) * 10, 6});
+    remember_drop(*item);
   }
 }
 
@@ -561,10 +624,10 @@ static void step_effects(Entity& e) {
     while (seconds_since(effect.last_tick_time) >= 1.0f && is_alive(e)) {
       effect.last_tick_time.ns += 1000000000ull;
       SpellType spell = effect.source_spell_type < SpellType_count ? effect.source_spell_type : SpellType_Burn;
-      f32 amount = spell_rules[spell].power.min;
+      Entity* source = world_find(effect.source_id);
+      f32 amount = spell_rules[spell].power.min * spell_level_factor(source, spell);
       if (effect.type == EffectType_Heal) play_heal(e, amount);
-      if (effect.type == EffectType_Damage || effect.type == EffectType_Poisoned)
-        play_damage(e, world_find(effect.source_id), amount, spell);
+      if (effect.type == EffectType_Damage || effect.type == EffectType_Poisoned) play_damage(e, source, amount, spell);
     }
     if (!is_alive(e)) return;
     if (seconds_since(effect.started_time) >= effect.duration) effect = Effect();
@@ -591,6 +654,7 @@ void play_update_fighting(f32 dt, Time now) {
   step_missiles(dt);
   bool second = (fight.second += dt) >= 1.0f;
   if (second) fight.second -= 1.0f;
+  if (second) rot_drops(now);
   int n = min((int)entity_storage.nentities, ENTITIES_MAX);
   for (int i = 0; i < n; i++) {
     Entity& e = entity_storage.entities[i];
@@ -622,4 +686,7 @@ void play_update_fighting(f32 dt, Time now) {
   }
 }
 
-void play_reset_fighting() { fight.nmissiles = 0; }
+void play_reset_fighting() {
+  fight.nmissiles = 0;
+  fight.ndrops = 0;
+}

@@ -25,6 +25,9 @@ static const char* const help_text =
     "                         low is libsodium's minimum and is meant for automated tests only\n"
     "  --session-timeout MS   end a session after this much silence (default 5000)\n"
     "  --ticks N              stop after N ticks (default: run until SIGINT or SIGTERM)\n"
+    "  --stats SECONDS        log the ticks of every such interval: their count, mean and worst\n"
+    "                         cost (and the most CPU time one took), how many took over 16 ms, the players\n"
+    "                         and entities in the world, and the server's memory\n"
     "  --help                 print this text and exit\n";
 
 void server_print_help(FILE* out) { fputs(help_text, out); }
@@ -87,7 +90,7 @@ ParseResult server_parse_args(int argc, const char* const* argv, ServerOptions& 
     // Every other flag takes one value.
     bool known = cstr_equal(flag, "--bind") || cstr_equal(flag, "--port") || cstr_equal(flag, "--db") ||
                  cstr_equal(flag, "--seed") || cstr_equal(flag, "--admin") || cstr_equal(flag, "--hash-cost") ||
-                 cstr_equal(flag, "--session-timeout") || cstr_equal(flag, "--ticks") ||
+                 cstr_equal(flag, "--session-timeout") || cstr_equal(flag, "--ticks") || cstr_equal(flag, "--stats") ||
                  cstr_equal(flag, "--world-size") || cstr_equal(flag, "--create-account");
     if (!known) {
       error = tprintf("unknown option '%.100s' (see --help)", flag);
@@ -168,6 +171,12 @@ ParseResult server_parse_args(int argc, const char* const* argv, ServerOptions& 
         return ParseResult_Error;
       }
       o.max_ticks = (int)n;
+    } else if (cstr_equal(flag, "--stats")) {
+      if (!parse_int(value, 1, 3600, n)) {
+        error = tprintf("--stats needs seconds from 1 to 3600, got '%.64s'", value);
+        return ParseResult_Error;
+      }
+      o.stats_seconds = (int)n;
     }
   }
   // Any password opens a --dev server: by default only this machine can reach it.

@@ -31,6 +31,7 @@ struct ServerOptions {
   int session_timeout_ms = SERVER_DEFAULT_SESSION_TIMEOUT_MS;
   int world_size = SERVER_DEFAULT_WORLD_SIZE;
   int max_ticks = 0;                    // 0: run until a signal
+  int stats_seconds = 0;                // --stats: a line of tick costs this often (0: none)
   char create_account[LOGIN_LEN] = {};  // --create-account: make this account and exit
 };
 

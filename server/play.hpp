@@ -97,14 +97,18 @@ bool play_hostile(const Entity& attacker, const Entity& victim);
 void play_damage(Entity& victim, Entity* attacker, f32 amount, SpellType spell);
 void play_heal(Entity& target, f32 amount);
 // Death: a character leaves a corpse with its possessions and comes back at its respawn point later; a
-// creature leaves its drops and the killer gains experience; a training dummy stands up again.
+// creature leaves its drops (they rot away when nobody takes them) and the killer gains experience; a
+// training dummy stands up again.
 void play_kill(Entity& victim, Entity* killer);
 void play_give_xp(Entity& player, f32 xp);
+// A spell's level as it counts, 1 to the cap: it multiplies what the spell does. A creature finished with a
+// spell raises that spell's level by one, up to the character's own level.
+int play_spell_level(const Entity& caster, SpellType type);
 // Experience needed from one level to the next, and the stats a level gives.
 f32 play_xp_for_level(int lvl);
 void play_apply_level(Entity& player);
 void play_update_fighting(f32 dt, Time now);
-// Forgets the flying missiles and the creatures waiting to come back (a new world).
+// Forgets the flying missiles, the drops waiting to rot and the creatures waiting to come back (a new world).
 void play_reset_fighting();
 
 // --- creatures (creatures.cpp)

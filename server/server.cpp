@@ -4,6 +4,7 @@
 
 #include <sodium.h>
 #include <time.h>
+#include <unistd.h>
 
 #include "png.hpp"
 #include "pwhash.hpp"
@@ -233,10 +234,52 @@ void server_shutdown() {
   fflush(stdout);
 }
 
+long server_rss_kib() {
+  FILE* f = fopen("/proc/self/statm", "r");
+  long pages = 0, resident = 0;
+  if (!f) return 0;
+  if (fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+  fclose(f);
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+static Time thread_cpu_now() {
+  timespec t = {};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return Time{(u64)t.tv_sec * 1000000000ull + (u64)t.tv_nsec};
+}
+
+// One line per --stats interval, so an operator sees whether the world keeps up with its 60 ticks a second.
+static void server_count_tick(Duration cost, Duration cpu) {
+  ServerStats& st = server.stats;
+  if (st.interval_start.ns == 0) st.interval_start = time_now();
+  st.interval_ticks++;
+  st.interval_cost += cost;
+  if (cost.ns > st.interval_worst.ns) st.interval_worst = cost;
+  if (cpu.ns > st.interval_worst_cpu.ns) st.interval_worst_cpu = cpu;
+  st.interval_late += cost.ns > 16 * Milliseconds.ns;
+  if (time_since(st.interval_start).ns < (u64)server.options.stats_seconds * 1000000000ull) return;
+  int players = 0;
+  for (const Session& s : server.sessions) players += s.active && s.player_id != 0;
+  printf(
+      "valmire-server: stats: %llu ticks, tick mean %.3f ms, max %.3f ms (cpu %.3f ms), %llu over 16 ms, %d players, "
+      "%d entities, rss %ld KiB\n",
+      (unsigned long long)st.interval_ticks, to_ms(st.interval_cost) / (f32)st.interval_ticks, to_ms(st.interval_worst),
+      to_ms(st.interval_worst_cpu), (unsigned long long)st.interval_late, players, world_entity_count(),
+      server_rss_kib());
+  st.interval_start = time_now();
+  st.interval_ticks = 0;
+  st.interval_cost = Duration();
+  st.interval_worst = Duration();
+  st.interval_worst_cpu = Duration();
+  st.interval_late = 0;
+}
+
 static UdpBatch receive_batch;
 
 void server_tick() {
   Time start = time_now();
+  Time cpu_start = server.options.stats_seconds > 0 ? thread_cpu_now() : Time();
   // Until the socket is empty or the tick's share is read; an empty or broken datagram is one more read.
   for (int left = DATAGRAMS_PER_TICK_MAX; left > 0;) {
     int want = min(left, UDP_BATCH_MAX);
@@ -268,6 +311,7 @@ void server_tick() {
   }
   server.tick++;
   server.stats.last_tick_cost = time_since(start);
+  if (server.options.stats_seconds > 0) server_count_tick(server.stats.last_tick_cost, thread_cpu_now() - cpu_start);
   fflush(stdout);
 }
 

@@ -86,6 +86,14 @@ struct ServerStats {
   Duration last_tick_cost;
   Duration last_snapshot_cost;  // all sessions' snapshots of the last tick
   Duration last_update_cost;    // the world's and the characters' step of the last tick
+  // The ticks since the last stats line (--stats).
+  Time interval_start;
+  u64 interval_ticks = 0;
+  Duration interval_cost;
+  Duration interval_worst;
+  // The most CPU time a tick took: a busy host stretches a tick's wall time, not its own work.
+  Duration interval_worst_cpu;
+  u64 interval_late = 0;  // ticks that cost more than their 16 ms share of a step
 };
 
 struct Server {
@@ -131,6 +139,8 @@ void server_run(volatile sig_atomic_t* stop, volatile sig_atomic_t* save = nullp
 // Saves every character in the world in one transaction, or one by one when that fails; returns how many
 // were saved.
 int server_save_all();
+// The process's resident memory in KiB (0 when it cannot be read).
+long server_rss_kib();
 // valmire-server --create-account: the password is the first line of `in`. Returns the exit status.
 int server_create_account(const ServerOptions& options, FILE* in);
 // A text from outside as the log prints it: control bytes as \xNN. One of 8 rotating buffers.

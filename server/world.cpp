@@ -29,6 +29,7 @@ bool world_reset(int width, int height, const u8* tiles) {
   world.nalive = 0;
   world.populated = false;
   world.ngone = 0;
+  world.tiles_changed = false;
   memset(world.generation, 0, sizeof(world.generation));
   location_free(world.dungeon);
   if (!tiles) return true;

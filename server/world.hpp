@@ -47,6 +47,9 @@ struct World {
     v2 pos;
   } gone[WORLD_GONE_MAX] = {};
   int ngone = 0;
+  // An administrator painted or regenerated the world's tiles: they are saved whole, and a restart lays
+  // them over the generated ones.
+  bool tiles_changed = false;
 };
 
 extern World world;

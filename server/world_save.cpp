@@ -1,6 +1,6 @@
 // What of the world survives a restart. The world is generated again from its seed, then the saved
-// changes are laid over it: the generated entities that went are taken away, and every changed entity
-// (placed, built, moved, filled or emptied) comes back with what it holds.
+// changes are laid over it: the generated entities that went are taken away, every changed entity
+// (placed, built, moved, filled or emptied) comes back with what it holds, and painted tiles come back.
 #include <stdlib.h>
 
 #include "items.hpp"
@@ -8,9 +8,11 @@
 #include "registry.hpp"
 #include "world.hpp"
 
-constexpr u32 SAVED_WORLD_MAGIC = 0x444C5756;  // "VWLD"
-constexpr int SAVED_WORLD_HEADER = 12;         // magic, gone count, record count
-constexpr int SAVED_GONE_SIZE = 12;            // type, x, y
+constexpr u32 SAVED_WORLD_MAGIC_V1 = 0x444C5756;  // "VWLD": without tiles, still read
+constexpr int SAVED_WORLD_HEADER_V1 = 12;         // magic, gone count, record count
+constexpr u32 SAVED_WORLD_MAGIC = 0x324C5756;     // "VWL2"
+constexpr int SAVED_WORLD_HEADER = 16;            // magic, gone count, record count, tile count
+constexpr int SAVED_GONE_SIZE = 12;               // type, x, y
 
 static bool kept_by_world(const Entity& e) {
   return e.type != Entity_Player && !has_component(e, Component_Person) && !has_component(e, Component_Thinker) &&
@@ -52,17 +54,24 @@ static int collect() {
   return n;
 }
 
+// The world's tiles go whole once any was changed; the dungeon's are never painted.
+static int saved_tile_count() {
+  const Location& l = world.location;
+  return world.tiles_changed && location_has_grid(&l) ? l.width * l.height : 0;
+}
+
 int world_saved_size() {
   int n = collect();
-  return n < 0 ? 0 : SAVED_WORLD_HEADER + world.ngone * SAVED_GONE_SIZE + n * Entity_Shared_Size;
+  return n < 0 ? 0 : SAVED_WORLD_HEADER + world.ngone * SAVED_GONE_SIZE + n * Entity_Shared_Size + saved_tile_count();
 }
 
 int world_save(u8* out, int capacity) {
   int n = collect();
   if (n < 0) return 0;
-  int size = SAVED_WORLD_HEADER + world.ngone * SAVED_GONE_SIZE + n * Entity_Shared_Size;
+  int ntiles = saved_tile_count();
+  int size = SAVED_WORLD_HEADER + world.ngone * SAVED_GONE_SIZE + n * Entity_Shared_Size + ntiles;
   if (size > capacity) return 0;
-  u32 header[3] = {SAVED_WORLD_MAGIC, (u32)world.ngone, (u32)n};
+  u32 header[4] = {SAVED_WORLD_MAGIC, (u32)world.ngone, (u32)n, (u32)ntiles};
   memcpy(out, header, sizeof(header));
   u8* at = out + SAVED_WORLD_HEADER;
   for (int i = 0; i < world.ngone; i++, at += SAVED_GONE_SIZE) {
@@ -81,6 +90,7 @@ int world_save(u8* out, int capacity) {
     }
     memcpy(at, (const void*)&record, Entity_Shared_Size);
   }
+  if (ntiles > 0) memcpy(at, world.location.tiles, (size_t)ntiles);
   return size;
 }
 
@@ -100,13 +110,26 @@ static int compare_pairs(const void* a, const void* b) {
 
 bool world_restore(const u8* saved, int size) {
   if (size == 0) return true;
-  if (!saved || size < SAVED_WORLD_HEADER) return false;
-  u32 header[3];
-  memcpy(header, saved, sizeof(header));
-  if (header[0] != SAVED_WORLD_MAGIC || header[1] > (u32)WORLD_GONE_MAX || header[2] > (u32)ENTITIES_MAX ||
-      (s64)size != SAVED_WORLD_HEADER + (s64)header[1] * SAVED_GONE_SIZE + (s64)header[2] * Entity_Shared_Size)
+  if (!saved || size < SAVED_WORLD_HEADER_V1) return false;
+  u32 header[4] = {};
+  memcpy(header, saved, SAVED_WORLD_HEADER_V1);
+  int header_size = SAVED_WORLD_HEADER_V1;
+  if (header[0] == SAVED_WORLD_MAGIC && size >= SAVED_WORLD_HEADER) {
+    memcpy(header, saved, SAVED_WORLD_HEADER);
+    header_size = SAVED_WORLD_HEADER;
+  } else if (header[0] != SAVED_WORLD_MAGIC_V1) {
     return false;
-  const u8* at = saved + SAVED_WORLD_HEADER;
+  }
+  Location& l = world.location;
+  u32 ntiles = header[3];
+  if (header[1] > (u32)WORLD_GONE_MAX || header[2] > (u32)ENTITIES_MAX ||
+      (ntiles != 0 && (!location_has_grid(&l) || ntiles != (u32)(l.width * l.height))) ||
+      (s64)size != header_size + (s64)header[1] * SAVED_GONE_SIZE + (s64)header[2] * Entity_Shared_Size + ntiles)
+    return false;
+  const u8* tiles = saved + size - ntiles;
+  for (u32 i = 0; i < ntiles; i++)
+    if (!tile_is_known(tiles[i])) return false;
+  const u8* at = saved + header_size;
   for (u32 i = 0; i < header[1]; i++, at += SAVED_GONE_SIZE) {
     u32 type;
     v2 pos;
@@ -189,5 +212,9 @@ bool world_restore(const u8* saved, int size) {
   }
   free(pairs);
   free(made);
+  if (ntiles > 0) {
+    memcpy(l.tiles, tiles, ntiles);
+    world.tiles_changed = true;
+  }
   return true;
 }

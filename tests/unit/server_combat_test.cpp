@@ -140,6 +140,50 @@ TEST_F(ServerCombat, AutoAttackKillsACreatureForItsDropsAndExperience) {
   EXPECT_EQ(count(Entity_frog), frogs) << "and the frog comes back home";
 }
 
+TEST_F(ServerCombat, SpellLevelsStrengthenSpellsAndKillsTrainThemUpToTheCharacterLevel) {
+  Entity* dummy = spawn(Entity_training_dummy, {4 * tile_size, 0});
+  ASSERT_NE(dummy, nullptr);
+  // What one fireball at that spell level does to the dummy, from its newest damage event.
+  auto fireball = [&](s32 level) {
+    player->actor.spellset[SpellType_Fireball] = {level, 0};
+    player->actor.mana.cur = player->actor.mana.max;
+    auto newest = [&] { return dummy->events.events[max(events_count(dummy->events) - 1, 0)]; };
+    u64 before = newest().id;
+    EXPECT_EQ(cast(SpellType_Fireball, dummy->id), ErrorCode_Ok);
+    return run_until(3, [&] { return newest().id != before; }) ? newest().damage.value : 0.0f;
+  };
+  f32 first = fireball(1);
+  EXPECT_GT(fireball(5), first) << "a higher level hits harder than any level-1 roll";
+  EXPECT_GT(fireball(-7), 0.0f) << "a broken stored level casts as level 1";
+  EXPECT_LT(fireball(0x7FFFFFFF), first * 6) << "and no level is boundless";
+
+  player->person.lvl = 3;
+  player->actor.spellset[SpellType_Strike].level = 1;
+  for (int kill = 0; kill < 3; kill++) {
+    Entity* frog = spawn(Entity_frog, {30, 0});
+    ASSERT_NE(frog, nullptr);
+    frog->mortal.hp.cur = 0.5f;
+    player->actor.spellset[SpellType_Strike].cooldown = 0;
+    EXPECT_EQ(cast(SpellType_Strike, frog->id, {}, ActionFlag_Repeat | ActionFlag_ComeInRange), ErrorCode_Ok);
+    EXPECT_TRUE(run_until(5, [&] { return !is_alive(*frog); }));
+  }
+  EXPECT_EQ(play_spell_level(*player, SpellType_Strike), 3) << "two kills trained it, the third met the cap";
+}
+
+TEST_F(ServerCombat, DropsNobodyTakesRotAway) {
+  Entity* stag = spawn(Entity_stag, {60, 0});
+  ASSERT_NE(stag, nullptr);
+  int meat = count(Entity_meat), bones = count(Entity_bone);
+  play_kill(*stag, player);
+  Entity* bone = locate_entity_by_type(Entity_bone, in_radius(player, 200, player->pos));
+  ASSERT_TRUE(bone && count(Entity_meat) == meat + 1);
+  play_detach(*bone);
+  ASSERT_EQ(play_attach(*bone, *find_bag(*player), SlotAny), ErrorCode_Ok);
+  run(301);
+  EXPECT_EQ(count(Entity_meat), meat) << "the meat lay untaken";
+  EXPECT_EQ(count(Entity_bone), bones + 1) << "the bone taken along stays";
+}
+
 TEST_F(ServerCombat, ACreatureAttacksAndOneFlees) {
   Entity* skeleton = spawn(Entity_skeleton, {3 * tile_size, 0});
   ASSERT_NE(skeleton, nullptr);

@@ -324,6 +324,15 @@ TEST_F(ServerPlay, ChangedWorldEntitiesAndTheGeneratedOnesTakenAwayOutliveAResta
   EntityType gone_type = generated->type;
   v2 gone_at = generated->pos;
   world_remove(*generated);
+  // A tile an administrator painted.
+  v2 painted = chest_at + v2{0, 3 * tile_size};
+  TileType paint_type =
+      get_tile_at(world.location, painted) == TileType_BrickFloor ? TileType_Sand : TileType_BrickFloor;
+  Request paint;
+  paint.type = RequestType_SetBiom;
+  paint.biom = {{painted.x, painted.y, 1, 1}, paint_type};
+  player->flags |= EntityFlag_IsAdmin;
+  ASSERT_EQ(send(paint), ErrorCode_Ok);
   std::vector<u8> blob((size_t)world_saved_size());
   int size = world_save(blob.data(), (int)blob.size());
   ASSERT_GT(size, 0);
@@ -343,9 +352,14 @@ TEST_F(ServerPlay, ChangedWorldEntitiesAndTheGeneratedOnesTakenAwayOutliveAResta
   ASSERT_TRUE(server_generate_world(5, 128, server_clock()));
   int before = world_entity_count();
   EXPECT_FALSE(world_restore(loaded, loaded_size - 1));
-  EXPECT_EQ(world_entity_count(), before) << "nothing of a cut blob is applied";
+  std::vector<u8> unknown_tile(loaded, loaded + loaded_size);
+  unknown_tile.back() = 0xFF;
+  EXPECT_FALSE(world_restore(unknown_tile.data(), loaded_size));
+  EXPECT_EQ(world_entity_count(), before) << "nothing of a cut or broken blob is applied";
+  EXPECT_NE(get_tile_at(world.location, painted), paint_type);
   ASSERT_TRUE(world_restore(loaded, loaded_size));
   free(loaded);
+  EXPECT_EQ(get_tile_at(world.location, painted), paint_type) << "the painted tile came back";
   int found = 0;
   for (Entity* e = get_entity_at(world.location, gone_at); e; e = e->next_in_grid)
     found += e->type == gone_type && v2_equal(e->pos, gone_at);

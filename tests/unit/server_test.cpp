@@ -39,6 +39,8 @@ TEST(ServerOptions, ParsesEveryFlagAndRefusesBadValues) {
       {{"--seed", "-1"}, ParseResult_Error},
       {{"--hash-cost", "cheap"}, ParseResult_Error},
       {{"--session-timeout", "99"}, ParseResult_Error},
+      {{"--stats", "10"}, ParseResult_Run},
+      {{"--stats", "0"}, ParseResult_Error},
       {{"--frobnicate"}, ParseResult_Error},
       {{"--db", ""}, ParseResult_Error},
       // Any password opens a --dev server: others reach it only when the operator says so twice.
