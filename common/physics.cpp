@@ -99,21 +99,27 @@ void simulate_mover(Entity& e, Mover& mover, f32 dt) {
 // The storage count arrives with snapshots; never walk past the records.
 static int storage_count() { return min((int)entity_storage.nentities, ENTITIES_MAX); }
 
-// A mover's step reads five scattered lines of its 1.5 KB record: the header, the mover, the mortal's burden,
-// the carrier and the grid link. Asked for a few records ahead, their misses overlap instead of queueing.
+// A mover's step reads scattered lines of its 1.5 KB record: the header, the mover and the carrier, and when
+// it moves the mortal's burden and the grid link. Asked for some records ahead, their misses overlap instead
+// of queueing; the last two only for a record that will move, known once its first lines have come.
 static void prefetch_mover(const Entity& e) {
   __builtin_prefetch(&e.enabled_components);
   __builtin_prefetch(&e.mover.speed);
-  __builtin_prefetch(&e.mortal.burden);
   __builtin_prefetch(&e.carrier);
+}
+
+static void prefetch_moving(const Entity& e) {
+  if (!has_component(e, Component_Mover) || (is_zero(e.mover.dst) && is_zero(e.mover.desired_dir))) return;
+  __builtin_prefetch(&e.mortal.burden);
   __builtin_prefetch(&e.next_in_grid);
 }
 
 void update_movers(f32 dt) {
   int n = storage_count();
-  constexpr int ahead = 4;
+  constexpr int ahead = 8;
   for (int i = 0; i < n; i++) {
     if (i + ahead < n) prefetch_mover(entity_storage.entities[i + ahead]);
+    if (i + ahead / 2 < n) prefetch_moving(entity_storage.entities[i + ahead / 2]);
     Entity& e = entity_storage.entities[i];
     Mover* mover = find_mover(e);
     if (e.id == 0 || !mover) continue;
