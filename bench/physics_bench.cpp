@@ -81,6 +81,19 @@ static void BM_MoversOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_MoversOnly)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
+// The collision pass of the step alone: the movers move untimed before each pass, as in a real step.
+static void BM_CollisionsOnly(benchmark::State& state) {
+  bench_world((int)state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    update_movers(SERVER_DT);
+    state.ResumeTiming();
+    update_collisions(SERVER_DT);
+    benchmark::DoNotOptimize(physics.ncontacts);
+  }
+}
+BENCHMARK(BM_CollisionsOnly)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
 static void BM_QueryVisionRadius(benchmark::State& state) {
   bench_world((int)state.range(0));
   Entity& observer = entity_storage.entities[0];

@@ -68,7 +68,12 @@ struct Entity {
   };
 
   EntityMarker _shared_marker;
-  // Local only: the link in the location grid's cell list, never sent.
+  // Local only, never sent, zeroed when a snapshot record arrives. Where the record sits in its cell's list,
+  // so that moving it needs no walk: 0 unknown, 1 the list's head, k + 2 after storage record k; trusted only
+  // while grid_epoch is the epoch of the grid it was linked into.
+  u16 grid_prev = 0;
+  u32 grid_epoch = 0;
+  // The link in the location grid's cell list.
   Entity* next_in_grid;
 };
 
@@ -92,7 +97,7 @@ static_assert(offsetof(Entity, food) == 944 && offsetof(Entity, potion) == 944 &
 static_assert(offsetof(Entity, tree) == 944 && offsetof(Entity, bush) == 944 && offsetof(Entity, vein) == 944);
 static_assert(offsetof(Entity, tool) == 944 && offsetof(Entity, door) == 944 && offsetof(Entity, portal) == 944);
 static_assert(offsetof(Entity, weapon) == 968 && offsetof(Entity, blueprint) == 976 && offsetof(Entity, events) == 976);
-static_assert(offsetof(Entity, next_in_grid) == 1576);
+static_assert(offsetof(Entity, next_in_grid) == 1576 && offsetof(Entity, grid_prev) >= Entity_Shared_Size);
 // A few absolute offsets inside the components, as a snapshot reader sees them.
 static_assert(offsetof(Entity, mover.zone) == 120 && offsetof(Entity, actor.spellset) == 328);
 static_assert(offsetof(Entity, actor.effects) == 448 && offsetof(Entity, person.stomach) == 780);

@@ -1,6 +1,9 @@
-// Lookups over the pool of entities received in the latest snapshot. The pool has no index: a
-// linear scan over at most ENTITIES_MAX records is cheap next to a snapshot's arrival rate.
+// Lookups over the pool of entities: the server's records, or those of the latest snapshot.
 #include "registry.hpp"
+
+// Ids the reference server makes carry their storage slot + 1 in the low 15 bits, a generation above.
+constexpr u32 ID_SLOT_MASK = (1u << 15) - 1;
+static_assert(ENTITIES_MAX < ID_SLOT_MASK);
 
 void entity_storage_clear() { memset((void*)&entity_storage, 0, sizeof(entity_storage)); }
 
@@ -9,6 +12,11 @@ Entity* find_entity_by_id(Id id) {
   // The count comes with the snapshot; never trust it beyond the array.
   int n = entity_storage.nentities < ENTITIES_MAX ? entity_storage.nentities : ENTITIES_MAX;
   Entity* entities = entity_storage.entities;
+  // The server's own lookups need no scan; a snapshot's records lie in the order they came, and an id not
+  // at its slot (or not there at all) is looked for in turn. A repeated id (a broken snapshot) is found
+  // at its slot before any earlier copy.
+  int slot = (int)(id & ID_SLOT_MASK) - 1;
+  if (slot >= 0 && slot < n && entities[slot].id == id) return &entities[slot];
   for (int i = 0; i < n; i++)
     if (entities[i].id == id) return &entities[i];
   return nullptr;

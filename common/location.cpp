@@ -62,6 +62,13 @@ const char* location_zone_name(LocationZone zone) {
 
 // --- the location record
 
+// Epochs are never 0, which a zeroed record carries.
+static u32 next_grid_epoch() {
+  static u32 last = 0;
+  if (++last == 0) last = 1;
+  return last;
+}
+
 void location_free(Location& location) {
   free(location.tiles);
   free(location.grid);
@@ -71,6 +78,7 @@ void location_free(Location& location) {
   location.lightmap = nullptr;
   location.width = location.height = 0;
   location.size = {};
+  location.grid_epoch = 0;
 }
 
 bool location_init(Location& location, LocationRef ref, const char* name, int name_capacity, s32 width, s32 height,
@@ -92,11 +100,13 @@ bool location_init(Location& location, LocationRef ref, const char* name, int na
   location.width = width;
   location.height = height;
   location.size = v2{(f32)width, (f32)height} * tile_size;
+  location.grid_epoch = next_grid_epoch();
   return true;
 }
 
 void location_clear_grid(Location& location) {
   if (location.grid) memset(location.grid, 0, sizeof(Entity*) * (size_t)location.width * (size_t)location.height);
+  location.grid_epoch = next_grid_epoch();
 }
 
 // --- cells
@@ -275,25 +285,95 @@ static bool is_off_grid(const Entity& e) {
   return (e.flags & EntityFlag_Liftable) && !is_item(e) && e.carrier != 0;
 }
 
+// --- list links. A record's grid_prev names its predecessor so that it leaves or stays in its cell without a
+// walk; records outside the storage (a test's, a cursor's copy) cannot be named and are found by walking.
+
+constexpr u16 GridPrev_Unknown = 0;
+constexpr u16 GridPrev_Head = 1;
+
+static u16 grid_prev_of(const Entity* before) {
+  if (!before) return GridPrev_Head;
+  uintptr_t at = (uintptr_t)before, base = (uintptr_t)entity_storage.entities;
+  if (at < base || at >= base + sizeof(entity_storage.entities) || (at - base) % sizeof(Entity) != 0)
+    return GridPrev_Unknown;
+  return (u16)((at - base) / sizeof(Entity) + 2);
+}
+
+// The link that points at the entity, read from its grid_prev and checked against the list; null when that
+// does not hold (never linked, linked into an older grid, or linked outside the storage).
+static Entity** grid_known_link(Location& location, Entity& entity, int cell) {
+  if (entity.grid_epoch != location.grid_epoch || entity.grid_prev == GridPrev_Unknown ||
+      entity.grid_prev - 2 >= ENTITIES_MAX)
+    return nullptr;
+  Entity** link = entity.grid_prev == GridPrev_Head ? &location.grid[cell]
+                                                    : &entity_storage.entities[entity.grid_prev - 2].next_in_grid;
+  return *link == &entity ? link : nullptr;
+}
+
+// The link that points at the entity in the list of `cell`, or null when it is not there.
+static Entity** grid_link(Location& location, Entity& entity, int cell) {
+  if (Entity** link = grid_known_link(location, entity, cell)) return link;
+  Entity* before = nullptr;
+  for (Entity** link = &location.grid[cell]; *link; before = *link, link = &(*link)->next_in_grid) {
+    if (*link == &entity) {
+      // Learnt on the way, so that the unlink hands it on to the successor.
+      entity.grid_prev = grid_prev_of(before);
+      entity.grid_epoch = location.grid_epoch;
+      return link;
+    }
+  }
+  return nullptr;
+}
+
+// `link` comes from grid_link, which left the entity's grid_prev right for this grid.
+static void grid_unlink(Location& location, Entity& entity, Entity** link) {
+  Entity* after = entity.next_in_grid;
+  *link = after;
+  if (after) {
+    // The successor now follows the entity's predecessor.
+    after->grid_prev = entity.grid_prev;
+    after->grid_epoch = location.grid_epoch;
+  }
+  entity.next_in_grid = nullptr;
+  entity.grid_prev = GridPrev_Unknown;
+}
+
+static void grid_append(Location& location, Entity& entity, int cell) {
+  Entity* last = nullptr;
+  Entity** link = &location.grid[cell];
+  // The grid links records, not ids: a record linked twice would make the list a cycle.
+  for (; *link; last = *link, link = &(*link)->next_in_grid) assert(*link != &entity);
+  *link = &entity;
+  entity.next_in_grid = nullptr;
+  entity.grid_prev = grid_prev_of(last);
+  entity.grid_epoch = location.grid_epoch;
+}
+
 // Pull chains come from the server; a chain that loops back is cut rather than followed forever.
 constexpr int PULL_DEPTH_MAX = 4;
 
 static void set_pos_pulling(Entity& entity, v2 pos, bool no_remove, int depth) {
   if (is_off_grid(entity)) return;
-  if (!no_remove) remove_from_grid(entity);
-
   Location* location = get_location(entity);
   if (!location_has_grid(location)) {
+    if (!no_remove) remove_from_grid(entity);
     entity.pos = pos;
     entity.next_in_grid = nullptr;
     return;
   }
   v2 p = clamp_to_location(*location, pos, {1, 1});
-  Entity** link = get_entity_ptr_at(*location, p);
-  // The grid links records, not ids: a record linked twice would make the list a cycle.
-  for (; *link; link = &(*link)->next_in_grid) assert(*link != &entity);
-  *link = &entity;
-  entity.next_in_grid = nullptr;
+  int cell = location_cell_index(*location, p);
+  bool linked = !no_remove && !v2_equal(entity.pos, InvalidPos);
+  int from = linked ? location_cell_index(*location, entity.pos) : -1;
+  // The last of its own cell's list, which it stays in, ends where a removal and an append would put it.
+  bool in_place = from == cell && !entity.next_in_grid && grid_known_link(*location, entity, cell);
+  if (!in_place) {
+    if (linked) {
+      if (Entity** link = grid_link(*location, entity, from)) grid_unlink(*location, entity, link);
+      entity.next_in_grid = nullptr;
+    }
+    grid_append(*location, entity, cell);
+  }
   entity.pos = p;
 
   const Mortal* mortal = find_mortal(entity);
@@ -311,12 +391,8 @@ void remove_from_grid(Entity& entity) {
   if (v2_equal(entity.pos, InvalidPos)) return;
   Location* location = get_location(entity);
   if (location_has_grid(location)) {
-    for (Entity** link = get_entity_ptr_at(*location, entity.pos); *link; link = &(*link)->next_in_grid) {
-      if (*link == &entity) {
-        *link = entity.next_in_grid;
-        break;
-      }
-    }
+    if (Entity** link = grid_link(*location, entity, location_cell_index(*location, entity.pos)))
+      grid_unlink(*location, entity, link);
   }
   entity.next_in_grid = nullptr;
   entity.pos = InvalidPos;

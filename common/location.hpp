@@ -62,6 +62,9 @@ struct Location {
   TileType* tiles;  // width * height, row by row
   Entity** grid;    // width * height list heads, chained through Entity.next_in_grid
   f32* lightmap;
+  // Changes whenever the grid is made or emptied, never repeating: a record linked under another epoch
+  // is not in this grid, whatever its own link fields still say.
+  u32 grid_epoch;
 };
 
 // Replaces the location's tiles and empties its grid. The tiles must number width * height; values

@@ -99,9 +99,27 @@ void simulate_mover(Entity& e, Mover& mover, f32 dt) {
 // The storage count arrives with snapshots; never walk past the records.
 static int storage_count() { return min((int)entity_storage.nentities, ENTITIES_MAX); }
 
+// A mover's step reads scattered lines of its 1.5 KB record: the header, the mover and the carrier, and when
+// it moves the mortal's burden and the grid link. Asked for some records ahead, their misses overlap instead
+// of queueing; the last two only for a record that will move, known once its first lines have come.
+static void prefetch_mover(const Entity& e) {
+  __builtin_prefetch(&e.enabled_components);
+  __builtin_prefetch(&e.mover.speed);
+  __builtin_prefetch(&e.carrier);
+}
+
+static void prefetch_moving(const Entity& e) {
+  if (!has_component(e, Component_Mover) || (is_zero(e.mover.dst) && is_zero(e.mover.desired_dir))) return;
+  __builtin_prefetch(&e.mortal.burden);
+  __builtin_prefetch(&e.next_in_grid);
+}
+
 void update_movers(f32 dt) {
   int n = storage_count();
+  constexpr int ahead = 8;
   for (int i = 0; i < n; i++) {
+    if (i + ahead < n) prefetch_mover(entity_storage.entities[i + ahead]);
+    if (i + ahead / 2 < n) prefetch_moving(entity_storage.entities[i + ahead / 2]);
     Entity& e = entity_storage.entities[i];
     Mover* mover = find_mover(e);
     if (e.id == 0 || !mover) continue;
@@ -209,6 +227,7 @@ enum ProxyBits : u32 {
   Proxy_Skip = 1,       // never a second entity: an item, NoCollisions, or no id
   Proxy_Invisible = 2,  // seen only by administrators
   Proxy_Box = 4,
+  Proxy_Admin = 8,  // sees the invisible when it is the one looking
 };
 
 // What the tests read; the record itself is kept aside and looked up only for a near one.
@@ -235,6 +254,11 @@ struct ContactSearch {
   f32 seen_reach = 0;    // the largest reach among the runs read so far
   bool aligned = false;  // the location lies on whole cells, so the walk's cells follow each other
   bool dense = false;    // every cell was read in order: a row of cells is one stretch of the pool
+  int ncells_read = 0;   // the location's cells in the dense pass
+  // Movers whose contacts are only counted (the list being full), left to the sweep in pool order.
+  u8 deferred_mark[ENTITIES_MAX];
+  s32 deferred[ENTITIES_MAX];
+  int ndeferred = 0;
 };
 
 ContactSearch search;
@@ -307,6 +331,7 @@ bool search_begin(const Location* location) {
       if (!cell_run(cell, &run, &count)) break;
     }
     search.dense = !search.full;
+    search.ncells_read = ncells;
     search.max_reach = search.seen_reach;
     return true;
   }
@@ -338,6 +363,7 @@ bool cell_run(int cell, const Proxy** run, int* n) {
       }
       if (e->flags & EntityFlag_Invisible) bits |= Proxy_Invisible;
       if (is_rectangular(*e)) bits |= Proxy_Box;
+      if (is_admin(*e)) bits |= Proxy_Admin;
       search.records[search.nproxies] = e;
       search.proxies[search.nproxies++] = {e->pos, e->radius, bits};
     }
@@ -358,6 +384,30 @@ void detect_around_plain(Entity& first) {
   }
 }
 
+struct CellSpan {
+  int lo_x, hi_x, lo_y, hi_y;
+};
+
+// The walk starts on a whole cell at least 48 units before the mover and ends at least 80 after it; well
+// inside the location nothing is clamped, so with a reach below that its cells that matter are exactly
+// those the reach spans, each once, and the walk need not be laid out.
+bool is_inner(const Location* loc, v2 fpos, f32 reach) {
+  constexpr f32 margin = 2 * physics_collision_radius + 2 * tile_size;
+  f32 right = loc->offset.x + min(loc->size.x, (f32)loc->width * tile_size);
+  f32 bottom = loc->offset.y + min(loc->size.y, (f32)loc->height * tile_size);
+  return !search.full && loc == search.location && search.aligned && reach <= 40 && fpos.x - margin >= loc->offset.x &&
+         fpos.x + margin <= right && fpos.y - margin >= loc->offset.y && fpos.y + margin <= bottom;
+}
+
+CellSpan reach_span(const Location* loc, v2 fpos, f32 reach) {
+  return {cell_of(fpos.x - reach, loc->offset.x, loc->width), cell_of(fpos.x + reach, loc->offset.x, loc->width),
+          cell_of(fpos.y - reach, loc->offset.y, loc->height), cell_of(fpos.y + reach, loc->offset.y, loc->height)};
+}
+
+// A dense row's runs from cell `from` to cell `to` as one stretch of the pool: every cell was read in order,
+// so a run ends where the next cell's begins.
+inline int stretch_end(int to) { return to + 1 < search.ncells_read ? search.start[to + 1] : search.nproxies; }
+
 void detect_around(Entity& first) {
   v2 fpos = first.pos;
   f32 reach = shape_reach(first) + search.max_reach + 1;
@@ -370,18 +420,9 @@ void detect_around(Entity& first) {
   bool inner = false;
   f32 qradius = physics_collision_radius;
   v2 qpos = fpos;
-  // The walk starts on a whole cell at least 48 units before the mover and ends at least 80 after it; well
-  // inside the location nothing is clamped, so with a reach below that its cells that matter are exactly
-  // those the reach spans, each once, and the walk need not be laid out.
-  constexpr f32 margin = 2 * physics_collision_radius + 2 * tile_size;
-  f32 right = loc->offset.x + min(loc->size.x, (f32)loc->width * tile_size);
-  f32 bottom = loc->offset.y + min(loc->size.y, (f32)loc->height * tile_size);
-  if (!search.full && loc == search.location && search.aligned && reach <= 40 && fpos.x - margin >= loc->offset.x &&
-      fpos.x + margin <= right && fpos.y - margin >= loc->offset.y && fpos.y + margin <= bottom) {
-    lo_x = cell_of(fpos.x - reach, loc->offset.x, loc->width);
-    hi_x = cell_of(fpos.x + reach, loc->offset.x, loc->width);
-    lo_y = cell_of(fpos.y - reach, loc->offset.y, loc->height);
-    hi_y = cell_of(fpos.y + reach, loc->offset.y, loc->height);
+  if (is_inner(loc, fpos, reach)) {
+    CellSpan span = reach_span(loc, fpos, reach);
+    lo_x = span.lo_x, hi_x = span.hi_x, lo_y = span.lo_y, hi_y = span.hi_y;
     first_cx = lo_x, first_cy = lo_y, cols = hi_x - lo_x + 1, rows = hi_y - lo_y + 1;
     inner = true;
   } else {
@@ -441,7 +482,7 @@ void detect_around(Entity& first) {
   if (inner && search.dense) {
     for (int cy = lo_y; cy <= hi_y; cy++) {
       int from = lo_x + loc->width * cy, to = hi_x + loc->width * cy;
-      scan(search.proxies + search.start[from], search.proxies + search.start[to] + search.count[to]);
+      scan(search.proxies + search.start[from], search.proxies + stretch_end(to));
     }
     return;
   }
@@ -469,6 +510,72 @@ void detect_around(Entity& first) {
   scan(from, to);
 }
 
+// The storage slot of a record of the pool, or -1 for one kept elsewhere.
+int storage_slot(const Entity* e) {
+  uintptr_t at = (uintptr_t)e, base = (uintptr_t)entity_storage.entities;
+  if (at < base || at >= base + sizeof(entity_storage.entities)) return -1;
+  return (int)((at - base) / sizeof(Entity));
+}
+
+// Once the list is full a mover's contacts only add to the count of dropped ones, and a count comes out the
+// same in any order. A plain circle well inside a dense grid is therefore put off to the sweep, which meets
+// the movers in the pool's order, where their neighbours' runs lie close by, rather than in the storage's.
+bool defer_counting(Entity& first, int slot) {
+  if (!search.dense || is_rectangular(first)) return false;
+  const Location* loc = get_location(first);
+  if (!location_has_grid(loc) || !is_inner(loc, first.pos, shape_reach(first) + search.max_reach + 1)) return false;
+  search.deferred_mark[slot] = 1;
+  search.deferred[search.ndeferred++] = slot;
+  return true;
+}
+
+// The contacts detect_around would find for the pool's entity `self`, a deferred mover, counted with the
+// same filters (a box met is left to the full test, which counts it as dropped when it touches).
+u32 count_contacts(int self) {
+  const Proxy& me = search.proxies[self];
+  v2 fpos = me.pos;
+  f32 fr = me.radius;
+  bool admin = (me.bits & Proxy_Admin) != 0;
+  CellSpan span = reach_span(search.location, fpos, fabsf(fr) + search.max_reach + 1);
+  constexpr f32 r2 = physics_collision_radius * physics_collision_radius;
+  const Location& loc = *search.location;
+  u32 n = 0;
+  for (int cy = span.lo_y; cy <= span.hi_y; cy++) {
+    int from = search.start[span.lo_x + loc.width * cy], to = stretch_end(span.hi_x + loc.width * cy);
+    for (int i = from; i < to; i++) {
+      const Proxy& p = search.proxies[i];
+      if (i == self || (p.bits & Proxy_Skip) || ((p.bits & Proxy_Invisible) && !admin)) continue;
+      if (v2_distance_sqr(p.pos, fpos) > r2) continue;
+      if (p.bits & Proxy_Box) {
+        game_detect_collision_between(*search.records[self], *search.records[i]);
+        continue;
+      }
+      f32 rr = fr + p.radius;
+      if (v2_len_sqr(p.pos - fpos) > rr * rr) continue;
+      n++;
+    }
+  }
+  return n;
+}
+
+void count_deferred() {
+  if (search.ndeferred == 0) return;
+  for (int i = 0; i < search.nproxies; i++) {
+    int slot = storage_slot(search.records[i]);
+    if (slot < 0 || !search.deferred_mark[slot]) continue;
+    search.deferred_mark[slot] = 0;
+    physics.nskipped += count_contacts(i);
+  }
+  // A mover off the grid it stands on is not in the pool: its walk is done as it would have been.
+  for (int k = 0; k < search.ndeferred; k++) {
+    int slot = search.deferred[k];
+    if (!search.deferred_mark[slot]) continue;
+    search.deferred_mark[slot] = 0;
+    detect_around(entity_storage.entities[slot]);
+  }
+  search.ndeferred = 0;
+}
+
 }  // namespace
 
 void update_collisions(f32 dt) {
@@ -476,7 +583,9 @@ void update_collisions(f32 dt) {
   physics.nskipped = 0;
   int n = storage_count();
   bool fast = false;
+  constexpr int ahead = 4;
   for (int i = 0; i < n; i++) {
+    if (i + ahead < n) __builtin_prefetch(&entity_storage.entities[i + ahead].enabled_components);
     Entity& first = entity_storage.entities[i];
     if (first.id == 0 || !has_component(first, Component_Mover)) continue;
     if (!fast) fast = search_begin(get_location(first));
@@ -484,6 +593,7 @@ void update_collisions(f32 dt) {
       detect_around_plain(first);
       continue;
     }
+    if (physics.ncontacts >= CONTACTS_MAX && defer_counting(first, i)) continue;
     u32 before = physics.ncontacts, skipped = physics.nskipped;
     detect_around(first);
     if (search.full) {
@@ -493,8 +603,13 @@ void update_collisions(f32 dt) {
       detect_around_plain(first);
     }
   }
+  if (fast) count_deferred();
   for (u32 i = 0; i < physics.ncontacts; i++) game_resolve_collision(physics.contacts[i], dt);
   for (int i = 0; i < n; i++) {
+    if (i + ahead < n) {
+      __builtin_prefetch(&entity_storage.entities[i + ahead].enabled_components);
+      __builtin_prefetch(&entity_storage.entities[i + ahead].mover.is_sliding);
+    }
     Entity& e = entity_storage.entities[i];
     Mover* mover = find_mover(e);
     if (e.id != 0 && mover && !mover->is_sliding) mover->slide = {};

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <random>
 #include <set>
 #include <string>
@@ -247,23 +248,50 @@ TEST_F(LocationGrid, RemovalAndRepeatedIds) {
 TEST_F(LocationGrid, RandomMovesKeepEveryEntityListedOnceInItsCell) {
   load_location(40, 30, {64, 32});
   std::mt19937 rng(1234);
-  std::uniform_real_distribution<f32> coord(-200, 1600);
+  std::uniform_real_distribution<f32> coord(-200, 1600), nudge(-12, 12);
   const int N = 300;
   Entity* es[N];
-  for (int i = 0; i < N; i++) es[i] = &spawn(i % 3 ? Entity_rock : Entity_stag, {coord(rng), coord(rng)});
-  for (int step = 0; step < 5000; step++) {
+  // Two records live outside the storage, as a test's or a cursor's copy does.
+  static Entity outside[2];
+  std::vector<std::vector<Entity*>> cells(location.width * location.height);  // each list as moves leave it
+  auto model_remove = [&](Entity& e) {
+    if (v2_equal(e.pos, InvalidPos)) return;
+    auto& c = cells[location_cell_index(location, e.pos)];
+    c.erase(std::find(c.begin(), c.end(), &e));
+  };
+  for (int i = 0; i < N; i++) {
+    es[i] = i < 2 ? &outside[i] : &make(i % 3 ? Entity_rock : Entity_stag);
+    if (i < 2) *es[i] = make(Entity_rock), es[i]->id = next_id++;
+    set_pos(*es[i], {coord(rng), coord(rng)});
+    cells[location_cell_index(location, es[i]->pos)].push_back(es[i]);
+  }
+  for (int step = 0; step < 20000; step++) {
+    if (step == 10000) {
+      // A snapshot's relinking: the records keep their old links, which must count for nothing now.
+      location_clear_grid(location);
+      for (auto& c : cells) c.clear();
+      for (Entity* x : es) {
+        if (v2_equal(x->pos, InvalidPos)) continue;
+        set_pos(*x, x->pos, true);
+        cells[location_cell_index(location, x->pos)].push_back(x);
+      }
+    }
     Entity& e = *es[rng() % N];
+    model_remove(e);
     if (rng() % 10 == 0) {
       remove_from_grid(e);
-    } else {
-      set_pos(e, {coord(rng), coord(rng)});
+      continue;
     }
+    // Mostly short moves, which often stay in the cell: an entity moved is always last in its cell's list.
+    bool near = !v2_equal(e.pos, InvalidPos) && rng() % 4;
+    set_pos(e, near ? e.pos + v2{nudge(rng), nudge(rng)} : v2{coord(rng), coord(rng)});
+    cells[location_cell_index(location, e.pos)].push_back(&e);
   }
   int listed = 0, placed = 0;
   for (int i = 0; i < location.width * location.height; i++) {
-    for (Entity* e = location.grid[i]; e; e = e->next_in_grid, listed++) {
-      EXPECT_EQ(location_cell_index(location, e->pos), i);
-    }
+    std::vector<Entity*> list;
+    for (Entity* e = location.grid[i]; e; e = e->next_in_grid, listed++) list.push_back(e);
+    EXPECT_EQ(list, cells[i]) << "cell " << i;
   }
   for (Entity* e : es) {
     bool on_grid = !v2_equal(e->pos, InvalidPos);

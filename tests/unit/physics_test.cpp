@@ -217,8 +217,10 @@ TEST_F(Collisions, ContactsBeyondTheListAreSkippedAndCounted) {
 
 TEST_F(Collisions, TheSearchFindsWhatTheRadiusWalkFinds) {
   // A crowd of movers among boxes, items, crops and an invisible one, at the edge of the location too;
-  // once on a grid as dense as the crowd and once on a sparse one, whose cells are read as needed.
-  for (int width : {32, 80}) {
+  // once on a grid as dense as the crowd and once on a sparse one, whose cells are read as needed; last a
+  // crowd that fills the list, whose later contacts are only counted, with an administrator among it and a
+  // mover that is not on the grid.
+  for (auto [width, count] : {std::pair{32, 600}, {80, 600}, {32, 2400}}) {
     entity_storage_clear();
     load_location(width, width);
     u32 seed = 12345;
@@ -228,10 +230,12 @@ TEST_F(Collisions, TheSearchFindsWhatTheRadiusWalkFinds) {
     };
     const EntityType kinds[] = {Entity_stag,        Entity_stag,        Entity_rock,
                                 Entity_wooden_bowl, Entity_carrot_crop, Entity_wooden_chest};
-    for (int i = 0; i < 600; i++) {
+    for (int i = 0; i < count; i++) {
       Entity& e = spawn(kinds[i % 6], {rnd(0, 1030), rnd(0, 1030)});  // to the far edges
       if (Mover* m = find_mover(e)) m->speed = 100, mover_set_dst(*m, {rnd(0, 1024), rnd(0, 1024)});
-      if (i == 7) e.flags |= EntityFlag_Invisible;
+      if (i % 40 == 7) e.flags |= EntityFlag_Invisible;
+      if (i == 13) e.flags |= EntityFlag_IsAdmin;
+      if (i == 19) remove_from_grid(e), e.pos = {500, 500}, mover_set_dst(e.mover, {});  // stays off the grid
     }
     static Contact expected[CONTACTS_MAX];
     for (int step = 0; step < 3; step++) {
@@ -250,6 +254,7 @@ TEST_F(Collisions, TheSearchFindsWhatTheRadiusWalkFinds) {
       ASSERT_EQ(physics.ncontacts, n) << step;
       EXPECT_EQ(physics.nskipped, skipped) << step;
       EXPECT_GT(n, 20u) << "a crowd that meets";
+      EXPECT_TRUE(count == 600 || skipped > 1000) << "a crowd beyond the list";
       for (u32 i = 0; i < n; i++) {
         const Contact &a = expected[i], &b = physics.contacts[i];
         EXPECT_TRUE(a.first == b.first && a.second == b.second && v2_equal(a.normal, b.normal) &&

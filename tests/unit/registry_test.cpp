@@ -4,6 +4,7 @@
 #include <string>
 
 #include "registry.hpp"
+#include "world.hpp"
 
 namespace {
 
@@ -253,6 +254,18 @@ TEST_F(Storage, FindByIdScansOnlyRecordsInUseAndNeverPastThePool) {
   entity_storage.entities[ENTITIES_MAX - 1].id = 4242;
   EXPECT_EQ(find_entity_by_id(4242), &entity_storage.entities[ENTITIES_MAX - 1]);
   EXPECT_EQ(find_entity_by_id(4243), nullptr);  // would read past the pool without the bound
+}
+
+TEST_F(Storage, AServerIdIsFoundAtItsOwnSlot) {
+  auto server_id = [](u32 generation, int slot) { return (generation << ENTITY_ID_SLOT_BITS) | (u32)(slot + 1); };
+  entity_storage.nentities = 600;
+  entity_storage.entities[500].id = server_id(3, 500);
+  entity_storage.entities[7].id = server_id(3, 500);   // a repeat in a broken snapshot: the slot's record wins
+  entity_storage.entities[9].id = server_id(1, 4000);  // a snapshot's record away from its slot
+  EXPECT_EQ(find_entity_by_id(server_id(3, 500)), &entity_storage.entities[500]);
+  EXPECT_EQ(find_entity_by_id(server_id(1, 4000)), &entity_storage.entities[9]);
+  EXPECT_EQ(find_entity_by_id(server_id(2, 500)), nullptr);  // an earlier tenant of the slot
+  EXPECT_EQ(find_entity_by_id(server_id(3, 700)), nullptr);  // a slot past the count
 }
 
 TEST_F(Storage, TargetsResolveThroughAtMostTwoContainers) {
