@@ -1,9 +1,7 @@
 // Lookups over the pool of entities: the server's records, or those of the latest snapshot.
 #include "registry.hpp"
 
-// Ids the reference server makes carry their storage slot + 1 in the low 15 bits, a generation above.
-constexpr u32 ID_SLOT_MASK = (1u << 15) - 1;
-static_assert(ENTITIES_MAX < ID_SLOT_MASK);
+constexpr u32 ID_SLOT_MASK = (1u << ENTITY_ID_SLOT_BITS) - 1;
 
 void entity_storage_clear() { memset((void*)&entity_storage, 0, sizeof(entity_storage)); }
 

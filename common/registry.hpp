@@ -74,6 +74,10 @@ extern EntityStorage entity_storage;
 
 void entity_storage_clear();
 // Null for id 0 and for an id not in use.
+// Ids the reference server makes carry their storage slot + 1 in the low bits and a per-slot generation
+// above, so its lookups are one index and an id of a removed entity never names its slot's next tenant.
+constexpr u32 ENTITY_ID_SLOT_BITS = 15;
+static_assert(ENTITIES_MAX < (1 << ENTITY_ID_SLOT_BITS));
 Entity* find_entity_by_id(Id id);
 // The container holding an item, or null.
 Entity* find_container_entity(const Entity& e);

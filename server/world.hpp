@@ -5,10 +5,6 @@
 #include "registry.hpp"
 #include "types.hpp"
 
-// Ids carry their storage slot in the low bits and a per-slot generation above, so a lookup is one
-// index and an id of a removed entity never names its slot's next tenant.
-constexpr u32 ENTITY_ID_SLOT_BITS = 15;
-static_assert(ENTITIES_MAX < (1 << ENTITY_ID_SLOT_BITS));
 // How many records a saved character may hold: the character, its gear and what the gear contains.
 constexpr int SAVED_CHARACTER_RECORDS_MAX = 64;
 constexpr u32 SAVED_CHARACTER_MAGIC = 0x31484356;  // "VCH1"
