@@ -13,16 +13,10 @@ static bool show_all = false;
 // The limit message goes out once per box that reaches it, not once per frame.
 static bool reported_limit = false;
 
-// The cells around the box's centre out to its corners, each entity checked against the box itself. The
-// query reads a (0, 0) centre as "the observer's position", so a box centred there is moved by a hair.
+// The observer lets an administrator's box take invisible things too.
 static SpatialQuery box_query(Rect box) {
-  SpatialQuery q;
+  SpatialQuery q = in_rect(game.location, box);
   q.observer = game.player;
-  q.location = game.location;
-  q.rect = box;
-  q.pos = {box.x + box.w / 2, box.y + box.h / 2};
-  if (is_zero(q.pos)) q.pos.x = 1e-3f;
-  q.radius = v2_len({box.w, box.h}) / 2 + 1e-2f;
   return q;
 }
 
@@ -35,7 +29,7 @@ int collect_box_selection(Id* out, int capacity) {
   int n = 0;
   bool full = false;
   for (EntityIter it = locate_entities(box_query(box)); it.entity; next(it)) {
-    if (has_component(*it.entity, Component_Actor) || !point_intersects_rect(it.entity->pos, box)) continue;
+    if (has_component(*it.entity, Component_Actor)) continue;
     if (n == capacity) {
       full = true;
       break;
