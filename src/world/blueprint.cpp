@@ -57,13 +57,17 @@ static void ui_elements_group(const Blueprint& bp) {
   ui_end_toggle_group();
 }
 
-static void ui_changeset(const Blueprint& bp, const Id* ids, int n) {
+// Offsets as Replace would store them: from the first entity taken, whatever the blueprint held before
+// (an empty one's origin is the world's corner).
+static void ui_changeset(const Id* ids, int n) {
   ui_div("blueprint-changeset", {});
   ui_toggle_button("Show All", &show_all);
+  const Entity* first = n > 0 ? find_entity_by_id(ids[0]) : nullptr;
+  v2 origin = first ? first->pos : v2{};
   for (int i = 0; show_all && i < n; i++) {
     const Entity* e = find_entity_by_id(ids[i]);
     if (!e) continue;
-    v2 at = e->pos - bp.origin;
+    v2 at = e->pos - origin;
     ui_textf("+ %s at (%.f, %.f)", entity_type_display_name(e->type), at.x, at.y);
   }
   ui_textf("%d elements", n);
@@ -86,7 +90,7 @@ void ui_blueprint_dialog() {
   ui_elements_group(bp);
   static Id collected[BLUEPRINT_CHANGESET_MAX];
   int ncollected = collect_box_selection(collected, BLUEPRINT_CHANGESET_MAX);
-  if (game.box_selection.is_set) ui_changeset(bp, collected, ncollected);
+  if (game.box_selection.is_set) ui_changeset(collected, ncollected);
 
   UiElement* name = ui_div("blueprint-name", {});
   name->direction = Ui_Horizontal;
