@@ -1,6 +1,8 @@
 // Tiles, the entity grid and spatial queries over it.
 #include "location.hpp"
 
+#include <float.h>
+
 #include "registry.hpp"
 
 const TileType tiles_mapping[TILES_MAPPING_COUNT] = {
@@ -188,9 +190,15 @@ SpatialQuery in_radius(Entity* observer, f32 radius, v2 pos) {
 SpatialQuery in_rect(Location* location, Rect rect) {
   SpatialQuery q;
   q.location = location;
-  q.rect = rect;
-  q.pos = rect_top_left(rect);
-  q.radius = max(rect.w, rect.h);
+  q.rect = rect_from_corners(rect_min(rect), rect_max(rect));
+  // A line or a point still limits the query: the smallest positive size adds nothing to a coordinate, so
+  // the closed test stays exact.
+  q.rect.w = max(q.rect.w, FLT_TRUE_MIN);
+  q.rect.h = max(q.rect.h, FLT_TRUE_MIN);
+  // The walk covers the circle around the centre through the corners, widened by the half cell its first
+  // corner may round up by; the rectangle test then keeps exactly what lies inside.
+  q.pos = {q.rect.x + q.rect.w / 2, q.rect.y + q.rect.h / 2};
+  q.radius = v2_len({q.rect.w, q.rect.h}) / 2 + tile_size;
   return q;
 }
 
@@ -208,7 +216,9 @@ EntityIter locate_cells(const SpatialQuery& query) {
     assert(q.observer);
     q.location = get_location(*q.observer);
   }
-  if (is_zero(q.pos)) {
+  // A rectangle always carries its own centre, which may well be (0, 0).
+  bool has_rect = q.rect.w > 0 && q.rect.h > 0;
+  if (is_zero(q.pos) && !has_rect) {
     assert(q.observer);
     q.pos = q.observer->pos;
   }

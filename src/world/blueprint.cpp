@@ -13,16 +13,10 @@ static bool show_all = false;
 // The limit message goes out once per box that reaches it, not once per frame.
 static bool reported_limit = false;
 
-// The cells around the box's centre out to its corners, each entity checked against the box itself. The
-// query reads a (0, 0) centre as "the observer's position", so a box centred there is moved by a hair.
+// The observer lets an administrator's box take invisible things too.
 static SpatialQuery box_query(Rect box) {
-  SpatialQuery q;
+  SpatialQuery q = in_rect(game.location, box);
   q.observer = game.player;
-  q.location = game.location;
-  q.rect = box;
-  q.pos = {box.x + box.w / 2, box.y + box.h / 2};
-  if (is_zero(q.pos)) q.pos.x = 1e-3f;
-  q.radius = v2_len({box.w, box.h}) / 2 + 1e-2f;
   return q;
 }
 
@@ -35,7 +29,7 @@ int collect_box_selection(Id* out, int capacity) {
   int n = 0;
   bool full = false;
   for (EntityIter it = locate_entities(box_query(box)); it.entity; next(it)) {
-    if (has_component(*it.entity, Component_Actor) || !point_intersects_rect(it.entity->pos, box)) continue;
+    if (has_component(*it.entity, Component_Actor)) continue;
     if (n == capacity) {
       full = true;
       break;
@@ -63,13 +57,17 @@ static void ui_elements_group(const Blueprint& bp) {
   ui_end_toggle_group();
 }
 
-static void ui_changeset(const Blueprint& bp, const Id* ids, int n) {
+// Offsets as Replace would store them: from the first entity taken, whatever the blueprint held before
+// (an empty one's origin is the world's corner).
+static void ui_changeset(const Id* ids, int n) {
   ui_div("blueprint-changeset", {});
   ui_toggle_button("Show All", &show_all);
+  const Entity* first = n > 0 ? find_entity_by_id(ids[0]) : nullptr;
+  v2 origin = first ? first->pos : v2{};
   for (int i = 0; show_all && i < n; i++) {
     const Entity* e = find_entity_by_id(ids[i]);
     if (!e) continue;
-    v2 at = e->pos - bp.origin;
+    v2 at = e->pos - origin;
     ui_textf("+ %s at (%.f, %.f)", entity_type_display_name(e->type), at.x, at.y);
   }
   ui_textf("%d elements", n);
@@ -92,7 +90,7 @@ void ui_blueprint_dialog() {
   ui_elements_group(bp);
   static Id collected[BLUEPRINT_CHANGESET_MAX];
   int ncollected = collect_box_selection(collected, BLUEPRINT_CHANGESET_MAX);
-  if (game.box_selection.is_set) ui_changeset(bp, collected, ncollected);
+  if (game.box_selection.is_set) ui_changeset(collected, ncollected);
 
   UiElement* name = ui_div("blueprint-name", {});
   name->direction = Ui_Horizontal;

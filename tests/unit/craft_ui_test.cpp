@@ -120,6 +120,9 @@ TEST_F(CraftUi, BlueprintBoxStopsAtItsLimitAndReplaces) {
   for (int i = 0; i < 200; i++) spawn(Entity_stone, {40.0f + 4 * (i % 20), 40.0f + 4 * (i / 20)});
   frame(), frame();
   EXPECT_TRUE(UiTest::find("128 elements") && !button("Delete"));  // Delete is the administrator's
+  v2 show = UiTest::centre(UiTest::find("toggle-button{Show All}")->rect);
+  frame(show), frame(show, MouseButton_Left), frame();  // listed from the first taken, not the empty origin
+  EXPECT_TRUE(UiTest::find("+ stone at (0, 0)") && !UiTest::find("+ stone at (40, 40)"));
   click("Replace");
   EXPECT_EQ(sent.size() == 129 && !game.box_selection.is_set ? sent[0].type * 100 + sent[128].type : 0,
             RequestType_BlueprintClear * 100 + RequestType_BlueprintAdd);

@@ -120,19 +120,31 @@ TEST_F(LocationQuery, RadiusRectangleAndFirstCell) {
   EXPECT_TRUE(found(around(100, {300, 300}), diagonal));
   EXPECT_FALSE(found(around(100, {300, 300}), beyond));
 
-  // A rectangle keeps what is inside it and within max(w, h) of its corner.
-  Entity& inside = spawn(Entity_rock, {110, 110});
-  Entity& outside = spawn(Entity_rock, {150, 110});
-  Entity& far_corner = spawn(Entity_rock, {140, 140});  // 56.6 from the corner
-  SpatialQuery rect = in_rect(&location, Rect{100, 100, 40, 40});
-  EXPECT_TRUE(found(rect, inside));
-  EXPECT_FALSE(found(rect, outside));
-  EXPECT_FALSE(found(rect, far_corner));
-
   // pos.x - r = 50 rounds to 64: the cell [32, 64) is not visited although (55, 200) is in range.
   Entity& skipped = spawn(Entity_rock, {55, 200});
   EXPECT_EQ(locate_entities(around(48, {98, 200})).begin.x, 64);
   EXPECT_FALSE(found(around(48, {98, 200}), skipped));
+}
+
+TEST_F(LocationQuery, RectangleFindsExactlyWhatLiesInside) {
+  std::vector<Entity*> all;
+  for (int y = 0; y < 24; y++)
+    for (int x = 0; x < 24; x++) all.push_back(&spawn(Entity_rock, {x * 11.0f, y * 11.0f}));
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<float> coord(-20, 280), size(-60, 140);
+  for (int i = 0; i < 400; i++) {
+    Rect r = {coord(rng), coord(rng), size(rng), size(rng)};
+    if (i % 4 == 1) r = {roundf(r.x / 11) * 11, roundf(r.y / 11) * 11, roundf(r.w / 11) * 11, r.h};  // on entities
+    if (i % 4 == 2) r.w = 0;
+    if (i == 0) r = {0, 0, 0, 0};
+    Rect normal = rect_from_corners(rect_min(r), rect_max(r));
+    std::set<Entity*> want;
+    for (Entity* e : all)
+      if (point_intersects_rect(e->pos, normal)) want.insert(e);
+    std::vector<Entity*> got = collect(in_rect(&location, r));
+    EXPECT_EQ(std::set<Entity*>(got.begin(), got.end()), want) << r.x << " " << r.y << " " << r.w << " " << r.h;
+    EXPECT_EQ(got.size(), want.size());
+  }
 }
 
 TEST_F(LocationQuery, InvisibleEntitiesNeedAnAdministrator) {
