@@ -76,6 +76,18 @@ def ui_elements(s, timeout=20):
     return elements
 
 
+def wait_ui(s, predicate, timeout=60):
+    """The UI tree's element names, once `predicate` holds of them: a key's effect can miss the next dump."""
+    end = time.time() + timeout
+    while True:
+        ui = ui_elements(s)
+        if predicate(ui):
+            return ui
+        if time.time() > end:
+            raise AssertionError(f"the windows never showed it: {sorted(ui)}")
+        time.sleep(0.5)
+
+
 def press(s, x, y, hold=2.5):
     """A click held long enough for a slow software-rendered frame to see the button down."""
     s.focus()

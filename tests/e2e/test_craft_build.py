@@ -1,7 +1,6 @@
 """Crafting, building and blueprints against the real server, through the windows a player uses; each step
 is checked by the request the client logged (debug_log = 2) or by what the windows then show."""
 import re
-import time
 import unittest
 
 import harness
@@ -10,18 +9,6 @@ from test_items import choose, in_bag, press_slot, probe, wait_slots
 from test_world_play import press, sent, wait_sent
 
 CX, CY = 640, 360  # the camera looks at the player's feet
-
-
-def wait_ui(s, predicate, timeout=60):
-    """The UI tree's element names, once `predicate` holds of them."""
-    end = time.time() + timeout
-    while True:
-        ui = ss.ui_elements(s)
-        if predicate(ui):
-            return ui
-        if time.time() > end:
-            raise AssertionError(f"the windows never showed it: {sorted(ui)}")
-        time.sleep(0.5)
 
 
 def bag_count(s, n, timeout=90):
@@ -109,22 +96,22 @@ class CraftBuild(unittest.TestCase):
 
             # The sword, found by the craft window's search, crafted from two of them.
             s.key("c")
-            ui = wait_ui(s, lambda u: "craft-recipe-search" in u)
+            ui = ss.wait_ui(s, lambda u: "craft-recipe-search" in u)
             search(s, ui, "craft-recipe-search", "sword")
             ss.click_element(s, recipe("wooden_sword"))
-            ui = wait_ui(s, lambda u: re.search(r"'2 of branch \[has (\d+)\]'", str(u)))
+            ui = ss.wait_ui(s, lambda u: re.search(r"'2 of branch \[has (\d+)\]'", str(u)))
             held = int(re.search(r"'2 of branch \[has (\d+)\]'", str(ui)).group(1))
             s.screenshot("craft-sword")
             ss.click_element(s, "button{Craft}")
             self.assertTrue(wait_sent(client, "Craft", 1))
-            wait_ui(s, lambda u: f"2 of branch [has {held - 2}]" in u)
+            ss.wait_ui(s, lambda u: f"2 of branch [has {held - 2}]" in u)
             wait_slots(s, lambda f: len(in_bag(f)) == bag - 1)  # two branches went, the sword came
             s.screenshot("crafted-sword")
 
             # A chair's blank, put down with the ghost west of the player and filled from the bag.
             search(s, ui, "craft-recipe-search", "chair", clear=True)
             ss.click_element(s, recipe("wooden_chair"))
-            wait_ui(s, lambda u: "4 of branch" in u)
+            ss.wait_ui(s, lambda u: "4 of branch" in u)
             ss.click_element(s, "button{Build}")
             s.xdotool("mousemove", "--sync", str(CX - 190), str(CY - 20), "sleep", "2")
             s.screenshot("chair-ghost")
@@ -139,7 +126,7 @@ class CraftBuild(unittest.TestCase):
             for attempt in range(3):
                 press(s, at[0] - 4, at[1])
                 try:
-                    wait_ui(s, lambda u: "dialog{blank}" in u, 120)
+                    ss.wait_ui(s, lambda u: "dialog{blank}" in u, 120)
                     break
                 except AssertionError:
                     if attempt == 2:
@@ -147,13 +134,13 @@ class CraftBuild(unittest.TestCase):
                     s.key("Escape")
                     _, at = probe_at(s, "blank", at, reach=120)
             for i in range(4):
-                wait_ui(s, lambda u: f"branch: {i}/4" in u)
+                ss.wait_ui(s, lambda u: f"branch: {i}/4" in u)
                 ss.click_element(s, "button{Add}")
-            wait_ui(s, lambda u: "branch: 4/4" in u)
+            ss.wait_ui(s, lambda u: "branch: 4/4" in u)
             s.screenshot("blank-filled")
             ss.click_element(s, "button{Build}")
             self.assertTrue(wait_sent(client, "Build", 1))
-            wait_ui(s, lambda u: "dialog{blank}" not in u)
+            ss.wait_ui(s, lambda u: "dialog{blank}" not in u)
             s.screenshot("chair-built")
 
             # A second chair's blank two tiles west of the first, which stands beside the player now.
@@ -165,24 +152,24 @@ class CraftBuild(unittest.TestCase):
             slots = wait_slots(s, lambda f: in_bag(f))
             press_slot(s, slots[min(in_bag(slots))][1], button="3")  # the blueprint came first
             choose(s, "Open")
-            wait_ui(s, lambda u: "dialog{blueprint}" in u)
+            ss.wait_ui(s, lambda u: "dialog{blueprint}" in u)
             # The box around both: the built chair is listed as one, the new blank as a blank.
             ss.click_element(s, "button{Select}")
             drag_box(s, CX - 250, CY - 70, CX - 10, CY + 30)
             ss.click_element(s, "toggle-button{Show All}")
-            ui = wait_ui(s, lambda u: offsets(u, "wooden_chair") and offsets(u, "blank"))
+            ui = ss.wait_ui(s, lambda u: offsets(u, "wooden_chair") and offsets(u, "blank"))
             self.assertEqual((len(offsets(ui, "wooden_chair")), len(offsets(ui, "blank"))), (1, 1))
             s.screenshot("blueprint-changeset")
             ss.click_element(s, "button{Replace}")
             self.assertTrue(wait_sent(client, "BlueprintClear", 1) and wait_sent(client, "BlueprintAdd", 2))
             # Only buildings are taken: whatever else the box held is refused.
-            ui = wait_ui(s, lambda u: sum(n.startswith("- wooden_chair at") for n in u) == 2)
+            ui = ss.wait_ui(s, lambda u: sum(n.startswith("- wooden_chair at") for n in u) == 2)
             (x0, y0), (x1, y1) = sorted(tuple(map(int, re.findall(r"-?\d+", n))) for n in ui if n.startswith("- "))
             turned = {(y0 - y1, x1 - x0), (y1 - y0, x0 - x1)}  # the pair's step a quarter turn on
             search(s, ui, "blueprint-name", "Pair", clear=True)
             ss.click_element(s, "button{Save}")
             self.assertTrue(wait_sent(client, "BlueprintSave", 1))
-            wait_ui(s, lambda u: "Pair" in u)
+            ss.wait_ui(s, lambda u: "Pair" in u)
             s.screenshot("blueprint-saved")
 
             # Placed again on the bare grass north-west of the chair, turned a quarter by the wheel.
@@ -193,7 +180,7 @@ class CraftBuild(unittest.TestCase):
             self.assertTrue(wait_sent(client, "BlueprintPlace", 1))
             ss.click_element(s, "button{Select}")
             drag_box(s, 520, 150, 320, 400)  # the turned pair, two tiles either way of the mouse
-            ui = wait_ui(s, lambda u: len(offsets(u, "blank")) >= 2)
+            ui = ss.wait_ui(s, lambda u: len(offsets(u, "blank")) >= 2)
             s.screenshot("blueprint-placed")
             pieces = offsets(ui, "blank") + offsets(ui, "wooden_chair")
             steps = {(bx - ax, by - ay) for ax, ay in pieces for bx, by in pieces}

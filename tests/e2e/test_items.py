@@ -106,7 +106,7 @@ class Items(unittest.TestCase):
             # Examining oneself (Shift lets the mouse pick one's own character) shows one's gear, read only.
             probe(s, "Tamsin", (640, 320), reach=60, held=("shift",))
             choose(s, "Examine")
-            self.assertIn("dialog{entity-info}", ss.ui_elements(s))
+            ss.wait_ui(s, lambda u: "dialog{entity-info}" in u, 30)
             s.screenshot("entity-info")
 
 
